@@ -1,0 +1,54 @@
+#pragma once
+
+// The command set: every request the controller sends to an amplifier. Each
+// routine builds a path and its argument and queues them for one device slot
+// (the argument goes onto the wire directly after the path, unescaped).
+// Main thread only.
+
+#include <QByteArray>
+#include <QStringView>
+
+#include <array>
+
+class tDevices;
+class tGroup;
+struct tGroupItem;
+
+namespace CommandPath {
+inline const QByteArray StatusFetch = QByteArrayLiteral("/krv.krv");
+inline const QByteArray DeviceName = QByteArrayLiteral("/name=");
+inline const QByteArray DeviceGroup = QByteArrayLiteral("/group=");
+inline const QByteArray GroupSettings = QByteArrayLiteral("/common_settings_values1=");
+inline const QByteArray MuteAOn = QByteArrayLiteral("/mute_a_on.html");
+inline const QByteArray MuteAOff = QByteArrayLiteral("/mute_a_off.html");
+inline const QByteArray MuteBOn = QByteArrayLiteral("/mute_b_on.html");
+inline const QByteArray MuteBOff = QByteArrayLiteral("/mute_b_off.html");
+inline const QByteArray MuteOn = QByteArrayLiteral("/mute_on.html");
+inline const QByteArray MuteOff = QByteArrayLiteral("/mute_off.html");
+inline const QByteArray LockOn = QByteArrayLiteral("/lock_on");
+inline const QByteArray LockOff = QByteArrayLiteral("/lock_off");
+} // namespace CommandPath
+
+namespace Commands {
+
+// The name as it goes onto the wire: padded to five characters, normalised.
+QByteArray preparedName(QStringView name);
+
+// Eighteen digits: volume A, volume B, input level A, input level B,
+// limiter A, limiter B, each in three-digit form.
+using SettingsDigits = std::array<char, 18>;
+SettingsDigits groupSettingsDigits(const tGroupItem &group);
+
+void statusFetch(tDevices &devices, int slot);
+void deviceName(tDevices &devices, int slot, QStringView name);
+// Also adds the prepared group name to the group table.
+void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group);
+// Carries the settings of the device's own group; a device whose group is not
+// in the table gets nothing queued.
+void groupSettings(tDevices &devices, const tGroup &groups, int slot);
+void muteA(tDevices &devices, int slot, bool on);
+void muteB(tDevices &devices, int slot, bool on);
+void muteBoth(tDevices &devices, int slot, bool on);
+void lock(tDevices &devices, int slot, bool on);
+
+} // namespace Commands

@@ -1,0 +1,88 @@
+#pragma once
+
+// The device table: every amplifier the controller knows, in slots 1 to count
+// without gaps, in the order they were appended; at most 255 devices.
+//
+// It belongs to the main thread: only main-thread code appends, deletes,
+// clears, queues and dispatches. Each device has its own poll worker, which
+// the record refers to and which moves with the record. A worker that was
+// sent the stop request is referred to by no record and changes none; it is
+// released once its thread has ended.
+
+#include "device.h"
+#include "deviceport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class tDevices final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kCapacity = 255;
+
+    // port: the devices' TCP port; the program uses kDevicePort.
+    explicit tDevices(quint16 port = kDevicePort, QObject *parent = nullptr);
+    // Ends every worker at once, also those in the middle of an exchange.
+    ~tDevices() override;
+
+    int count() const { return m_count; }
+    quint16 port() const { return m_port; }
+
+    // Slot access, slots 1..count.
+    tDevice &operator[](int slot) { return m_records[static_cast<std::size_t>(slot)]; }
+    const tDevice &operator[](int slot) const { return m_records[static_cast<std::size_t>(slot)]; }
+
+    // First slot whose address equals the text exactly; 0 if none.
+    int findDevice(QStringView address) const;
+
+    // Appends a device in slot count + 1 with a new poll worker and a fresh
+    // status block, link state, counters and queue. A 256th device is refused
+    // and false returned; nothing is written.
+    bool appendDevice(const QString &name, const QString &group, const QString &address);
+
+    // Removes a device: its worker is stopped and later records move down.
+    void deleteDevice(int slot);
+
+    // Stops every worker and empties the table; names and groups stay in the
+    // slots, addresses are emptied.
+    void clearDevices();
+
+    // Adds or merges a request into the slot's queue, then dispatches.
+    // A full queue drops the request and emits queryQueueFull().
+    void queueRequest(int slot, const QByteArray &path, QByteArrayView argument);
+
+    // Hands the head of the queue to the slot's worker when it is free, or
+    // lets the worker retry the job it holds.
+    void dispatch(int slot);
+
+    // Stopped workers whose threads have not ended yet.
+    int retiredWorkerCount() const { return static_cast<int>(m_retired.size()); }
+
+Q_SIGNALS:
+    // A device reported a name or group that differs from its record; the
+    // record took them and the device tree needs to be rebuilt.
+    void treeRebuildNeeded();
+    // "NotEnoughDeviceQuerySpace": the request was dropped.
+    void queryQueueFull();
+    // A status block was stored into a slot (after any name or group change).
+    void statusBlockStored(int slot);
+
+private:
+    int slotOf(const ThSocket *worker) const;
+    void adoptStatusBlock(ThSocket *worker, const QByteArray &block);
+    void queueLockAfterDroppedJob(ThSocket *worker);
+    void retire(std::shared_ptr<ThSocket> worker);
+    void release(QThread *finishedThread);
+
+    const quint16 m_port;
+    std::array<tDevice, kCapacity + 1> m_records{};
+    int m_count = 0;
+    std::vector<std::shared_ptr<ThSocket>> m_retired;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+// The group table: up to 255 named groups, each carrying the channel settings
+// that the controller keeps sending to every amplifier of the group.
+// Belongs to the main thread; every function here is called on it.
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+struct tGroupItem
+{
+    QString name;          // normalised, padded to at least 5 characters, unique
+    QString description;   // free text typed by the operator
+    quint8 volumeA = 0;    // 0..191 from the faders; -95.5 dB + value * 0.5 dB
+    quint8 volumeB = 0;
+    quint8 inputLevelA = 0;
+    quint8 inputLevelB = 0;
+    quint8 limiterA = 10;  // 10..170 from the faders, in volts
+    quint8 limiterB = 10;
+    quint8 volumeLink = 0;      // 0 or 1: channels A and B move together
+    quint8 inputLevelLink = 0;
+    quint8 limiterLink = 0;
+};
+
+class tGroup final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kCapacity = 255;
+
+    enum class AddResult { Added, Exists, Full };
+
+    explicit tGroup(QObject *parent = nullptr);
+
+    int count() const { return m_count; }
+
+    // Slot access, slots 1..count. The project loader writes entries directly.
+    tGroupItem &operator[](int slot) { return m_items[static_cast<std::size_t>(slot)]; }
+    const tGroupItem &operator[](int slot) const { return m_items[static_cast<std::size_t>(slot)]; }
+
+    // Adds a group unless one of that name exists. The name is normalised and
+    // padded first. A 256th group is refused and nothing is written.
+    AddResult addGroup(QStringView name);
+
+    // Slot of the group whose name equals the text exactly; 0 if none.
+    int findGroup(QStringView name) const;
+
+    // Removes the group of a slot, moving later groups down one slot.
+    void removeGroup(int slot);
+
+    // Empties the table without touching the entries' contents (project load).
+    void clearCount();
+
+Q_SIGNALS:
+    // The set of groups changed: the device panel's group selector refills.
+    void groupsChanged();
+
+private:
+    std::array<tGroupItem, kCapacity + 1> m_items{};
+    int m_count = 0;
+};

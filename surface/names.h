@@ -1,0 +1,19 @@
+#pragma once
+
+// Device and group names: upper case, letters A to Z, digits and spaces,
+// padded with spaces to at least five characters, compared exactly.
+
+#include <QString>
+#include <QStringView>
+
+inline constexpr int kMinimumNameLength = 5;
+
+// Letters a to z become upper case; then every character that is not 0..9 or
+// A..Z becomes a space. The length does not change.
+QString normalizedName(QStringView text);
+
+// Appends spaces until the text has at least five characters.
+QString paddedName(QString text);
+
+// Letters a to z become upper case; nothing else changes.
+QString upperCasedAscii(QStringView text);

@@ -136,9 +136,11 @@ void PollSession::finishAttempt()
 {
     m_timer.stop();
     m_step = Step::Idle;
+    QByteArray statusBlock;
+    bool dropped = false;
     if (m_reader->succeeded()) {
         if (m_reader->announcedLength() == kStatusBlockSize)
-            post(true);
+            statusBlock = m_reader->keptBody();
         m_worker.m_linkState.store(ThSocket::Online, std::memory_order_relaxed);
         m_worker.m_successCount.fetch_add(1, std::memory_order_relaxed);
         m_worker.m_path.clear();
@@ -151,11 +153,17 @@ void PollSession::finishAttempt()
             m_worker.m_linkState.store(ThSocket::Offline, std::memory_order_relaxed);
             m_worker.m_path.clear();
             m_worker.m_argument.clear();
-            post(false);
+            dropped = true;
         }
     }
     m_reader.reset();
     m_worker.m_jobFlag.store(false, std::memory_order_release);
+    // Posted after the flag is clear, so that the main thread can hand over
+    // the next job (the unlock command, say) as soon as it sees the result.
+    if (!statusBlock.isEmpty())
+        postStatusBlock(statusBlock);
+    if (dropped)
+        postJobDropped();
     if (m_stopAfterAttempt)
         thread()->quit();
 }
@@ -164,29 +172,32 @@ void PollSession::dropConnection()
 {
     if (!m_socket)
         return;
+    // Failures are often noticed inside one of the socket's own signals, so
+    // it must not be deleted right here.
     m_socket->disconnect(this);
     m_socket->abort();
-    delete m_socket;
+    m_socket->deleteLater();
     m_socket = nullptr;
     m_unread.clear();
 }
 
-void PollSession::post(bool statusBlock)
+void PollSession::postStatusBlock(const QByteArray &block)
 {
     const ThSocket::Callbacks &callbacks = m_worker.m_callbacks;
-    if (!callbacks.context)
+    if (!callbacks.context || !callbacks.statusBlockArrived)
         return;
-    ThSocket *worker = &m_worker;
-    if (statusBlock && callbacks.statusBlockArrived) {
-        QMetaObject::invokeMethod(
-            callbacks.context,
-            [arrived = callbacks.statusBlockArrived, worker, block = m_reader->keptBody()] {
-                arrived(worker, block);
-            },
-            Qt::QueuedConnection);
-    } else if (!statusBlock && callbacks.jobDropped) {
-        QMetaObject::invokeMethod(
-            callbacks.context, [dropped = callbacks.jobDropped, worker] { dropped(worker); },
-            Qt::QueuedConnection);
-    }
+    QMetaObject::invokeMethod(
+        callbacks.context,
+        [arrived = callbacks.statusBlockArrived, worker = &m_worker, block] { arrived(worker, block); },
+        Qt::QueuedConnection);
+}
+
+void PollSession::postJobDropped()
+{
+    const ThSocket::Callbacks &callbacks = m_worker.m_callbacks;
+    if (!callbacks.context || !callbacks.jobDropped)
+        return;
+    QMetaObject::invokeMethod(
+        callbacks.context, [dropped = callbacks.jobDropped, worker = &m_worker] { dropped(worker); },
+        Qt::QueuedConnection);
 }

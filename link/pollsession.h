@@ -38,7 +38,8 @@ private:
     void connectionLost();
     void finishAttempt();
     void dropConnection();
-    void post(bool statusBlock);
+    void postStatusBlock(const QByteArray &block);
+    void postJobDropped();
 
     ThSocket &m_worker;
     QTcpSocket *m_socket = nullptr;

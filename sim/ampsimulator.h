@@ -1,0 +1,80 @@
+#pragma once
+
+// Simulated amplifiers for tests and for trying the controller: each one a
+// small HTTP server on its own loopback address, all on one port, answering
+// in the amplifier's framing and acting on its commands.
+//
+// The servers run in a thread of their own, so they answer while the caller's
+// thread is blocked. Every public function may be called from any thread.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+
+class AmpSimulator final
+{
+    Q_DISABLE_COPY_MOVE(AmpSimulator)
+
+public:
+    enum class Fault {
+        None,
+        Refuse,             // connections are refused (not listening, open ones dropped)
+        Stall,              // accept and read, never answer
+        ShortBody,          // announce 3157, send 3000 body bytes, then nothing more
+        LineWithoutDigits,  // fifth line "Content-Length: none"
+        TextBetweenNumbers, // fifth line "Range: 12 of 20"
+        HugeLength,         // announce 2000000000, send hugeBytes() of filler, then nothing
+        CloseAfterAnswer,   // normal answer, then close the connection
+        SlowBody,           // the body in chunks of slowChunk bytes, one every slowDelay
+        OtherLength,        // every answer has a 100-byte body
+    };
+
+    struct Amp
+    {
+        QString address;   // 127.x.x.x
+        QByteArray name;   // up to 5 bytes, padded with spaces
+        QByteArray group;  // likewise
+    };
+
+    AmpSimulator();
+    ~AmpSimulator();
+
+    // Starts listening; port 0 picks a free port, the same for every amp.
+    // Returns the port, or 0 on failure. Call once.
+    quint16 start(const QList<Amp> &amps, quint16 port = 0);
+    quint16 port() const;
+    int ampCount() const;
+
+    // Takes effect for the next request or connection.
+    void setFault(int amp, Fault fault);
+    void setSlowBody(int amp, int chunkBytes, std::chrono::milliseconds delay);
+    void setHugeBytes(int amp, qint64 bytes);  // 4 MiB unless set
+
+    // Every request received, raw, each up to and including its empty line.
+    QList<QByteArray> requests(int amp) const;
+    // The request lines alone, without CR LF.
+    QList<QByteArray> requestLines(int amp) const;
+    void clearRequests(int amp);
+    int connectionsAccepted(int amp) const;
+
+    // What the commands change.
+    QByteArray name(int amp) const;
+    QByteArray group(int amp) const;
+    void setIdentity(int amp, const QByteArray &name, const QByteArray &group);
+    quint8 muteA(int amp) const;  // 0 muted, 1 not muted
+    quint8 muteB(int amp) const;
+    QByteArray groupSettings(int amp) const;  // the last 18 digits received
+    bool locked(int amp) const;
+
+    // The 3157-byte status block the amp would send now.
+    QByteArray statusBlock(int amp) const;
+
+    struct Shared;
+    class Servers;
+
+private:
+    std::unique_ptr<Shared> m_shared;
+};

@@ -1,0 +1,93 @@
+// ampsim: serves simulated amplifiers on loopback addresses until it is
+// interrupted. A developer tool; the controller itself takes no options.
+
+#include "ampsimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ends the event loop on SIGINT or SIGTERM, outside the signal handler.
+void quitOnSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Simulated amplifiers on loopback addresses"_s);
+    parser.addHelpOption();
+    const QCommandLineOption countOption(u"count"_s, u"Number of amplifiers (1 to 255)."_s, u"N"_s, u"4"_s);
+    const QCommandLineOption firstOption(u"first"_s, u"Address of the first amplifier (127.x.x.x)."_s,
+                                         u"ADDRESS"_s, u"127.0.0.2"_s);
+    const QCommandLineOption portOption(u"port"_s, u"TCP port."_s, u"P"_s, u"80"_s);
+    const QCommandLineOption namesOption(u"names"_s, u"Comma-separated names."_s, u"LIST"_s);
+    const QCommandLineOption groupOption(u"group"_s, u"One group for every amplifier."_s, u"NAME"_s);
+    parser.addOptions({countOption, firstOption, portOption, namesOption, groupOption});
+    parser.process(app);
+
+    const int count = parser.value(countOption).toInt();
+    const QHostAddress first(parser.value(firstOption));
+    const quint32 firstNumber = first.toIPv4Address();
+    if (count < 1 || count > 255) {
+        std::fprintf(stderr, "ampsim: --count must be 1 to 255\n");
+        return 2;
+    }
+    if (first.protocol() != QAbstractSocket::IPv4Protocol || (firstNumber >> 24) != 127
+        || ((firstNumber + quint32(count - 1)) >> 24) != 127) {
+        std::fprintf(stderr, "ampsim: only loopback addresses 127.x.x.x are served\n");
+        return 2;
+    }
+    const QStringList names = parser.value(namesOption).split(u',', Qt::SkipEmptyParts);
+
+    QList<AmpSimulator::Amp> amps;
+    for (int i = 0; i < count; ++i) {
+        const QString address = QHostAddress(firstNumber + quint32(i)).toString();
+        const QByteArray name = i < names.size() ? names[i].toLatin1().left(5)
+                                                 : "AMP" + QByteArray::number(i + 1);
+        const QByteArray group = parser.isSet(groupOption) ? parser.value(groupOption).toLatin1().left(5)
+                                                           : (i % 2 ? "FOH"_ba : "STAGE"_ba);
+        amps.append({address, name.toUpper(), group.toUpper()});
+    }
+
+    AmpSimulator simulator;
+    const quint16 port = simulator.start(amps, quint16(parser.value(portOption).toUInt()));
+    if (port == 0)
+        return 1;
+    for (const AmpSimulator::Amp &amp : amps) {
+        std::printf("%s:%u  %-5s  %s\n", qPrintable(amp.address), port, amp.name.constData(),
+                    amp.group.constData());
+    }
+    std::printf("scan %s to %s\n", qPrintable(amps.first().address), qPrintable(amps.last().address));
+    std::fflush(stdout);
+
+    quitOnSignals(app);
+    return QCoreApplication::exec();
+}

@@ -7,7 +7,6 @@
 #include <QHostAddress>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -23,11 +22,16 @@ namespace {
 constexpr qsizetype kMaxRequestBytes = 64 * 1024;
 constexpr int kShortBodyBytes = 3000;
 constexpr int kOtherBodyBytes = 100;
+constexpr qint64 kHugeAnnouncedLength = 2000000000;
+constexpr int kFreePortAttempts = 20;
 
-QByteArray framed(QByteArrayView lengthLine, QByteArrayView body)
+// Status line, five header lines (the fourth of them the length line given),
+// the empty line, then the body.
+QByteArray framed(QByteArrayView lengthLine, QByteArrayView contentType, QByteArrayView body)
 {
-    QByteArray response = "HTTP/1.1 200 OK\r\nServer: ampsim\r\nConnection: keep-alive\r\n"
-                          "Content-Type: application/octet-stream\r\n";
+    QByteArray response = "HTTP/1.1 200 OK\r\nServer: ampsim\r\nConnection: keep-alive\r\nContent-Type: ";
+    response += contentType;
+    response += "\r\n";
     response += lengthLine;
     response += "\r\nCache-Control: no-cache\r\n\r\n";
     response += body;
@@ -39,213 +43,303 @@ QByteArray lengthLine(qint64 length)
     return "Content-Length: " + QByteArray::number(length);
 }
 
-// "GET <target> HTTP/1.1": the target runs to the last " HTTP/".
+// "GET <target> HTTP/1.1": the target runs to the last " HTTP/", so that an
+// argument may hold unescaped spaces. Anything else has no target.
 QByteArray targetOf(QByteArrayView requestLine)
 {
     if (!requestLine.startsWith("GET "))
         return {};
     const qsizetype end = requestLine.lastIndexOf(" HTTP/");
-    return requestLine.sliced(4, qMax<qsizetype>(end, 4) - 4).toByteArray();
+    if (end < 4)
+        return requestLine.sliced(4).toByteArray();
+    return requestLine.sliced(4, end - 4).toByteArray();
 }
 
-} // namespace
+qint64 now()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
-struct AmpSimulator::Shared
+// The amps' states, shared by the caller's thread and the server thread.
+struct Amps
 {
     mutable QMutex mutex;
-    std::vector<SimulatedState> amps;  // fixed in size once started
-    quint16 port = 0;
-    QThread thread;
-    Servers *servers = nullptr;  // lives in thread
+    std::vector<SimulatedState> states;  // fixed in number once started
 
-    SimulatedState &at(int amp) { return amps.at(std::size_t(amp)); }
-    const SimulatedState &at(int amp) const { return amps.at(std::size_t(amp)); }
+    SimulatedState &at(int amp) { return states.at(std::size_t(amp)); }
+    const SimulatedState &at(int amp) const { return states.at(std::size_t(amp)); }
 };
 
-// The servers and connections, all in the simulator's thread.
-class AmpSimulator::Servers final : public QObject
+// What one request is answered with, taken from the state under the lock.
+struct Reply
+{
+    Fault fault = Fault::None;
+    QByteArray block;  // the status block, when the answer needs one
+    bool status = false;
+    int slowChunk = 1;
+    int slowDelayMs = 0;
+    qint64 hugeBytes = 0;
+};
+
+// One accepted connection; lives in the server thread. Requests are answered
+// in the order they arrive, also when several come in one piece.
+class Connection final : public QObject
 {
 public:
-    explicit Servers(Shared &shared)
-        : m_shared(shared)
+    Connection(QTcpSocket *socket, int amp, Amps &amps, QObject *parent)
+        : QObject(parent)
+        , m_socket(socket)
+        , m_amp(amp)
+        , m_amps(amps)
     {
+        socket->setParent(this);
+        socket->setReadBufferSize(kMaxRequestBytes);
+        connect(socket, &QTcpSocket::readyRead, this, &Connection::read);
+        connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+        connect(&m_slowTimer, &QTimer::timeout, this, &Connection::trickle);
     }
 
-    bool listenAll(quint16 port)
+    int amp() const { return m_amp; }
+
+    void abort()
     {
-        m_servers.resize(m_shared.amps.size());
-        m_port = port;
-        for (std::size_t amp = 0; amp < m_servers.size(); ++amp) {
-            if (!listen(int(amp)))
-                return false;
-            m_port = m_servers[amp]->serverPort();
+        m_slowTimer.stop();
+        m_socket->abort();
+        deleteLater();
+    }
+
+private:
+    bool open() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
+
+    void read()
+    {
+        m_buffer += m_socket->readAll();
+        for (qsizetype end; open() && (end = m_buffer.indexOf("\r\n\r\n")) >= 0;) {
+            const QByteArray request = m_buffer.first(end + 4);
+            m_buffer.remove(0, end + 4);
+            answer(request);
         }
-        return true;
+        if (open() && m_buffer.size() > kMaxRequestBytes)
+            abort();
     }
 
-    quint16 port() const { return m_port; }
+    Reply take(const QByteArray &request)
+    {
+        const QByteArray target = targetOf(QByteArrayView(request).first(request.indexOf("\r\n")));
+        QMutexLocker lock(&m_amps.mutex);
+        SimulatedState &state = m_amps.at(m_amp);
+        state.requests.append(request);
+        applyCommand(state, target);
+        Reply reply;
+        reply.fault = state.fault;
+        reply.status = target == "/krv.krv";
+        if (reply.status || reply.fault == Fault::ShortBody)
+            reply.block = buildStatusBlock(simulatedFields(state, now()));
+        reply.slowChunk = state.slowChunk;
+        reply.slowDelayMs = state.slowDelayMs;
+        reply.hugeBytes = state.hugeBytes;
+        return reply;
+    }
 
-    // Refuse closes the amp's server and its connections; any other fault
-    // lets it listen again.
+    void answer(const QByteArray &request)
+    {
+        const Reply reply = take(request);
+        if (m_silent)
+            return;
+        const QByteArray body = reply.status ? reply.block : QByteArray("OK");
+        const QByteArray type = reply.status ? "application/octet-stream" : "text/html";
+        const QByteArray normal = framed(lengthLine(body.size()), type, body);
+        switch (reply.fault) {
+        case Fault::None:
+            send(normal);
+            return;
+        case Fault::Refuse:  // a request that slipped in before the refusal
+            abort();
+            return;
+        case Fault::Stall:
+            return;
+        case Fault::ShortBody:
+            send(framed(lengthLine(kSimulatedBlockSize), "application/octet-stream",
+                        QByteArrayView(reply.block).first(kShortBodyBytes)));
+            m_silent = true;
+            return;
+        case Fault::LineWithoutDigits:
+            send(framed("Content-Length: none", type, body));
+            return;
+        case Fault::TextBetweenNumbers:
+            send(framed("Range: 12 of 20", type, body));
+            return;
+        case Fault::HugeLength:
+            send(framed(lengthLine(kHugeAnnouncedLength), "application/octet-stream", {}));
+            send(QByteArray(qsizetype(qMax<qint64>(0, reply.hugeBytes)), 'x'));
+            m_silent = true;
+            return;
+        case Fault::CloseAfterAnswer:
+            send(normal);
+            closeWhenSent();
+            return;
+        case Fault::SlowBody:
+            sendSlowly(framed(lengthLine(body.size()), type, {}), body, reply.slowChunk, reply.slowDelayMs);
+            return;
+        case Fault::OtherLength:
+            send(framed(lengthLine(kOtherBodyBytes), "text/html", QByteArray(kOtherBodyBytes, 'o')));
+            return;
+        }
+    }
+
+    // Bytes go out in order, behind any slow body still being sent.
+    void send(const QByteArray &bytes)
+    {
+        if (m_slowTimer.isActive())
+            m_slow += bytes;
+        else
+            m_socket->write(bytes);
+    }
+
+    void sendSlowly(const QByteArray &head, const QByteArray &body, int chunk, int delayMs)
+    {
+        send(head);
+        m_slow += body;
+        if (!m_slowTimer.isActive()) {
+            m_slowChunk = chunk;
+            m_slowTimer.start(delayMs);
+        }
+    }
+
+    void trickle()
+    {
+        const qsizetype count = qMin<qsizetype>(m_slowChunk, m_slow.size());
+        m_socket->write(m_slow.first(count));
+        m_slow.remove(0, count);
+        if (!m_slow.isEmpty())
+            return;
+        m_slowTimer.stop();
+        if (m_closeWhenSent)
+            m_socket->disconnectFromHost();
+    }
+
+    void closeWhenSent()
+    {
+        if (m_slowTimer.isActive())
+            m_closeWhenSent = true;
+        else
+            m_socket->disconnectFromHost();  // after the buffered answer has gone out
+    }
+
+    QTcpSocket *m_socket;  // child of this
+    int m_amp;
+    Amps &m_amps;
+    QByteArray m_buffer;  // received, not yet a whole request
+    QByteArray m_slow;    // still to be trickled out by the slow timer
+    QTimer m_slowTimer;
+    int m_slowChunk = 1;
+    bool m_silent = false;  // after a short or huge body nothing more is sent
+    bool m_closeWhenSent = false;
+};
+
+// The listeners and connections of all amps; created on the caller's thread,
+// then moved to the server thread, where it does all its work and is deleted.
+class ServerHost final : public QObject
+{
+public:
+    explicit ServerHost(Amps &amps)
+        : m_amps(amps)
+    {
+    }
+
+    // Listens on every amp's address, on one port. Returns the port, 0 on failure.
+    quint16 listenAll(quint16 port)
+    {
+        const std::size_t count = m_amps.states.size();  // fixed since start
+        const int attempts = port == 0 ? kFreePortAttempts : 1;
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            m_servers.clear();
+            m_servers.resize(count);
+            m_port = port;
+            bool all = true;
+            for (std::size_t amp = 0; amp < count && all; ++amp)
+                all = listen(int(amp), attempt + 1 == attempts);
+            if (all)
+                return m_port;
+        }
+        m_servers.clear();
+        m_servers.resize(count);
+        return 0;
+    }
+
+    // Refuse closes the amp's listener and drops its connections; any other
+    // fault lets it listen again on the same address and port.
     void applyFault(int amp)
     {
         Fault fault;
         {
-            QMutexLocker lock(&m_shared.mutex);
-            fault = m_shared.at(amp).fault;
+            QMutexLocker lock(&m_amps.mutex);
+            fault = m_amps.at(amp).fault;
         }
-        auto &server = m_servers[std::size_t(amp)];
+        auto &server = m_servers.at(std::size_t(amp));
         if (fault == Fault::Refuse) {
-            delete server.data();
-            for (QTcpSocket *socket : findChildren<QTcpSocket *>()) {
-                if (socket->property("amp").toInt() == amp)
-                    socket->abort();
+            server.reset();
+            for (Connection *connection : m_connections) {
+                if (connection->amp() == amp)
+                    connection->abort();
             }
-        } else if (!server) {
-            listen(amp);
+        } else if (!server && m_port != 0) {
+            listen(amp, true);
         }
     }
 
 private:
-    bool listen(int amp)
+    bool listen(int amp, bool warn)
     {
-        auto *server = new QTcpServer(this);
         QString address;
         {
-            QMutexLocker lock(&m_shared.mutex);
-            address = m_shared.at(amp).address;
+            QMutexLocker lock(&m_amps.mutex);
+            address = m_amps.at(amp).address;
         }
+        auto server = std::make_unique<QTcpServer>();
         if (!server->listen(QHostAddress(address), m_port)) {
-            qWarning("ampsim: cannot listen on %s:%u: %s", qPrintable(address), m_port,
-                     qPrintable(server->errorString()));
-            delete server;
+            if (warn) {
+                qWarning("ampsim: cannot listen on %s port %u: %s", qPrintable(address), unsigned(m_port),
+                         qPrintable(server->errorString()));
+            }
             return false;
         }
-        connect(server, &QTcpServer::newConnection, this, [this, server, amp] { accept(server, amp); });
-        m_servers[std::size_t(amp)] = server;
+        m_port = server->serverPort();
+        QTcpServer *raw = server.get();
+        connect(raw, &QTcpServer::newConnection, this, [this, raw, amp] { accept(raw, amp); });
+        m_servers.at(std::size_t(amp)) = std::move(server);
         return true;
     }
 
     void accept(QTcpServer *server, int amp)
     {
         while (QTcpSocket *socket = server->nextPendingConnection()) {
-            socket->setParent(this);
-            socket->setProperty("amp", amp);
             {
-                QMutexLocker lock(&m_shared.mutex);
-                ++m_shared.at(amp).connections;
+                QMutexLocker lock(&m_amps.mutex);
+                ++m_amps.at(amp).connections;
             }
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket, amp] { read(socket, amp); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            auto *connection = new Connection(socket, amp, m_amps, this);
+            m_connections.push_back(connection);
+            // The host's own destruction disconnects this before its children go.
+            connect(connection, &QObject::destroyed, this,
+                    [this, connection] { std::erase(m_connections, connection); });
         }
     }
 
-    void read(QTcpSocket *socket, int amp)
-    {
-        QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-        for (qsizetype end; (end = buffer.indexOf("\r\n\r\n")) >= 0;) {
-            const QByteArray request = buffer.first(end + 4);
-            buffer.remove(0, end + 4);
-            answer(socket, amp, request);
-            if (socket->state() != QAbstractSocket::ConnectedState)
-                return;
-        }
-        if (buffer.size() > kMaxRequestBytes) {
-            socket->abort();
-            return;
-        }
-        socket->setProperty("buffer", buffer);
-    }
-
-    void answer(QTcpSocket *socket, int amp, const QByteArray &request)
-    {
-        const QByteArray target = targetOf(QByteArrayView(request).first(request.indexOf("\r\n")));
-        Fault fault;
-        QByteArray block;
-        qint64 hugeBytes;
-        int chunk, delayMs;
-        {
-            QMutexLocker lock(&m_shared.mutex);
-            SimulatedState &state = m_shared.at(amp);
-            state.requests.append(request);
-            applyCommand(state, target);
-            fault = state.fault;
-            hugeBytes = state.hugeBytes;
-            chunk = state.slowChunk;
-            delayMs = state.slowDelayMs;
-            if (target == "/krv.krv")
-                block = buildStatusBlock(state, QDateTime::currentMSecsSinceEpoch());
-        }
-        const QByteArray body = block.isEmpty() ? QByteArray("OK") : block;
-        switch (fault) {
-        case Fault::Stall:
-        case Fault::Refuse:
-            return;
-        case Fault::ShortBody:
-            write(socket, framed(lengthLine(body.size()), body.first(qMin(body.size(), kShortBodyBytes))));
-            return;
-        case Fault::LineWithoutDigits:
-            write(socket, framed("Content-Length: none", body));
-            return;
-        case Fault::TextBetweenNumbers:
-            write(socket, framed("Range: 12 of 20", body));
-            return;
-        case Fault::HugeLength:
-            write(socket, framed(lengthLine(2000000000), {}));
-            write(socket, QByteArray(qsizetype(hugeBytes), 'x'));
-            return;
-        case Fault::OtherLength:
-            write(socket, framed(lengthLine(kOtherBodyBytes), QByteArray(kOtherBodyBytes, 'o')));
-            return;
-        case Fault::SlowBody:
-            writeSlowly(socket, framed(lengthLine(body.size()), {}), body, chunk, delayMs);
-            return;
-        case Fault::CloseAfterAnswer:
-            write(socket, framed(lengthLine(body.size()), body));
-            socket->disconnectFromHost();
-            return;
-        case Fault::None:
-            write(socket, framed(lengthLine(body.size()), body));
-            return;
-        }
-    }
-
-    // Keeps answers in order behind a slow body still being sent.
-    void write(QTcpSocket *socket, const QByteArray &bytes)
-    {
-        QByteArray pending = socket->property("pending").toByteArray();
-        if (pending.isEmpty())
-            socket->write(bytes);
-        else
-            socket->setProperty("pending", pending + bytes);
-    }
-
-    void writeSlowly(QTcpSocket *socket, const QByteArray &head, const QByteArray &body, int chunk,
-                     int delayMs)
-    {
-        write(socket, head);
-        socket->setProperty("pending", socket->property("pending").toByteArray() + body);
-        if (socket->property("sending").toBool())
-            return;
-        socket->setProperty("sending", true);
-        auto *timer = new QTimer(socket);
-        timer->setInterval(delayMs);
-        connect(timer, &QTimer::timeout, socket, [socket, timer, chunk] {
-            QByteArray pending = socket->property("pending").toByteArray();
-            socket->write(pending.first(qMin<qsizetype>(chunk, pending.size())));
-            pending.remove(0, chunk);
-            socket->setProperty("pending", pending);
-            if (pending.isEmpty()) {
-                socket->setProperty("sending", false);
-                timer->deleteLater();
-            }
-        });
-        timer->start();
-    }
-
-    Shared &m_shared;
-    std::vector<QPointer<QTcpServer>> m_servers;
+    Amps &m_amps;
+    std::vector<std::unique_ptr<QTcpServer>> m_servers;  // per amp; null while refusing
+    std::vector<Connection *> m_connections;             // children of this, while they live
     quint16 m_port = 0;
+};
+
+} // namespace
+
+struct AmpSimulator::Shared
+{
+    Amps amps;
+    quint16 port = 0;       // guarded by amps.mutex
+    QThread thread;
+    ServerHost *host = nullptr;  // lives in thread; used from the caller's thread only
 };
 
 AmpSimulator::AmpSimulator()
@@ -256,85 +350,85 @@ AmpSimulator::AmpSimulator()
 
 AmpSimulator::~AmpSimulator()
 {
-    if (m_shared->servers) {
-        QMetaObject::invokeMethod(m_shared->servers, [this] { delete m_shared->servers; },
-                                  Qt::BlockingQueuedConnection);
-    }
+    // The host, its listeners and connections are deleted in the server
+    // thread as its event loop ends (finished -> deleteLater).
     m_shared->thread.quit();
     m_shared->thread.wait();
 }
 
 quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
 {
+    if (m_shared->host)
+        return 0;
     {
-        QMutexLocker lock(&m_shared->mutex);
+        QMutexLocker lock(&m_shared->amps.mutex);
         quint32 seed = 1;
         for (const Amp &amp : amps) {
             SimulatedState state;
             state.address = amp.address;
-            state.name = amp.name.leftJustified(5, ' ');
-            state.group = amp.group.leftJustified(5, ' ');
+            state.name = identityField(amp.name);
+            state.group = identityField(amp.group);
             state.seed = seed++;
-            m_shared->amps.push_back(std::move(state));
+            m_shared->amps.states.push_back(std::move(state));
         }
     }
+    auto *host = new ServerHost(m_shared->amps);
+    host->moveToThread(&m_shared->thread);
+    QObject::connect(&m_shared->thread, &QThread::finished, host, &QObject::deleteLater);
+    m_shared->host = host;
     m_shared->thread.start();
-    bool listening = false;
-    auto *servers = new Servers(*m_shared);
-    servers->moveToThread(&m_shared->thread);
-    m_shared->servers = servers;
-    QMetaObject::invokeMethod(
-        servers, [&] { listening = servers->listenAll(port); }, Qt::BlockingQueuedConnection);
-    if (!listening)
-        return 0;
+
     quint16 chosen = 0;
-    QMetaObject::invokeMethod(servers, [&] { chosen = servers->port(); }, Qt::BlockingQueuedConnection);
-    QMutexLocker lock(&m_shared->mutex);
+    QMetaObject::invokeMethod(host, [&chosen, host, port] { chosen = host->listenAll(port); },
+                              Qt::BlockingQueuedConnection);
+    QMutexLocker lock(&m_shared->amps.mutex);
     m_shared->port = chosen;
     return chosen;
 }
 
 quint16 AmpSimulator::port() const
 {
-    QMutexLocker lock(&m_shared->mutex);
+    QMutexLocker lock(&m_shared->amps.mutex);
     return m_shared->port;
 }
 
 int AmpSimulator::ampCount() const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return int(m_shared->amps.size());
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return int(m_shared->amps.states.size());
 }
 
 void AmpSimulator::setFault(int amp, Fault fault)
 {
     {
-        QMutexLocker lock(&m_shared->mutex);
-        m_shared->at(amp).fault = fault;
+        QMutexLocker lock(&m_shared->amps.mutex);
+        m_shared->amps.at(amp).fault = fault;
     }
     // Blocking, so that a refusal holds from the moment this returns.
-    QMetaObject::invokeMethod(
-        m_shared->servers, [this, amp] { m_shared->servers->applyFault(amp); },
-        Qt::BlockingQueuedConnection);
+    if (ServerHost *host = m_shared->host) {
+        QMetaObject::invokeMethod(host, [host, amp] { host->applyFault(amp); },
+                                  Qt::BlockingQueuedConnection);
+    }
 }
 
 void AmpSimulator::setSlowBody(int amp, int chunkBytes, std::chrono::milliseconds delay)
 {
-    QMutexLocker lock(&m_shared->mutex);
-    m_shared->at(amp).slowChunk = qMax(1, chunkBytes);
-    m_shared->at(amp).slowDelayMs = int(delay.count());
+    QMutexLocker lock(&m_shared->amps.mutex);
+    SimulatedState &state = m_shared->amps.at(amp);
+    state.slowChunk = qMax(1, chunkBytes);
+    state.slowDelayMs = int(qBound(qint64(0), qint64(delay.count()), qint64(3600 * 1000)));
 }
 
 void AmpSimulator::setHugeBytes(int amp, qint64 bytes)
 {
-    QMutexLocker lock(&m_shared->mutex);
-    m_shared->at(amp).hugeBytes = bytes;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    m_shared->amps.at(amp).hugeBytes = bytes;
 }
 
 QList<QByteArray> AmpSimulator::requests(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).requests;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).requests;
 }
 
 QList<QByteArray> AmpSimulator::requestLines(int amp) const
@@ -347,61 +441,62 @@ QList<QByteArray> AmpSimulator::requestLines(int amp) const
 
 void AmpSimulator::clearRequests(int amp)
 {
-    QMutexLocker lock(&m_shared->mutex);
-    m_shared->at(amp).requests.clear();
+    QMutexLocker lock(&m_shared->amps.mutex);
+    m_shared->amps.at(amp).requests.clear();
 }
 
 int AmpSimulator::connectionsAccepted(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).connections;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).connections;
 }
 
 QByteArray AmpSimulator::name(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).name;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).name;
 }
 
 QByteArray AmpSimulator::group(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).group;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).group;
 }
 
 void AmpSimulator::setIdentity(int amp, const QByteArray &name, const QByteArray &group)
 {
-    QMutexLocker lock(&m_shared->mutex);
-    m_shared->at(amp).name = name.leftJustified(5, ' ');
-    m_shared->at(amp).group = group.leftJustified(5, ' ');
+    QMutexLocker lock(&m_shared->amps.mutex);
+    SimulatedState &state = m_shared->amps.at(amp);
+    state.name = identityField(name);
+    state.group = identityField(group);
 }
 
 quint8 AmpSimulator::muteA(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).muteA;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).muteA;
 }
 
 quint8 AmpSimulator::muteB(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).muteB;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).muteB;
 }
 
 QByteArray AmpSimulator::groupSettings(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).groupSettings;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).groupSettings;
 }
 
 bool AmpSimulator::locked(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->at(amp).locked;
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return m_shared->amps.at(amp).locked;
 }
 
 QByteArray AmpSimulator::statusBlock(int amp) const
 {
-    QMutexLocker lock(&m_shared->mutex);
-    return buildStatusBlock(m_shared->at(amp), QDateTime::currentMSecsSinceEpoch());
+    QMutexLocker lock(&m_shared->amps.mutex);
+    return buildStatusBlock(simulatedFields(m_shared->amps.at(amp), now()));
 }

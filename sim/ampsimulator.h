@@ -5,7 +5,8 @@
 // in the amplifier's framing and acting on its commands.
 //
 // The servers run in a thread of their own, so they answer while the caller's
-// thread is blocked. Every public function may be called from any thread.
+// thread is blocked. Every public function may be called from any thread but
+// the simulator's own; amp numbers run from 0 to ampCount() - 1.
 
 #include <QByteArray>
 #include <QList>
@@ -23,12 +24,12 @@ public:
         None,
         Refuse,             // connections are refused (not listening, open ones dropped)
         Stall,              // accept and read, never answer
-        ShortBody,          // announce 3157, send 3000 body bytes, then nothing more
+        ShortBody,          // announce 3157, send 3000 body bytes, then nothing more on that connection
         LineWithoutDigits,  // fifth line "Content-Length: none"
         TextBetweenNumbers, // fifth line "Range: 12 of 20"
-        HugeLength,         // announce 2000000000, send hugeBytes() of filler, then nothing
+        HugeLength,         // announce 2000000000, send hugeBytes() of filler, then nothing more
         CloseAfterAnswer,   // normal answer, then close the connection
-        SlowBody,           // the body in chunks of slowChunk bytes, one every slowDelay
+        SlowBody,           // the body in pieces of slowChunk bytes, one every slowDelay
         OtherLength,        // every answer has a 100-byte body
     };
 
@@ -48,7 +49,9 @@ public:
     quint16 port() const;
     int ampCount() const;
 
-    // Takes effect for the next request or connection.
+    // Takes effect for the next request or connection. Refuse holds from the
+    // moment setFault returns: the amp's listener is closed and its open
+    // connections are aborted; any other fault lets it listen again.
     void setFault(int amp, Fault fault);
     void setSlowBody(int amp, int chunkBytes, std::chrono::milliseconds delay);
     void setHugeBytes(int amp, qint64 bytes);  // 4 MiB unless set
@@ -72,9 +75,7 @@ public:
     // The 3157-byte status block the amp would send now.
     QByteArray statusBlock(int amp) const;
 
-    struct Shared;
-    class Servers;
-
 private:
+    struct Shared;
     std::unique_ptr<Shared> m_shared;
 };

@@ -1,13 +1,11 @@
 #include "simulatedstate.h"
 
-namespace {
+#include <optional>
 
-QByteArray fiveBytes(QByteArrayView text)
+QByteArray identityField(QByteArrayView text)
 {
     return text.first(qMin<qsizetype>(text.size(), 5)).toByteArray().leftJustified(5, ' ');
 }
-
-} // namespace
 
 void applyCommand(SimulatedState &state, QByteArrayView target)
 {
@@ -17,9 +15,9 @@ void applyCommand(SimulatedState &state, QByteArrayView target)
         return target.sliced(path.size());
     };
     if (const auto name = argumentOf("/name="))
-        state.name = fiveBytes(*name);
+        state.name = identityField(*name);
     else if (const auto group = argumentOf("/group="))
-        state.group = fiveBytes(*group);
+        state.group = identityField(*group);
     else if (const auto digits = argumentOf("/common_settings_values1="))
         state.groupSettings = digits->toByteArray();
     else if (target == "/mute_a_on.html")

@@ -1,31 +1,36 @@
 #pragma once
 
-// What one simulated amplifier knows about itself.
+// What one simulated amplifier knows about itself. Guarded by the simulator's
+// mutex; the server thread and the caller's thread both read and write it.
+
+#include "ampsimulator.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-#include "ampsimulator.h"
-
 struct SimulatedState
 {
-    QString address;
-    QByteArray name = "AMP  ";
-    QByteArray group = "UNDEF";
+    QString address;          // 127.x.x.x
+    QByteArray name = "AMP  ";  // always 5 bytes
+    QByteArray group = "UNDEF"; // always 5 bytes
     quint32 seed = 1;  // makes each amp's measurements its own, and repeatable
-    quint8 muteA = 1;
+    quint8 muteA = 1;  // 0 muted, 1 not muted
     quint8 muteB = 1;
-    QByteArray groupSettings;
+    QByteArray groupSettings;  // last argument of /common_settings_values1=
     bool locked = false;
 
     AmpSimulator::Fault fault = AmpSimulator::Fault::None;
-    int slowChunk = 200;
+    int slowChunk = 200;  // bytes per piece of a slow body, at least 1
     int slowDelayMs = 50;
     qint64 hugeBytes = 4 * 1024 * 1024;
     QList<QByteArray> requests;
     int connections = 0;
 };
+
+// The first five bytes of a text, padded with spaces to five: how the amp
+// keeps a name or group.
+QByteArray identityField(QByteArrayView text);
 
 // Changes the state as the amplifier would for the path and argument of a
 // request ("/name=AB   ", "/mute_a_on.html", ...). Unknown paths change nothing.

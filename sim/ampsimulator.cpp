@@ -360,6 +360,14 @@ quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
 {
     if (m_shared->host)
         return 0;
+    for (const Amp &amp : amps) {
+        // Only this machine's loopback network: never answer on a real one.
+        if (!QHostAddress(amp.address).isLoopback() || QHostAddress(amp.address).protocol()
+                                                           != QAbstractSocket::IPv4Protocol) {
+            qWarning("ampsim: %s is not a 127.x.x.x address", qPrintable(amp.address));
+            return 0;
+        }
+    }
     {
         QMutexLocker lock(&m_shared->amps.mutex);
         quint32 seed = 1;

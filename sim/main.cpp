@@ -53,16 +53,27 @@ int main(int argc, char *argv[])
     parser.addOptions({countOption, firstOption, portOption, namesOption, groupOption});
     parser.process(app);
 
-    const int count = parser.value(countOption).toInt();
-    const QHostAddress first(parser.value(firstOption));
-    const quint32 firstNumber = first.toIPv4Address();
-    if (count < 1 || count > 255) {
-        std::fprintf(stderr, "ampsim: --count must be 1 to 255\n");
+    bool countOk = false;
+    const int count = parser.value(countOption).toInt(&countOk);
+    if (!countOk || count < 1 || count > 255) {
+        std::fprintf(stderr, "ampsim: --count must be a number from 1 to 255\n");
         return 2;
     }
+    bool portOk = false;
+    const uint portNumber = parser.value(portOption).toUInt(&portOk);
+    if (!portOk || portNumber > 65535) {
+        std::fprintf(stderr, "ampsim: --port must be a number from 0 to 65535 (0 picks a free port)\n");
+        return 2;
+    }
+    // Only this machine's loopback network: the simulator must never answer,
+    // nor lure a scan, on a real network.
+    const QHostAddress first(parser.value(firstOption));
+    const quint32 firstNumber = first.toIPv4Address();
     if (first.protocol() != QAbstractSocket::IPv4Protocol || (firstNumber >> 24) != 127
         || ((firstNumber + quint32(count - 1)) >> 24) != 127) {
-        std::fprintf(stderr, "ampsim: only loopback addresses 127.x.x.x are served\n");
+        std::fprintf(stderr, "ampsim: --first must be a loopback address 127.x.x.x, and all %d amplifiers "
+                             "must fit below 127.255.255.255; \"%s\" is refused\n",
+                     count, qPrintable(parser.value(firstOption)));
         return 2;
     }
     const QStringList names = parser.value(namesOption).split(u',', Qt::SkipEmptyParts);
@@ -78,9 +89,12 @@ int main(int argc, char *argv[])
     }
 
     AmpSimulator simulator;
-    const quint16 port = simulator.start(amps, quint16(parser.value(portOption).toUInt()));
-    if (port == 0)
+    const quint16 port = simulator.start(amps, quint16(portNumber));
+    if (port == 0) {
+        std::fprintf(stderr, "ampsim: cannot listen on port %u (ports below 1024 need root; is another "
+                             "simulator running?)\n", portNumber);
         return 1;
+    }
     for (const AmpSimulator::Amp &amp : amps) {
         std::printf("%s:%u  %-5s  %s\n", qPrintable(amp.address), port, amp.name.constData(),
                     amp.group.constData());

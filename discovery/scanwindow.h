@@ -8,6 +8,7 @@
 // the operator typed. Main thread only.
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -61,7 +62,6 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();
@@ -71,14 +71,19 @@ private:
     void Edit2Exit();
     void Edit1KeyDown(int key);
     void Edit2KeyDown(int key);
+    void fieldLeft(QLineEdit *field);
+    void runPendingExit();
     void validateField(QLineEdit *field);
+    void refuseField(QLineEdit *field);
     void showMessage(const QString &text);
+    void scan(quint32 first, quint32 last);
 
     quint16 m_devicePort;
     Hooks m_hooks;
     MessageFunction m_showMessage;
     bool m_scanning = false;
     bool m_validating = false;    // a validation message or its focus return is under way
+    QPointer<QLineEdit> m_pendingExit;  // a field left, validated once the focus change is done
     bool m_quitRequested = false; // the application asked to quit during a scan
 
     QListWidget *m_listBox1 = nullptr;

@@ -12,6 +12,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <vector>
 
 using Fault = AmpSimulator::Fault;
@@ -237,8 +240,7 @@ private:
     bool m_closeWhenSent = false;
 };
 
-// The listeners and connections of all amps; created on the caller's thread,
-// then moved to the server thread, where it does all its work and is deleted.
+// The listeners and connections of all amps; lives in the server thread.
 class ServerHost final : public QObject
 {
 public:
@@ -332,33 +334,105 @@ private:
     quint16 m_port = 0;
 };
 
+// The server thread. Its host is created and destroyed inside it, so every
+// socket lives and dies there too. Calls from other threads travel through a
+// std::mutex-guarded slot and a captureless queued wake-up, a hand-over that
+// ThreadSanitizer can follow (Qt itself is not instrumented).
+class ServerThread final : public QThread
+{
+public:
+    explicit ServerThread(Amps &amps)
+        : m_amps(amps)
+    {
+        setObjectName(QStringLiteral("ampsim"));
+    }
+
+    ~ServerThread() override
+    {
+        // Quit from inside: the last wake-up of the thread's event loop then
+        // comes through the hand-over too, never racing its teardown.
+        if (isRunning())
+            call([](ServerHost &) { currentThread()->quit(); });
+        wait();
+        const std::lock_guard lock(m_mutex);  // the thread's last writes happen before this
+    }
+
+    // Runs job with the host in the server thread and waits until it is done.
+    // Not to be called from the server thread itself.
+    void call(const std::function<void(ServerHost &)> &job)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_host != nullptr || m_ended; });
+        if (!m_host)
+            return;
+        m_job = &job;
+        QMetaObject::invokeMethod(m_host, [] { static_cast<ServerThread *>(currentThread())->runJob(); },
+                                  Qt::QueuedConnection);
+        m_changed.wait(lock, [this] { return m_job == nullptr || m_ended; });
+    }
+
+protected:
+    void run() override
+    {
+        {
+            ServerHost host(m_amps);
+            setHost(&host);
+            exec();
+            setHost(nullptr);
+        }  // the listeners and connections go here, in this thread
+        const std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_job = nullptr;
+        m_changed.notify_all();
+    }
+
+private:
+    void setHost(ServerHost *host)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_host = host;
+        m_changed.notify_all();
+    }
+
+    void runJob()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_job)
+            return;
+        (*m_job)(*m_host);
+        m_job = nullptr;
+        m_changed.notify_all();
+    }
+
+    Amps &m_amps;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    ServerHost *m_host = nullptr;  // while the thread runs
+    const std::function<void(ServerHost &)> *m_job = nullptr;
+    bool m_ended = false;
+};
+
 } // namespace
 
 struct AmpSimulator::Shared
 {
     Amps amps;
-    quint16 port = 0;       // guarded by amps.mutex
-    QThread thread;
-    ServerHost *host = nullptr;  // lives in thread; used from the caller's thread only
+    quint16 port = 0;  // guarded by amps.mutex
+    // Declared after amps, so it ends before they go. Used from the caller's
+    // thread only.
+    std::unique_ptr<ServerThread> thread;
 };
 
 AmpSimulator::AmpSimulator()
     : m_shared(std::make_unique<Shared>())
 {
-    m_shared->thread.setObjectName(QStringLiteral("ampsim"));
 }
 
-AmpSimulator::~AmpSimulator()
-{
-    // The host, its listeners and connections are deleted in the server
-    // thread as its event loop ends (finished -> deleteLater).
-    m_shared->thread.quit();
-    m_shared->thread.wait();
-}
+AmpSimulator::~AmpSimulator() = default;
 
 quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
 {
-    if (m_shared->host)
+    if (m_shared->thread)
         return 0;
     for (const Amp &amp : amps) {
         // Only this machine's loopback network: never answer on a real one.
@@ -380,15 +454,11 @@ quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
             m_shared->amps.states.push_back(std::move(state));
         }
     }
-    auto *host = new ServerHost(m_shared->amps);
-    host->moveToThread(&m_shared->thread);
-    QObject::connect(&m_shared->thread, &QThread::finished, host, &QObject::deleteLater);
-    m_shared->host = host;
-    m_shared->thread.start();
+    m_shared->thread = std::make_unique<ServerThread>(m_shared->amps);
+    m_shared->thread->start();
 
     quint16 chosen = 0;
-    QMetaObject::invokeMethod(host, [&chosen, host, port] { chosen = host->listenAll(port); },
-                              Qt::BlockingQueuedConnection);
+    m_shared->thread->call([&chosen, port](ServerHost &host) { chosen = host.listenAll(port); });
     QMutexLocker lock(&m_shared->amps.mutex);
     m_shared->port = chosen;
     return chosen;
@@ -413,10 +483,8 @@ void AmpSimulator::setFault(int amp, Fault fault)
         m_shared->amps.at(amp).fault = fault;
     }
     // Blocking, so that a refusal holds from the moment this returns.
-    if (ServerHost *host = m_shared->host) {
-        QMetaObject::invokeMethod(host, [host, amp] { host->applyFault(amp); },
-                                  Qt::BlockingQueuedConnection);
-    }
+    if (m_shared->thread)
+        m_shared->thread->call([amp](ServerHost &host) { host.applyFault(amp); });
 }
 
 void AmpSimulator::setSlowBody(int amp, int chunkBytes, std::chrono::milliseconds delay)

@@ -21,10 +21,10 @@ void appendRow(const ScanHooks &hooks, const QString &row)
 }
 
 // True when the address answered with a status block.
-bool scanAddress(const QString &address, StatusFetcher &fetcher, const ScanHooks &hooks,
+bool scanAddress(const QString &address, const FetchFunction &fetch, const ScanHooks &hooks,
                  bool &tableFullReported)
 {
-    const QByteArray body = fetcher.get(address);
+    const QByteArray body = fetch(address);
     if (body.size() != kStatusBlockBytes)
         return false;
     const QString name = QString::fromLatin1(body.mid(kNameOffset, kFieldBytes));
@@ -42,13 +42,19 @@ bool scanAddress(const QString &address, StatusFetcher &fetcher, const ScanHooks
 
 void runScan(quint32 first, quint32 last, StatusFetcher &fetcher, const ScanHooks &hooks)
 {
+    runScan(first, last, [&fetcher](const QString &address) { return fetcher.get(address); },
+            hooks);
+}
+
+void runScan(quint32 first, quint32 last, const FetchFunction &fetch, const ScanHooks &hooks)
+{
     if (last < first)
         return;
     bool tableFullReported = false;
     for (quint32 number = first;; ++number) {
         const QString address = addressText(number);
         appendRow(hooks, address);
-        const bool found = scanAddress(address, fetcher, hooks, tableFullReported);
+        const bool found = scanAddress(address, fetch, hooks, tableFullReported);
         appendRow(hooks, found ? QStringLiteral("Found") : QStringLiteral("Not found"));
         appendRow(hooks, QString());
         if (hooks.afterAddress)

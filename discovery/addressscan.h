@@ -4,6 +4,7 @@
 // status block and reports through hooks. Runs on the calling thread (the
 // main thread in the program) and blocks it during each GET.
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -37,3 +38,8 @@ inline constexpr qsizetype kStatusBlockBytes = 3157;
 // below first scans nothing, last 255.255.255.255 ends there). Hooks left
 // empty are skipped.
 void runScan(quint32 first, quint32 last, StatusFetcher &fetcher, const ScanHooks &hooks);
+
+// The same loop over any fetch: takes the address text, returns the body or
+// an empty array. The seam for ranges that must never reach a network.
+using FetchFunction = std::function<QByteArray(const QString &address)>;
+void runScan(quint32 first, quint32 last, const FetchFunction &fetch, const ScanHooks &hooks);

@@ -194,6 +194,9 @@ void TForm3::refuseField(QLineEdit *field)
 {
     m_validating = true;
     showMessage(invalidAddressText());
+    // The box took the activation; not every window system hands it back.
+    if (isVisible())
+        activateWindow();
     field->setFocus(Qt::OtherFocusReason);
     m_validating = false;
 }

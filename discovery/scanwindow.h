@@ -46,6 +46,9 @@ public:
     // Runs one whole scan of Edit1 .. Edit2 and returns when the last address
     // is done. Pending events are processed between addresses; the Scan button
     // is disabled meanwhile, and a call during a running scan does nothing.
+    // A field that does not read as an address gets "Invalid IP address!" and
+    // nothing is scanned. A quit of the application ends the scan after the
+    // address under way.
     void Button2Click();
     bool scanning() const { return m_scanning; }
 

@@ -1,0 +1,35 @@
+#include "controllerwindows.h"
+
+#include "aboutwindow.h"
+#include "devicetreeview.h"
+#include "diagramwindow.h"
+#include "groupdialog.h"
+#include "mainwindow.h"
+#include "networkstatwindow.h"
+#include "scanwindow.h"
+
+ControllerWindows::ControllerWindows(quint16 devicePort)
+    : m_form1(std::make_unique<TForm1>(devicePort))
+{
+    TForm1 *main = m_form1.get();
+    TForm3::Hooks scanHooks;
+    scanHooks.addOrUpdateDevice = [main](const QString &name, const QString &group, const QString &address) {
+        return main->addOrUpdateDevice(name, group, address);
+    };
+    scanHooks.afterAddress = [main] {
+        main->rebuildTree();
+        main->TreeView1()->refreshStateImages(main->devices());
+    };
+    m_form3 = std::make_unique<TForm3>(devicePort, std::move(scanHooks));
+    m_form6 = std::make_unique<TForm6>();
+    m_form8 = std::make_unique<TForm8>();
+    m_form4 = std::make_unique<TForm4>();
+    m_form2 = std::make_unique<TForm2>();
+
+    main->setSecondaryWindows({m_form3.get(), m_form6.get(), m_form8.get(), m_form4.get(), m_form2.get()});
+}
+
+ControllerWindows::~ControllerWindows()
+{
+    m_form1->setSecondaryWindows({});
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// Every window of the program, created once in the order the program starts
+// them: the main window first, then "Search Amplifier", "Network stat",
+// "Group", "Diagram" and "About". Only the main window is shown at start; the
+// others are shown and hidden until the program ends.
+
+#include "deviceport.h"
+
+#include <QtGlobal>
+
+#include <memory>
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm6;
+class TForm8;
+
+class ControllerWindows final
+{
+    Q_DISABLE_COPY_MOVE(ControllerWindows)
+
+public:
+    explicit ControllerWindows(quint16 devicePort = kDevicePort);
+    ~ControllerWindows();
+
+    TForm1 &Form1() const { return *m_form1; }
+    TForm3 &Form3() const { return *m_form3; }
+    TForm6 &Form6() const { return *m_form6; }
+    TForm8 &Form8() const { return *m_form8; }
+    TForm4 &Form4() const { return *m_form4; }
+    TForm2 &Form2() const { return *m_form2; }
+
+private:
+    // Declared in creation order, so they are destroyed the other way round
+    // and the main window, which the scan window calls, goes last.
+    std::unique_ptr<TForm1> m_form1;
+    std::unique_ptr<TForm3> m_form3;
+    std::unique_ptr<TForm6> m_form6;
+    std::unique_ptr<TForm8> m_form8;
+    std::unique_ptr<TForm4> m_form4;
+    std::unique_ptr<TForm2> m_form2;
+};

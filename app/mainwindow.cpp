@@ -1,0 +1,285 @@
+#include "mainwindow.h"
+
+#include "aboutwindow.h"
+#include "addorupdatedevice.h"
+#include "commands.h"
+#include "devicetreeview.h"
+#include "diagramwindow.h"
+#include "groupdialog.h"
+#include "networkstatwindow.h"
+#include "scanwindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void showMessageBox(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+} // namespace
+
+TForm1::TForm1(quint16 devicePort, QWidget *parent)
+    : QMainWindow(parent),
+      m_devices(devicePort),
+      m_timer3(m_devices, m_groups),
+      m_showMessage(showMessageBox)
+{
+    setWindowTitle(u"KRV Amplifier controller v0.3"_s);
+    createMenu();
+    createControls();
+    placeControls();
+    connectEvents();
+    FormCreate();
+}
+
+// The device table's destructor ends every poll worker at once.
+TForm1::~TForm1() = default;
+
+QString TForm1::queryQueueFullText()
+{
+    return u"NotEnoughDeviceQuerySpace"_s;
+}
+
+void TForm1::createMenu()
+{
+    QMenu *file = menuBar()->addMenu(u"File"_s);
+    m_open1 = file->addAction(u"Open..."_s);
+    m_saveas1 = file->addAction(u"Save as..."_s);
+    file->addSeparator();
+    m_n4 = file->addAction(u"Exit"_s);
+    m_about1 = menuBar()->addAction(u"Network Stat"_s);
+    m_about2 = menuBar()->addAction(u"About"_s);
+}
+
+void TForm1::createControls()
+{
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    m_deviceTreeBox = new QGroupBox(u" Device tree"_s, client);
+    m_treeView1 = new DeviceTreeView(m_deviceTreeBox);
+    m_button1 = new QPushButton(u"Scan"_s, m_deviceTreeBox);
+    m_checkBox1 = new QCheckBox(u"Show IP"_s, m_deviceTreeBox);
+
+    m_groupPropertiesBox = new QGroupBox(u" Group properties "_s, client);
+    m_groupPropertiesBox->hide();
+
+    m_groupBox1 = new QGroupBox(u" Device parameters "_s, client);
+    m_groupBox1->hide();
+}
+
+void TForm1::placeControls()
+{
+    m_deviceTreeBox->setGeometry(8, 0, 193, 689);
+    m_treeView1->setGeometry(8, 16, 177, 609);
+    m_button1->setGeometry(6, 632, 179, 25);
+    m_checkBox1->setGeometry(8, 664, 97, 17);
+    m_groupPropertiesBox->setGeometry(208, 0, 801, 313);
+    m_groupBox1->setGeometry(208, 320, 801, 369);
+}
+
+void TForm1::connectEvents()
+{
+    connect(m_n4, &QAction::triggered, this, &TForm1::N4Click);
+    connect(m_about1, &QAction::triggered, this, [this] { showWindow(m_windows.networkStat); });
+    connect(m_about2, &QAction::triggered, this, [this] { showWindow(m_windows.about); });
+
+    connect(m_button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(m_checkBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+    connect(m_treeView1, &DeviceTreeView::mousePressed, this, &TForm1::TreeView1MouseDown);
+    connect(m_treeView1, &QTreeWidget::currentItemChanged, this, &TForm1::updateSelection);
+    connect(m_treeView1, &QTreeWidget::itemSelectionChanged, this, &TForm1::updateSelection);
+    connect(m_treeView1->deleteDeviceAction(), &QAction::triggered, this, &TForm1::DeleteDevice1Click);
+
+    connect(&m_devices, &tDevices::treeRebuildNeeded, this, &TForm1::rebuildTree);
+    connect(&m_devices, &tDevices::queryQueueFull, this, &TForm1::reportQueryQueueFull);
+
+    m_timer1.setInterval(kTimer1IntervalMs);
+    connect(&m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    m_faderParameterSend.setInterval(kFaderParameterSendIntervalMs);
+    connect(&m_faderParameterSend, &QTimer::timeout, this, &TForm1::FaderParameterSendTimer);
+}
+
+void TForm1::FormCreate()
+{
+    // The client area below the menu bar is what the layout is drawn for.
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    move(0, 0);
+    rebuildTree();
+
+    m_timer3.start();
+    m_timer1.start();
+    m_faderParameterSend.start();
+}
+
+int TForm1::selectedGroupIndex() const
+{
+    for (int slot = 1; slot <= m_groups.count(); ++slot) {
+        if (&m_groups[slot] == m_selectedGroup)
+            return slot;
+    }
+    return 0;
+}
+
+int TForm1::selectedDeviceIndex() const
+{
+    for (int slot = 1; slot <= m_devices.count(); ++slot) {
+        if (&m_devices[slot] == m_selectedDevice)
+            return slot;
+    }
+    return 0;
+}
+
+void TForm1::updateSelection()
+{
+    m_selectedGroup = nullptr;
+    m_selectedDevice = nullptr;
+    const QList<QTreeWidgetItem *> selected = m_treeView1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const QTreeWidgetItem *node = selected.constFirst();
+    if (!node->parent()) {
+        m_selectedGroup = DeviceTreeView::groupRecord(node);
+    } else {
+        m_selectedGroup = DeviceTreeView::groupRecord(node->parent());
+        m_selectedDevice = DeviceTreeView::deviceRecord(node);
+    }
+}
+
+void TForm1::rebuildTree()
+{
+    m_treeView1->rebuild(m_devices, m_groups, m_checkBox1->isChecked());
+    updateSelection();
+}
+
+bool TForm1::addOrUpdateDevice(const QString &name, const QString &group, const QString &address)
+{
+    if (::addOrUpdateDevice(m_devices, m_groups, name, group, address) == 0)
+        return false;
+    rebuildTree();
+    return true;
+}
+
+void TForm1::Timer1Timer()
+{
+    m_treeView1->refreshStateImages(m_devices);
+    refreshDevicePanel();
+    refreshGroupPanel();
+}
+
+void TForm1::FaderParameterSendTimer()
+{
+    // The group faders send from here while they are dragged.
+}
+
+// Only a device that answers is shown.
+void TForm1::refreshDevicePanel()
+{
+    const int slot = selectedDeviceIndex();
+    m_groupBox1->setVisible(slot != 0 && m_devices[slot].linkState() > ThSocket::Offline);
+}
+
+void TForm1::refreshGroupPanel()
+{
+    m_groupPropertiesBox->setVisible(selectedGroupIndex() != 0);
+}
+
+void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint pos)
+{
+    updateSelection();
+    m_lastTreePressPoint = pos;
+
+    if (button == Qt::RightButton)
+        m_treeView1->attachPopupMenu(pos);
+
+    if (button == Qt::LeftButton) {
+        if (const tDevice *pressed = DeviceTreeView::deviceRecord(m_treeView1->itemAt(pos))) {
+            for (int slot = 1; slot <= m_devices.count(); ++slot) {
+                if (&m_devices[slot] == pressed)
+                    Commands::statusFetch(m_devices, slot);
+            }
+        }
+    }
+
+    refreshDiagramAfterPress();
+}
+
+void TForm1::refreshDiagramAfterPress()
+{
+    const int slot = selectedDeviceIndex();
+    if (slot == 0 || !m_windows.diagram)
+        return;
+    if (m_devices[slot].linkState() > ThSocket::Offline)
+        m_windows.diagram->ThreadedTimer1Timer();
+    else if (m_windows.diagram->isVisible())
+        m_windows.diagram->hide();
+}
+
+void TForm1::DeleteDevice1Click()
+{
+    const int slot = selectedDeviceIndex();
+    if (slot == 0)
+        return;
+    m_treeView1->clearSelection();
+    m_treeView1->setCurrentItem(nullptr);
+    updateSelection();
+    m_devices.deleteDevice(slot);
+    rebuildTree();
+}
+
+void TForm1::Button1Click()
+{
+    showWindow(m_windows.scan);
+}
+
+void TForm1::CheckBox1Click()
+{
+    rebuildTree();
+}
+
+// Ends the program at once, without asking: nothing is saved.
+void TForm1::N4Click()
+{
+    QCoreApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    N4Click();
+}
+
+// Raised to the "NotEnoughDeviceQuerySpace" note. The note is shown from the
+// event loop, not inside the queueing code, and once until it is dismissed:
+// the polling tick keeps running while it is open.
+void TForm1::reportQueryQueueFull()
+{
+    if (m_queueFullNotePending)
+        return;
+    m_queueFullNotePending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_showMessage(this, queryQueueFullText());
+        m_queueFullNotePending = false;
+    }, Qt::QueuedConnection);
+}
+
+void TForm1::showWindow(QWidget *window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

@@ -1,0 +1,168 @@
+#include "devicetreeview.h"
+
+#include "artpaths.h"
+#include "devicetable.h"
+#include "grouptable.h"
+
+#include <QCollator>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int RecordRole = Qt::UserRole;
+constexpr int StateRole = Qt::UserRole + 1;
+
+void *attachedRecord(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, RecordRole).value<void *>() : nullptr;
+}
+
+// Both levels are ordered by node text, as the operator's locale orders it.
+void sortByText(QList<QTreeWidgetItem *> &nodes, const QCollator &collator)
+{
+    std::stable_sort(nodes.begin(), nodes.end(), [&](const QTreeWidgetItem *a, const QTreeWidgetItem *b) {
+        return collator.compare(a->text(0), b->text(0)) < 0;
+    });
+}
+
+} // namespace
+
+DeviceTreeView::DeviceTreeView(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setIndentation(kIndent);
+    setIconSize(QSize(16, 16));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformRowHeights(true);
+
+    for (std::size_t state = 0; state < m_stateIcons.size(); ++state)
+        m_stateIcons[state] = QIcon(ArtPath::StateImages[state]);
+
+    m_groupMenu = new QMenu(this);
+    m_addGroup = m_groupMenu->addAction(u"Add Group"_s);
+    m_deleteGroup = m_groupMenu->addAction(u"Delete Group"_s);
+    m_deviceMenu = new QMenu(this);
+    m_deleteDevice = m_deviceMenu->addAction(u"Delete Device"_s);
+}
+
+void DeviceTreeView::rebuild(tDevices &devices, tGroup &groups, bool showIp)
+{
+    clear();
+    for (int slot = 1; slot <= devices.count(); ++slot)
+        groups.addGroup(devices[slot].group);
+
+    QCollator collator;
+    QList<QTreeWidgetItem *> groupNodes;
+    groupNodes.reserve(groups.count());
+    for (int groupSlot = 1; groupSlot <= groups.count(); ++groupSlot) {
+        tGroupItem &group = groups[groupSlot];
+        QTreeWidgetItem *node = groupNode(group);
+        QList<QTreeWidgetItem *> children;
+        for (int slot = 1; slot <= devices.count(); ++slot) {
+            if (devices[slot].group == group.name)
+                children.append(deviceNode(devices[slot], showIp));
+        }
+        sortByText(children, collator);
+        node->addChildren(children);
+        groupNodes.append(node);
+    }
+    sortByText(groupNodes, collator);
+    addTopLevelItems(groupNodes);
+    expandAll();
+}
+
+void DeviceTreeView::refreshStateImages(const tDevices &devices)
+{
+    for (int top = 0; top < topLevelItemCount(); ++top) {
+        QTreeWidgetItem *group = topLevelItem(top);
+        for (int child = 0; child < group->childCount(); ++child) {
+            QTreeWidgetItem *node = group->child(child);
+            const tDevice *record = deviceRecord(node);
+            for (int slot = 1; slot <= devices.count(); ++slot) {
+                if (&devices[slot] == record) {
+                    setStateImage(node, devices[slot].linkState());
+                    break;
+                }
+            }
+        }
+    }
+}
+
+tGroupItem *DeviceTreeView::groupRecord(const QTreeWidgetItem *node)
+{
+    if (!node || node->parent())
+        return nullptr;
+    return static_cast<tGroupItem *>(attachedRecord(node));
+}
+
+tDevice *DeviceTreeView::deviceRecord(const QTreeWidgetItem *node)
+{
+    if (!node || !node->parent() || node->parent()->parent())
+        return nullptr;
+    return static_cast<tDevice *>(attachedRecord(node));
+}
+
+int DeviceTreeView::stateImage(const QTreeWidgetItem *node)
+{
+    const QVariant state = node ? node->data(0, StateRole) : QVariant();
+    return state.isValid() ? state.toInt() : kNoStateImage;
+}
+
+QString DeviceTreeView::deviceText(const tDevice &device, bool showIp)
+{
+    return showIp ? device.name + u" ["_s + device.address + u']' : device.name;
+}
+
+void DeviceTreeView::attachPopupMenu(QPoint pos)
+{
+    const QTreeWidgetItem *node = itemAt(pos);
+    m_deleteGroup->setEnabled(node != nullptr);
+    m_attachedMenu = deviceRecord(node) ? m_deviceMenu : m_groupMenu;
+}
+
+void DeviceTreeView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::RightButton)
+        QTreeWidget::mousePressEvent(event);
+    Q_EMIT mousePressed(event->button(), event->position().toPoint());
+}
+
+void DeviceTreeView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_attachedMenu)
+        m_attachedMenu->popup(event->globalPos());
+    event->accept();
+}
+
+QTreeWidgetItem *DeviceTreeView::groupNode(tGroupItem &group) const
+{
+    auto *node = new QTreeWidgetItem(QStringList(group.name));
+    node->setData(0, RecordRole, QVariant::fromValue(static_cast<void *>(&group)));
+    return node;
+}
+
+QTreeWidgetItem *DeviceTreeView::deviceNode(tDevice &device, bool showIp) const
+{
+    auto *node = new QTreeWidgetItem(QStringList(deviceText(device, showIp)));
+    node->setData(0, RecordRole, QVariant::fromValue(static_cast<void *>(&device)));
+    setStateImage(node, device.linkState());
+    return node;
+}
+
+void DeviceTreeView::setStateImage(QTreeWidgetItem *node, int state) const
+{
+    if (state < 0 || state >= static_cast<int>(m_stateIcons.size()) || stateImage(node) == state)
+        return;
+    node->setData(0, StateRole, state);
+    node->setIcon(0, m_stateIcons[static_cast<std::size_t>(state)]);
+}

@@ -29,6 +29,7 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
     main->setSecondaryWindows({m_form3.get(), m_form6.get(), m_form8.get(), m_form4.get(), m_form2.get()});
 }
 
+// The secondary windows go first; the main window must not reach them then.
 ControllerWindows::~ControllerWindows()
 {
     m_form1->setSecondaryWindows({});

@@ -181,7 +181,7 @@ void TForm1::Timer1Timer()
 
 void TForm1::FaderParameterSendTimer()
 {
-    // The group faders send from here while they are dragged.
+    // Sends the dragged group fader's settings; there are no faders yet.
 }
 
 // Only a device that answers is shown.

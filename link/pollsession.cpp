@@ -21,6 +21,13 @@ PollSession::PollSession(ThSocket &worker)
     connect(&m_timer, &QTimer::timeout, this, &PollSession::timedOut);
 }
 
+// The socket, a child, goes after this body, when no slot of ours is
+// connected any more.
+PollSession::~PollSession()
+{
+    m_worker.m_sessionEnded.store(true, std::memory_order_release);
+}
+
 void PollSession::startAttempt()
 {
     if (!m_worker.m_jobFlag.load(std::memory_order_acquire) || m_step != Step::Idle)

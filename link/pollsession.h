@@ -22,6 +22,8 @@ class PollSession final : public QObject
 
 public:
     explicit PollSession(ThSocket &worker);
+    // Deleted in the worker thread when it ends.
+    ~PollSession() override;
 
     // Posted by the hand-over and the retry, once per set job flag.
     void startAttempt();

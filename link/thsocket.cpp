@@ -17,6 +17,9 @@ ThSocket::~ThSocket()
 {
     m_thread.quit();
     m_thread.wait();
+    const bool ended = m_sessionEnded.load(std::memory_order_acquire);
+    Q_ASSERT(ended);
+    Q_UNUSED(ended);
 }
 
 void ThSocket::handOver(int slot, const QString &host, const QByteArray &path,

@@ -95,6 +95,12 @@ private:
 
     bool m_stopRequested = false;  // main thread only
 
+    // Set by the session as the last thing the worker thread does with this
+    // object. QThread::wait() does synchronise, but out of sight of the
+    // thread sanitizer; reading this after the wait makes the end of the
+    // thread a hand-over that the sanitizer can see too.
+    std::atomic<bool> m_sessionEnded{false};
+
     QThread m_thread;
     PollSession *m_session;  // lives in m_thread, deleted there when it ends
 };

@@ -135,11 +135,7 @@ int TForm1::selectedGroupIndex() const
 
 int TForm1::selectedDeviceIndex() const
 {
-    for (int slot = 1; slot <= m_devices.count(); ++slot) {
-        if (&m_devices[slot] == m_selectedDevice)
-            return slot;
-    }
-    return 0;
+    return m_devices.slotOfRecord(m_selectedDevice);
 }
 
 void TForm1::updateSelection()
@@ -205,12 +201,9 @@ void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint pos)
         m_treeView1->attachPopupMenu(pos);
 
     if (button == Qt::LeftButton) {
-        if (const tDevice *pressed = DeviceTreeView::deviceRecord(m_treeView1->itemAt(pos))) {
-            for (int slot = 1; slot <= m_devices.count(); ++slot) {
-                if (&m_devices[slot] == pressed)
-                    Commands::statusFetch(m_devices, slot);
-            }
-        }
+        const tDevice *pressed = DeviceTreeView::deviceRecord(m_treeView1->itemAt(pos));
+        if (const int slot = m_devices.slotOfRecord(pressed))
+            Commands::statusFetch(m_devices, slot);
     }
 
     refreshDiagramAfterPress();

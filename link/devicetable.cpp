@@ -34,6 +34,15 @@ int tDevices::findDevice(QStringView address) const
     return 0;
 }
 
+int tDevices::slotOfRecord(const tDevice *record) const
+{
+    for (int slot = 1; slot <= m_count; ++slot) {
+        if (&(*this)[slot] == record)
+            return slot;
+    }
+    return 0;
+}
+
 bool tDevices::appendDevice(const QString &name, const QString &group, const QString &address)
 {
     if (m_count >= kCapacity)

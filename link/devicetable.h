@@ -42,6 +42,10 @@ public:
     // First slot whose address equals the text exactly; 0 if none.
     int findDevice(QStringView address) const;
 
+    // Slot 1..count holding this record; 0 for none or a record beyond the
+    // count (one that moved down after a removal).
+    int slotOfRecord(const tDevice *record) const;
+
     // Appends a device in slot count + 1 with a new poll worker and a fresh
     // status block, link state, counters and queue. A 256th device is refused
     // and false returned; nothing is written.

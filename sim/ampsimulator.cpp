@@ -71,6 +71,14 @@ struct Amps
 
     SimulatedState &at(int amp) { return states.at(std::size_t(amp)); }
     const SimulatedState &at(int amp) const { return states.at(std::size_t(amp)); }
+
+    // A copy of one field of an amp's state, taken under the lock.
+    template <typename Value>
+    Value read(int amp, Value SimulatedState::*field) const
+    {
+        QMutexLocker lock(&mutex);
+        return at(amp).*field;
+    }
 };
 
 // What one request is answered with, taken from the state under the lock.
@@ -444,13 +452,13 @@ quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
     }
     {
         QMutexLocker lock(&m_shared->amps.mutex);
-        quint32 seed = 1;
+        quint32 variation = 1;
         for (const Amp &amp : amps) {
             SimulatedState state;
             state.address = amp.address;
             state.name = identityField(amp.name);
             state.group = identityField(amp.group);
-            state.seed = seed++;
+            state.variation = variation++;
             m_shared->amps.states.push_back(std::move(state));
         }
     }
@@ -523,20 +531,17 @@ void AmpSimulator::clearRequests(int amp)
 
 int AmpSimulator::connectionsAccepted(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).connections;
+    return m_shared->amps.read(amp, &SimulatedState::connections);
 }
 
 QByteArray AmpSimulator::name(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).name;
+    return m_shared->amps.read(amp, &SimulatedState::name);
 }
 
 QByteArray AmpSimulator::group(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).group;
+    return m_shared->amps.read(amp, &SimulatedState::group);
 }
 
 void AmpSimulator::setIdentity(int amp, const QByteArray &name, const QByteArray &group)
@@ -549,26 +554,22 @@ void AmpSimulator::setIdentity(int amp, const QByteArray &name, const QByteArray
 
 quint8 AmpSimulator::muteA(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).muteA;
+    return m_shared->amps.read(amp, &SimulatedState::muteA);
 }
 
 quint8 AmpSimulator::muteB(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).muteB;
+    return m_shared->amps.read(amp, &SimulatedState::muteB);
 }
 
 QByteArray AmpSimulator::groupSettings(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).groupSettings;
+    return m_shared->amps.read(amp, &SimulatedState::groupSettings);
 }
 
 bool AmpSimulator::locked(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).locked;
+    return m_shared->amps.read(amp, &SimulatedState::locked);
 }
 
 QByteArray AmpSimulator::statusBlock(int amp) const

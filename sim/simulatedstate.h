@@ -14,7 +14,7 @@ struct SimulatedState
     QString address;          // 127.x.x.x
     QByteArray name = "AMP  ";  // always 5 bytes
     QByteArray group = "UNDEF"; // always 5 bytes
-    quint32 seed = 1;  // makes each amp's measurements its own, and repeatable
+    quint32 variation = 1;  // makes each amp's measurements its own, and repeatable
     quint8 muteA = 1;  // 0 muted, 1 not muted
     quint8 muteB = 1;
     QByteArray groupSettings;  // last argument of /common_settings_values1=

@@ -19,9 +19,9 @@ void putValue16(QByteArray &block, int offset, quint16 raw)
 }
 
 // A smooth, repeatable wobble in -1..1 of one quantity of an amp over time.
-double wobble(quint32 seed, int quantity, double seconds)
+double wobble(quint32 variation, int quantity, double seconds)
 {
-    const double phase = double((seed * 2654435761u + quint32(quantity) * 40503u) % 6283u) / 1000.0;
+    const double phase = double((variation * 2654435761u + quint32(quantity) * 40503u) % 6283u) / 1000.0;
     return std::sin(seconds / (20.0 + quantity * 3.0) + phase);
 }
 
@@ -65,10 +65,10 @@ QByteArray buildStatusBlock(const StatusFields &fields)
 
 StatusFields simulatedFields(const SimulatedState &state, qint64 msecsSinceEpoch)
 {
-    const quint32 seed = state.seed;
+    const quint32 variation = state.variation;
     const double now = double(msecsSinceEpoch) / 1000.0;
-    const auto around = [seed](int quantity, double centre, double spread, double at) {
-        return int(std::lround(centre + spread * wobble(seed, quantity, at)));
+    const auto around = [variation](int quantity, double centre, double spread, double at) {
+        return int(std::lround(centre + spread * wobble(variation, quantity, at)));
     };
     const auto raw = [&](int quantity, double centre, double spread) {
         return quint16(qBound(0, around(quantity, centre, spread, now), 65535));
@@ -81,7 +81,7 @@ StatusFields simulatedFields(const SimulatedState &state, qint64 msecsSinceEpoch
     fields.secondTemperature = threeCharacters(around(7, 48, 5, now), ' ');
     fields.muteA = state.muteA;
     fields.muteB = state.muteB;
-    fields.serial = QByteArray::number(10000 + seed % 90000);
+    fields.serial = QByteArray::number(10000 + variation % 90000);
     fields.mains = raw(8, 314, 3);
     fields.fan = threeCharacters(qBound(0, around(9, 45, 10, now), 100), '0') + '%';
     fields.group = state.group;

@@ -45,6 +45,6 @@ QByteArray buildStatusBlock(const StatusFields &fields);
 
 // What the amp reports at the given wall-clock time: measurements wobble
 // slowly around plausible values and the histories advance one sample every
-// kSimulatedHistoryStepMs, deterministically from the amp's seed.
+// kSimulatedHistoryStepMs, deterministically from the amp's variation.
 inline constexpr qint64 kSimulatedHistoryStepMs = 12000;  // 512 samples span about 100 minutes
 StatusFields simulatedFields(const SimulatedState &state, qint64 msecsSinceEpoch);

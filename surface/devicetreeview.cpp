@@ -87,13 +87,8 @@ void DeviceTreeView::refreshStateImages(const tDevices &devices)
         QTreeWidgetItem *group = topLevelItem(top);
         for (int child = 0; child < group->childCount(); ++child) {
             QTreeWidgetItem *node = group->child(child);
-            const tDevice *record = deviceRecord(node);
-            for (int slot = 1; slot <= devices.count(); ++slot) {
-                if (&devices[slot] == record) {
-                    setStateImage(node, devices[slot].linkState());
-                    break;
-                }
-            }
+            if (const int slot = devices.slotOfRecord(deviceRecord(node)))
+                setStateImage(node, devices[slot].linkState());
         }
     }
 }

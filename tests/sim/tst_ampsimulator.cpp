@@ -498,7 +498,7 @@ void tst_AmpSimulator::builtBlockHoldsChosenFields()
 void tst_AmpSimulator::historiesAdvanceWithTime()
 {
     SimulatedState state;
-    state.seed = 3;
+    state.variation = 3;
     const qint64 t = 1'700'000'000'000;
     const QByteArray now = buildStatusBlock(simulatedFields(state, t));
     QCOMPARE(buildStatusBlock(simulatedFields(state, t)), now);  // repeatable
@@ -507,7 +507,7 @@ void tst_AmpSimulator::historiesAdvanceWithTime()
         const int offset = 85 + h * kSimulatedHistorySamples;
         QCOMPARE(field(later, offset + 1, 511), field(now, offset, 511));
     }
-    state.seed = 4;
+    state.variation = 4;
     QVERIFY(field(buildStatusBlock(simulatedFields(state, t)), 85, 512) != field(now, 85, 512));
 }
 

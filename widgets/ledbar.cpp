@@ -1,0 +1,184 @@
+#include "ledbar.h"
+
+#include <QPainter>
+
+namespace {
+QColor dimmed(const QColor &color)
+{
+    return QColor(color.red() / 2, color.green() / 2, color.blue() / 2);
+}
+} // namespace
+
+TDDLedBar::TDDLedBar(QWidget *parent)
+    : QWidget(parent)
+{
+    // Every pixel is painted by paintEvent: the parent need not draw beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(sizeHint());
+}
+
+void TDDLedBar::load(const Description &d)
+{
+    m_loading = true;
+    if (d.geometry)
+        setGeometry(*d.geometry);
+    if (d.colorLow)
+        setColorLow(*d.colorLow);
+    if (d.colorMid)
+        setColorMid(*d.colorMid);
+    if (d.colorHi)
+        setColorHi(*d.colorHi);
+    if (d.orientation)
+        setOrientation(*d.orientation);
+    if (d.maxValue)
+        setMaxValue(*d.maxValue);
+    if (d.backColor)
+        setBackColor(*d.backColor);
+    if (d.barSize)
+        setBarSize(*d.barSize);
+    if (d.position)
+        setPosition(*d.position);
+    if (d.lowToMidPos)
+        setLowToMidPos(*d.lowToMidPos);
+    if (d.midToHiPos)
+        setMidToHiPos(*d.midToHiPos);
+    m_loading = false;
+}
+
+int TDDLedBar::length() const
+{
+    return m_orientation == trVertical ? height() : width();
+}
+
+int TDDLedBar::segmentCount() const
+{
+    return std::max(0, (length() - 2) / m_barSize);
+}
+
+void TDDLedBar::setColorLow(const QColor &color)
+{
+    m_colorLow = color;
+    repaint();
+}
+
+void TDDLedBar::setColorMid(const QColor &color)
+{
+    m_colorMid = color;
+    repaint();
+}
+
+void TDDLedBar::setColorHi(const QColor &color)
+{
+    m_colorHi = color;
+    repaint();
+}
+
+void TDDLedBar::setBackColor(const QColor &color)
+{
+    m_backColor = color;
+    repaint();
+}
+
+void TDDLedBar::setPosition(int position)
+{
+    m_position = position;
+    repaint();
+}
+
+void TDDLedBar::setOrientation(Orientation orientation)
+{
+    if (orientation == m_orientation)
+        return;
+    m_orientation = orientation;
+    if (!m_loading)
+        resize(height(), width());
+    repaint();
+}
+
+void TDDLedBar::setMaxValue(int maxValue)
+{
+    if (maxValue == m_maxValue)
+        return;
+    m_maxValue = maxValue;
+    repaint();
+}
+
+void TDDLedBar::setBarSize(int barSize)
+{
+    if (barSize <= 2 || barSize >= length() - 4)
+        return;
+    m_barSize = barSize;
+    repaint();
+}
+
+void TDDLedBar::setLowToMidPos(int percent)
+{
+    if (percent < 0 || percent >= 100 || percent <= m_midToHiPos)
+        return;
+    m_lowToMidPos = percent;
+    repaint();
+}
+
+void TDDLedBar::setMidToHiPos(int percent)
+{
+    if (percent < 0 || percent > 100 || percent >= m_lowToMidPos)
+        return;
+    m_midToHiPos = percent;
+    repaint();
+}
+
+QColor TDDLedBar::zoneColor(int percent) const
+{
+    if (percent < 100 - m_lowToMidPos)
+        return m_colorLow;
+    if (percent < 100 - m_midToHiPos)
+        return m_colorMid;
+    return m_colorHi;
+}
+
+// A segment is lit when its percentage of the bar does not exceed the
+// position's percentage of full scale; a position at or above MaxValue fills
+// the bar. A segment whose percentage exceeds the raw position also stays
+// dark, which matters only for a MaxValue below 100.
+bool TDDLedBar::isLit(int percent) const
+{
+    if (m_position == 0)
+        return false;
+    if (m_position < m_maxValue) {
+        if (m_maxValue <= 0)
+            return false;
+        const qint64 positionPercent = qint64{m_position} * 100 / m_maxValue;
+        if (percent > positionPercent)
+            return false;
+    }
+    return percent <= m_position;
+}
+
+// Segment 1 is the bottom (vertical) or leftmost (horizontal) one.
+QRect TDDLedBar::segmentRect(int segment) const
+{
+    const int w = width();
+    const int h = height();
+    if (m_orientation == trVertical) {
+        const int top = h - segment * m_barSize;
+        const int bottom = h - 2 - (segment - 1) * m_barSize;  // exclusive
+        return QRect(2, top, w - 4, bottom - top);
+    }
+    const int left = (segment - 1) * m_barSize + 2;
+    const int right = segment * m_barSize;  // exclusive
+    return QRect(left, 2, right - left, h - 4);
+}
+
+// Painted whole on every request; the widget's backing store keeps the
+// screen from showing a half-drawn bar.
+void TDDLedBar::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), m_backColor);
+    const int count = segmentCount();
+    for (int segment = 1; segment <= count; ++segment) {
+        const int percent = segment * 100 / count;
+        const QColor zone = zoneColor(percent);
+        painter.fillRect(segmentRect(segment), isLit(percent) ? zone : dimmed(zone));
+    }
+}

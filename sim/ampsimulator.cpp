@@ -5,14 +5,13 @@
 
 #include <QDateTime>
 #include <QHostAddress>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -63,10 +62,12 @@ qint64 now()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-// The amps' states, shared by the caller's thread and the server thread.
+// The amps' states, shared by the caller's thread and the server thread. A
+// std::mutex, so that ThreadSanitizer sees the hand-over (QMutex lives in the
+// uninstrumented Qt library).
 struct Amps
 {
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
     std::vector<SimulatedState> states;  // fixed in number once started
 
     SimulatedState &at(int amp) { return states.at(std::size_t(amp)); }
@@ -76,7 +77,7 @@ struct Amps
     template <typename Value>
     Value read(int amp, Value SimulatedState::*field) const
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         return at(amp).*field;
     }
 };
@@ -89,8 +90,20 @@ struct Reply
     bool status = false;
     int slowChunk = 1;
     int slowDelayMs = 0;
+    int dripDelayMs = 0;
+    int answerDelayMs = 0;
     qint64 hugeBytes = 0;
 };
+
+// Lines of letters, signs and high bytes without a single digit.
+QByteArray makeGarbage()
+{
+    static constexpr QByteArrayView alphabet = "GARBAGE zq~!#$%&*()[]{}<>?/\\|\x01\x7f\x80\xfe\xff\r\n";
+    QByteArray bytes(600, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = alphabet[(i * 7) % alphabet.size()];
+    return bytes;
+}
 
 // One accepted connection; lives in the server thread. Requests are answered
 // in the order they arrive, also when several come in one piece.
@@ -108,6 +121,8 @@ public:
         connect(socket, &QTcpSocket::readyRead, this, &Connection::read);
         connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
         connect(&m_slowTimer, &QTimer::timeout, this, &Connection::trickle);
+        m_delayTimer.setSingleShot(true);
+        connect(&m_delayTimer, &QTimer::timeout, this, &Connection::answerDue);
     }
 
     int amp() const { return m_amp; }
@@ -115,6 +130,7 @@ public:
     void abort()
     {
         m_slowTimer.stop();
+        m_delayTimer.stop();
         m_socket->abort();
         deleteLater();
     }
@@ -124,6 +140,8 @@ private:
 
     void read()
     {
+        if (m_amps.read(m_amp, &SimulatedState::fault) == Fault::SilentAfterConnect)
+            return;  // the bytes stay unread in the socket
         m_buffer += m_socket->readAll();
         for (qsizetype end; open() && (end = m_buffer.indexOf("\r\n\r\n")) >= 0;) {
             const QByteArray request = m_buffer.first(end + 4);
@@ -137,7 +155,7 @@ private:
     Reply take(const QByteArray &request)
     {
         const QByteArray target = targetOf(QByteArrayView(request).first(request.indexOf("\r\n")));
-        QMutexLocker lock(&m_amps.mutex);
+        const std::lock_guard lock(m_amps.mutex);
         SimulatedState &state = m_amps.at(m_amp);
         state.requests.append(request);
         applyCommand(state, target);
@@ -149,12 +167,38 @@ private:
         reply.slowChunk = state.slowChunk;
         reply.slowDelayMs = state.slowDelayMs;
         reply.hugeBytes = state.hugeBytes;
+        reply.dripDelayMs = state.dripDelayMs;
+        reply.answerDelayMs = state.answerDelayMs;
         return reply;
     }
 
+    // Answers go out in the order their requests came, each no sooner than
+    // its amp's answer delay after its request.
     void answer(const QByteArray &request)
     {
-        const Reply reply = take(request);
+        Reply reply = take(request);
+        if (reply.answerDelayMs <= 0 && m_delayed.empty()) {
+            respond(reply);
+            return;
+        }
+        m_delayed.push_back({now() + reply.answerDelayMs, std::move(reply)});
+        if (!m_delayTimer.isActive())
+            m_delayTimer.start(int(qMax<qint64>(0, m_delayed.front().due - now())));
+    }
+
+    void answerDue()
+    {
+        while (!m_delayed.empty() && m_delayed.front().due <= now() && open()) {
+            const Reply reply = std::move(m_delayed.front().reply);
+            m_delayed.pop_front();
+            respond(reply);
+        }
+        if (!m_delayed.empty() && open())
+            m_delayTimer.start(int(qMax<qint64>(0, m_delayed.front().due - now())));
+    }
+
+    void respond(const Reply &reply)
+    {
         if (m_silent)
             return;
         const QByteArray body = reply.status ? reply.block : QByteArray("OK");
@@ -194,6 +238,19 @@ private:
             return;
         case Fault::OtherLength:
             send(framed(lengthLine(kOtherBodyBytes), "text/html", QByteArray(kOtherBodyBytes, 'o')));
+            return;
+        case Fault::Garbage:
+            send(AmpSimulator::garbageBytes());
+            return;
+        case Fault::SilentAfterConnect:  // a request read before the fault was set
+            return;
+        case Fault::UnaskedThenClose:
+            send(normal);
+            send(AmpSimulator::unaskedBytes());
+            closeWhenSent();
+            return;
+        case Fault::Drip:
+            sendSlowly({}, normal, 1, reply.dripDelayMs);
             return;
         }
     }
@@ -244,6 +301,13 @@ private:
     QByteArray m_slow;    // still to be trickled out by the slow timer
     QTimer m_slowTimer;
     int m_slowChunk = 1;
+    struct Delayed
+    {
+        qint64 due;  // ms since the epoch
+        Reply reply;
+    };
+    std::deque<Delayed> m_delayed;  // answers held back by the answer delay
+    QTimer m_delayTimer;
     bool m_silent = false;  // after a short or huge body nothing more is sent
     bool m_closeWhenSent = false;
 };
@@ -283,7 +347,7 @@ public:
     {
         Fault fault;
         {
-            QMutexLocker lock(&m_amps.mutex);
+            const std::lock_guard lock(m_amps.mutex);
             fault = m_amps.at(amp).fault;
         }
         auto &server = m_servers.at(std::size_t(amp));
@@ -303,7 +367,7 @@ private:
     {
         QString address;
         {
-            QMutexLocker lock(&m_amps.mutex);
+            const std::lock_guard lock(m_amps.mutex);
             address = m_amps.at(amp).address;
         }
         auto server = std::make_unique<QTcpServer>();
@@ -325,7 +389,7 @@ private:
     {
         while (QTcpSocket *socket = server->nextPendingConnection()) {
             {
-                QMutexLocker lock(&m_amps.mutex);
+                const std::lock_guard lock(m_amps.mutex);
                 ++m_amps.at(amp).connections;
             }
             auto *connection = new Connection(socket, amp, m_amps, this);
@@ -451,7 +515,7 @@ quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
         }
     }
     {
-        QMutexLocker lock(&m_shared->amps.mutex);
+        const std::lock_guard lock(m_shared->amps.mutex);
         quint32 variation = 1;
         for (const Amp &amp : amps) {
             SimulatedState state;
@@ -467,27 +531,27 @@ quint16 AmpSimulator::start(const QList<Amp> &amps, quint16 port)
 
     quint16 chosen = 0;
     m_shared->thread->call([&chosen, port](ServerHost &host) { chosen = host.listenAll(port); });
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     m_shared->port = chosen;
     return chosen;
 }
 
 quint16 AmpSimulator::port() const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     return m_shared->port;
 }
 
 int AmpSimulator::ampCount() const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     return int(m_shared->amps.states.size());
 }
 
 void AmpSimulator::setFault(int amp, Fault fault)
 {
     {
-        QMutexLocker lock(&m_shared->amps.mutex);
+        const std::lock_guard lock(m_shared->amps.mutex);
         m_shared->amps.at(amp).fault = fault;
     }
     // Blocking, so that a refusal holds from the moment this returns.
@@ -497,22 +561,52 @@ void AmpSimulator::setFault(int amp, Fault fault)
 
 void AmpSimulator::setSlowBody(int amp, int chunkBytes, std::chrono::milliseconds delay)
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     SimulatedState &state = m_shared->amps.at(amp);
     state.slowChunk = qMax(1, chunkBytes);
     state.slowDelayMs = int(qBound(qint64(0), qint64(delay.count()), qint64(3600 * 1000)));
 }
 
+void AmpSimulator::setDripDelay(int amp, std::chrono::milliseconds delay)
+{
+    const std::lock_guard lock(m_shared->amps.mutex);
+    m_shared->amps.at(amp).dripDelayMs = int(qBound(qint64(0), qint64(delay.count()), qint64(3600 * 1000)));
+}
+
+void AmpSimulator::setAnswerDelay(int amp, std::chrono::milliseconds delay)
+{
+    const std::lock_guard lock(m_shared->amps.mutex);
+    m_shared->amps.at(amp).answerDelayMs = int(qBound(qint64(0), qint64(delay.count()), qint64(3600 * 1000)));
+}
+
+QByteArray AmpSimulator::garbageBytes()
+{
+    static const QByteArray bytes = makeGarbage();
+    return bytes;
+}
+
+QByteArray AmpSimulator::unaskedBytes()
+{
+    return framed(lengthLine(7), "text/html", "UNASKED");
+}
+
 void AmpSimulator::setHugeBytes(int amp, qint64 bytes)
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     m_shared->amps.at(amp).hugeBytes = bytes;
 }
 
 QList<QByteArray> AmpSimulator::requests(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
-    return m_shared->amps.at(amp).requests;
+    // Deep copies: nothing the caller holds shares storage with the list that
+    // the server thread goes on appending to.
+    const std::lock_guard lock(m_shared->amps.mutex);
+    const QList<QByteArray> &recorded = m_shared->amps.at(amp).requests;
+    QList<QByteArray> copies;
+    copies.reserve(recorded.size());
+    for (const QByteArray &request : recorded)
+        copies.append(QByteArray(request.constData(), request.size()));
+    return copies;
 }
 
 QList<QByteArray> AmpSimulator::requestLines(int amp) const
@@ -525,7 +619,7 @@ QList<QByteArray> AmpSimulator::requestLines(int amp) const
 
 void AmpSimulator::clearRequests(int amp)
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     m_shared->amps.at(amp).requests.clear();
 }
 
@@ -546,7 +640,7 @@ QByteArray AmpSimulator::group(int amp) const
 
 void AmpSimulator::setIdentity(int amp, const QByteArray &name, const QByteArray &group)
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     SimulatedState &state = m_shared->amps.at(amp);
     state.name = identityField(name);
     state.group = identityField(group);
@@ -574,6 +668,6 @@ bool AmpSimulator::locked(int amp) const
 
 QByteArray AmpSimulator::statusBlock(int amp) const
 {
-    QMutexLocker lock(&m_shared->amps.mutex);
+    const std::lock_guard lock(m_shared->amps.mutex);
     return buildStatusBlock(simulatedFields(m_shared->amps.at(amp), now()));
 }

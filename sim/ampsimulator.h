@@ -31,6 +31,10 @@ public:
         CloseAfterAnswer,   // normal answer, then close the connection
         SlowBody,           // the body in pieces of slowChunk bytes, one every slowDelay
         OtherLength,        // every answer has a 100-byte body
+        Garbage,            // every answer is garbageBytes() of lines without any digit
+        SilentAfterConnect, // accept, then neither read nor answer anything
+        UnaskedThenClose,   // normal answer, then an unasked response announcing 7 bytes, then close
+        Drip,               // the whole answer one byte at a time, one every dripDelay
     };
 
     struct Amp
@@ -55,8 +59,19 @@ public:
     void setFault(int amp, Fault fault);
     void setSlowBody(int amp, int chunkBytes, std::chrono::milliseconds delay);
     void setHugeBytes(int amp, qint64 bytes);  // 4 MiB unless set
+    void setDripDelay(int amp, std::chrono::milliseconds delay);  // 1 ms unless set
+    // Every answer, whatever the fault, goes out this long after its request
+    // arrived (0, the default, answers at once). Answers keep their order.
+    void setAnswerDelay(int amp, std::chrono::milliseconds delay);
+
+    // The bytes that answer one request in the Garbage mode.
+    static QByteArray garbageBytes();
+    // What UnaskedThenClose sends after each answer.
+    static QByteArray unaskedBytes();
 
     // Every request received, raw, each up to and including its empty line.
+    // A deep copy, taken under the simulator's lock: the caller may keep it
+    // while the server thread goes on recording.
     QList<QByteArray> requests(int amp) const;
     // The request lines alone, without CR LF.
     QList<QByteArray> requestLines(int amp) const;

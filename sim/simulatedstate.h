@@ -24,6 +24,8 @@ struct SimulatedState
     int slowChunk = 200;  // bytes per piece of a slow body, at least 1
     int slowDelayMs = 50;
     qint64 hugeBytes = 4 * 1024 * 1024;
+    int dripDelayMs = 1;
+    int answerDelayMs = 0;
     QList<QByteArray> requests;
     int connections = 0;
 };

@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -123,6 +124,11 @@ private Q_SLOTS:
     void closeAfterAnswer();
     void slowBodyArrivesWholeInPieces();
     void endlessRequestIsDropped();
+    void garbageHasNoDigits();
+    void silentAfterConnectReadsNothing();
+    void unaskedBytesThenClose();
+    void dripAndDelayedAnswersArriveWholeInOrder();
+    void requestsCanBeCopiedWhileRecorded();
     void destructionIsPrompt();
     void builtBlockHoldsChosenFields();
     void historiesAdvanceWithTime();
@@ -449,6 +455,84 @@ void tst_AmpSimulator::endlessRequestIsDropped()
     amp->socket().write(noEnd);
     QVERIFY(amp->socket().waitForDisconnected(kWaitMs));
     QVERIFY(m_sim->requests(0).isEmpty());
+}
+
+void tst_AmpSimulator::garbageHasNoDigits()
+{
+    m_sim->setFault(0, Fault::Garbage);
+    auto amp = client();
+    amp->get("/krv.krv");
+    const QByteArray garbage = AmpSimulator::garbageBytes();
+    QVERIFY(garbage.count('\n') >= 7);
+    QVERIFY(std::none_of(garbage.cbegin(), garbage.cend(), [](char c) { return c >= '0' && c <= '9'; }));
+    QCOMPARE(amp->bytes(garbage.size()), garbage);
+    QVERIFY(amp->quiet());
+}
+
+void tst_AmpSimulator::silentAfterConnectReadsNothing()
+{
+    m_sim->setFault(0, Fault::SilentAfterConnect);
+    auto amp = client();
+    QVERIFY(amp->connected());
+    amp->get("/lock_on");
+    QVERIFY(amp->quiet());
+    QVERIFY(m_sim->requests(0).isEmpty());
+    QVERIFY(!m_sim->locked(0));
+}
+
+void tst_AmpSimulator::unaskedBytesThenClose()
+{
+    m_sim->setFault(0, Fault::UnaskedThenClose);
+    auto amp = client();
+    amp->get("/krv.krv");
+    QCOMPARE(amp->response().body.size(), kSimulatedBlockSize);
+    const QByteArray unasked = AmpSimulator::unaskedBytes();
+    QVERIFY(unasked.contains("\r\nContent-Length: 7\r\n"));
+    QCOMPARE(amp->bytes(unasked.size() + 1), unasked);
+    QVERIFY(amp->socket().state() == QAbstractSocket::UnconnectedState
+            || amp->socket().waitForDisconnected(kWaitMs));
+}
+
+void tst_AmpSimulator::dripAndDelayedAnswersArriveWholeInOrder()
+{
+    m_sim->setDripDelay(0, 0ms);
+    m_sim->setFault(0, Fault::Drip);
+    m_sim->setAnswerDelay(1, 30ms);
+    auto dripping = client(0);
+    auto delayed = client(1);
+    QElapsedTimer clock;
+    clock.start();
+    dripping->send("GET /krv.krv HTTP/1.1\r\n\r\nGET /lock_on HTTP/1.1\r\n\r\n");
+    delayed->send("GET /krv.krv HTTP/1.1\r\n\r\nGET /lock_on HTTP/1.1\r\n\r\n");
+    QCOMPARE(delayed->response().body.size(), kSimulatedBlockSize);
+    QVERIFY2(clock.elapsed() >= 25, QByteArray::number(clock.elapsed()).constData());  // timers may fire early
+    QCOMPARE(delayed->response().body, "OK"_ba);
+    QCOMPARE(dripping->response().body.size(), kSimulatedBlockSize);
+    QCOMPARE(dripping->response().body, "OK"_ba);
+}
+
+void tst_AmpSimulator::requestsCanBeCopiedWhileRecorded()
+{
+    // Copies taken while the server thread appends must stay the caller's
+    // own (the sanitizer run checks the hand-over).
+    auto amp = client();
+    QByteArray many;
+    for (int i = 0; i < 200; ++i)
+        many += "GET /lock_on HTTP/1.1\r\n\r\n";
+    amp->send(many);
+    qsizetype seen = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (seen < 200 && clock.elapsed() < kWaitMs) {
+        QList<QByteArray> lines = m_sim->requestLines(0);
+        QVERIFY(lines.size() >= seen);
+        seen = lines.size();
+        for (QByteArray &line : lines)
+            line[0] = 'X';
+        QTest::qWait(1);
+    }
+    QCOMPARE(seen, 200);
+    QCOMPARE(m_sim->requestLines(0).first(), "GET /lock_on HTTP/1.1"_ba);
 }
 
 void tst_AmpSimulator::destructionIsPrompt()

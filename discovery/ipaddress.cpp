@@ -34,22 +34,27 @@ public:
         return true;
     }
 
-    // An optional sign and one or more digits, saturating at the limits of a
-    // signed 64-bit integer, then cut to its low 32 bits.
+    // A run of digits and minus signs that reads as one integer: at most one
+    // minus sign, first, then at least one digit. Saturates at the limits of
+    // a signed 64-bit integer, then is cut to its low 32 bits.
     std::optional<quint32> integer()
     {
         skipBlanks();
-        const bool negative = take(u'-');
-        if (!negative)
-            take(u'+');
-        if (m_pos >= m_text.size() || !isDigit(m_text[m_pos]))
+        const qsizetype start = m_pos;
+        while (m_pos < m_text.size() && (isDigit(m_text[m_pos]) || m_text[m_pos] == u'-'))
+            ++m_pos;
+        QStringView run = m_text.sliced(start, m_pos - start);
+        const bool negative = run.startsWith(u'-');
+        if (negative)
+            run = run.sliced(1);
+        if (run.isEmpty() || run.contains(u'-'))
             return std::nullopt;
 
         constexpr quint64 limit = quint64(std::numeric_limits<qint64>::max());
         const quint64 bound = negative ? limit + 1 : limit;
         quint64 magnitude = 0;
-        for (; m_pos < m_text.size() && isDigit(m_text[m_pos]); ++m_pos) {
-            const quint64 digit = quint64(m_text[m_pos].unicode() - u'0');
+        for (const QChar c : run) {
+            const quint64 digit = quint64(c.unicode() - u'0');
             magnitude = magnitude > (bound - digit) / 10 ? bound : magnitude * 10 + digit;
         }
         const quint64 value = negative ? ~magnitude + 1 : magnitude;  // two's complement

@@ -8,8 +8,10 @@
 
 #include <optional>
 
-// Reads the text as "%d.%d.%d.%d": four integers, each an optional sign and
-// at least one digit, joined by single dots. Blanks (space, tab, CR, LF, VT,
+// Reads the text as "%d.%d.%d.%d": four integers joined by single dots. An
+// integer is a run of digits and minus signs that must read as one integer
+// (an optional leading minus and at least one digit): "4-5", "4-" and "--4"
+// are not integers, and a plus sign is no part of one. Blanks (space, tab, CR, LF, VT,
 // FF) before an integer or before a dot are skipped; whatever follows the
 // fourth integer is ignored. Returns nothing when fewer than four integers
 // can be read.

@@ -36,12 +36,12 @@ void tst_IpAddress::addressNumber_data()
     QTest::newRow("blanks before dots") << u"1 .2 .3\t.4"_s << true << 0x01020304u;
     QTest::newRow("five parts") << u"127.0.1.1.5"_s << true << 0x7F000101u;
     QTest::newRow("trailing junk") << u"127.0.0.7abc"_s << true << 0x7F000007u;
-    QTest::newRow("trailing minus") << u"127.0.0.7-3"_s << true << 0x7F000007u;
+    QTest::newRow("fifth part ignored, minus and all") << u"127.0.0.7.-3-"_s << true << 0x7F000007u;
+    QTest::newRow("blank ends the last run") << u"127.0.0.7 -3"_s << true << 0x7F000007u;
     QTest::newRow("octet above 255") << u"127.0.0.300"_s << true << 0x7F00012Cu;
     QTest::newRow("octet spills up") << u"1.2.256.0"_s << true << 0x01030000u;
     QTest::newRow("negative last") << u"127.0.0.-1"_s << true << 0xFFFFFFFFu;
     QTest::newRow("negative second") << u"10.-2.3.4"_s << true << 0xFFFE0304u;
-    QTest::newRow("plus sign") << u"+1.2.3.+4"_s << true << 0x01020304u;
     QTest::newRow("2^32 wraps to 0") << u"4294967296.1.1.1"_s << true << 0x00010101u;
     QTest::newRow("2^31 keeps low bits") << u"2147483648.0.0.0"_s << true << 0u;
     QTest::newRow("huge saturates to -1") << u"0.0.0.99999999999999999999"_s << true << 0xFFFFFFFFu;
@@ -59,6 +59,12 @@ void tst_IpAddress::addressNumber_data()
     QTest::newRow("double minus") << u"--1.2.3.4"_s << false << 0u;
     QTest::newRow("sign then blank") << u"- 1.2.3.4"_s << false << 0u;
     QTest::newRow("lone minus") << u"1.2.3.-"_s << false << 0u;
+    // A run of digits and minus signs is read whole, the last one included.
+    QTest::newRow("minus after the last digits") << u"1.2.3.4-5"_s << false << 0u;
+    QTest::newRow("minus ends the last run") << u"1.2.3.4-"_s << false << 0u;
+    QTest::newRow("minus ends an inner run") << u"1.2-.3.4"_s << false << 0u;
+    QTest::newRow("plus sign first") << u"+1.2.3.4"_s << false << 0u;
+    QTest::newRow("plus sign last") << u"1.2.3.+4"_s << false << 0u;
     QTest::newRow("hex") << u"0x1.2.3.4"_s << false << 0u;
     QTest::newRow("host name") << u"localhost"_s << false << 0u;
     QTest::newRow("non-ASCII digit") << u"1.2.3.\u0664"_s << false << 0u;

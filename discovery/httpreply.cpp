@@ -20,6 +20,19 @@ std::optional<qint64> parseCount(QByteArrayView text, int base)
     return value;
 }
 
+// Where the line or head that the terminator ends stops in the bytes received
+// so far, looking only where a terminator within the limit could be, so that
+// the verdict never depends on how the bytes were split on their way.
+enum : qsizetype { kNeedMore = -1, kTooLong = -2 };
+qsizetype terminatorWithin(const QByteArray &pending, QByteArrayView terminator, qsizetype limit)
+{
+    const qsizetype window = limit + terminator.size();
+    const qsizetype end = QByteArrayView(pending).first(qMin(pending.size(), window)).indexOf(terminator);
+    if (end >= 0)
+        return end;
+    return pending.size() >= window ? kTooLong : kNeedMore;
+}
+
 }  // namespace
 
 HttpReplyReader::HttpReplyReader(qsizetype bodyLimit, qsizetype headerLimit)
@@ -53,11 +66,9 @@ HttpReplyReader::State HttpReplyReader::parseHead()
 {
     // Interim 1xx responses are skipped: the final response follows them.
     for (;;) {
-        const qsizetype end = m_pending.indexOf("\r\n\r\n");
+        const qsizetype end = terminatorWithin(m_pending, "\r\n\r\n", m_headerLimit);
         if (end < 0)
-            return m_pending.size() > m_headerLimit ? fail() : State::NeedMore;
-        if (end > m_headerLimit)
-            return fail();
+            return end == kTooLong ? fail() : State::NeedMore;
 
         const QList<QByteArray> lines = m_pending.left(end).split('\n');
         m_pending.remove(0, end + 4);
@@ -126,9 +137,9 @@ HttpReplyReader::State HttpReplyReader::parseChunked()
     for (;;) {
         switch (m_phase) {
         case Phase::ChunkSize: {
-            const qsizetype end = m_pending.indexOf("\r\n");
+            const qsizetype end = terminatorWithin(m_pending, "\r\n", m_headerLimit);
             if (end < 0)
-                return m_pending.size() > m_headerLimit ? fail() : State::NeedMore;
+                return end == kTooLong ? fail() : State::NeedMore;
             QByteArrayView size = QByteArrayView(m_pending).first(end);
             if (const qsizetype semicolon = size.indexOf(';'); semicolon >= 0)
                 size = size.first(semicolon);  // chunk extensions are ignored
@@ -158,9 +169,9 @@ HttpReplyReader::State HttpReplyReader::parseChunked()
             m_phase = Phase::ChunkSize;
             break;
         case Phase::Trailer: {
-            const qsizetype end = m_pending.indexOf("\r\n");
+            const qsizetype end = terminatorWithin(m_pending, "\r\n", m_headerLimit);
             if (end < 0)
-                return m_pending.size() > m_headerLimit ? fail() : State::NeedMore;
+                return end == kTooLong ? fail() : State::NeedMore;
             m_pending.remove(0, end + 2);
             if (end == 0)
                 return finish();

@@ -16,8 +16,10 @@ public:
         Failed,    // broken reply or a status other than 2xx
     };
 
-    // bodyLimit: the longest body kept whole; headers longer than headerLimit
-    // bytes make the reply broken.
+    // bodyLimit: the longest body kept whole. A head longer than headerLimit
+    // bytes (everything before the CR LF CR LF that ends it), or a chunk size
+    // or trailer line longer than that, makes the reply broken, however the
+    // bytes arrive.
     explicit HttpReplyReader(qsizetype bodyLimit, qsizetype headerLimit = 16384);
 
     State feed(QByteArrayView bytes);

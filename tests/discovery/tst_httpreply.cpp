@@ -26,6 +26,8 @@ private Q_SLOTS:
     void reply();
     void oversizedBodyStopsEarly();
     void headerFlood();
+    void limitsHoldHoweverSplit_data();
+    void limitsHoldHoweverSplit();
 };
 
 void tst_HttpReply::reply_data()
@@ -129,6 +131,48 @@ void tst_HttpReply::headerFlood()
     HttpReplyReader reader(kLimit, 64);
     reader.feed("HTTP/1.1 200 OK\r\n");
     QCOMPARE(reader.feed(QByteArray(80, 'h')), State::Failed);
+}
+
+void tst_HttpReply::limitsHoldHoweverSplit_data()
+{
+    constexpr qsizetype headLimit = 64;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<State>("state");
+
+    // A head of exactly n bytes before its CR LF CR LF.
+    const auto head = [](qsizetype n) {
+        const QByteArray start = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nX: ";
+        return start + QByteArray(n - start.size(), 'h') + "\r\n\r\nok";
+    };
+    QTest::newRow("head at the limit") << head(headLimit) << State::Done;
+    QTest::newRow("empty line starts at the limit") << head(headLimit - 2) << State::Done;
+    QTest::newRow("head one past the limit") << head(headLimit + 1) << State::Failed;
+
+    const auto chunkLine = [](qsizetype n) {
+        const QByteArray size = "2;";
+        return ok("Transfer-Encoding: chunked\r\n", size + QByteArray(n - size.size(), 'e') + "\r\nok\r\n0\r\n\r\n");
+    };
+    QTest::newRow("chunk line at the limit") << chunkLine(headLimit) << State::Done;
+    QTest::newRow("chunk line one past the limit") << chunkLine(headLimit + 1) << State::Failed;
+}
+
+// The verdict on a head or line near its limit is the same whole, byte by
+// byte and split in two at every point.
+void tst_HttpReply::limitsHoldHoweverSplit()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(State, state);
+
+    const auto verdict = [&bytes](qsizetype pieceBytes, qsizetype firstPiece) {
+        HttpReplyReader reader(kLimit, 64);
+        reader.feed(QByteArrayView(bytes).first(firstPiece));
+        for (qsizetype at = firstPiece; at < bytes.size(); at += pieceBytes)
+            reader.feed(QByteArrayView(bytes).sliced(at, qMin(pieceBytes, bytes.size() - at)));
+        return reader.state();
+    };
+    QCOMPARE(verdict(1, 0), state);
+    for (qsizetype split = 0; split <= bytes.size(); ++split)
+        QCOMPARE(verdict(bytes.size(), split), state);
 }
 
 QTEST_APPLESS_MAIN(tst_HttpReply)

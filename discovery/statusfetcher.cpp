@@ -2,6 +2,7 @@
 
 #include "httpreply.h"
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
 
@@ -14,16 +15,22 @@ namespace {
 // filling memory while the reader discards the excess.
 constexpr qint64 kReadBufferBytes = 8192;
 
-int milliseconds(std::chrono::milliseconds duration)
+// One wait: its own time-out, cut short by what is left of the address limit.
+int waitMs(std::chrono::milliseconds timeout, const QDeadlineTimer &limit)
 {
-    return int(std::clamp<qint64>(duration.count(), 0, std::numeric_limits<int>::max()));
+    const qint64 left = limit.isForever() ? timeout.count() : limit.remainingTime();
+    return int(std::clamp<qint64>(qMin(timeout.count(), left), 0, std::numeric_limits<int>::max()));
 }
 
 }  // namespace
 
 StatusFetcher::StatusFetcher(quint16 port, std::chrono::milliseconds connectTimeout,
-                             std::chrono::milliseconds readTimeout)
-    : m_port(port), m_connectTimeout(connectTimeout), m_readTimeout(readTimeout)
+                             std::chrono::milliseconds readTimeout,
+                             std::chrono::milliseconds addressLimit)
+    : m_port(port)
+    , m_connectTimeout(connectTimeout)
+    , m_readTimeout(readTimeout)
+    , m_addressLimit(addressLimit)
 {
 }
 
@@ -41,23 +48,26 @@ QByteArray StatusFetcher::get(const QString &address)
     if (host.isNull() || host.protocol() != QAbstractSocket::IPv4Protocol)
         return {};
 
+    const QDeadlineTimer limit(m_addressLimit);
     QTcpSocket socket;
     socket.setReadBufferSize(kReadBufferBytes);
     socket.connectToHost(host, m_port);
-    if (!socket.waitForConnected(milliseconds(m_connectTimeout)))
+    if (!socket.waitForConnected(waitMs(m_connectTimeout, limit)))
         return {};
 
     socket.write(request(address, m_port));
     while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(milliseconds(m_readTimeout)))
+        if (!socket.waitForBytesWritten(waitMs(m_readTimeout, limit)))
             return {};
     }
 
     HttpReplyReader reader(kBodyLimit);
     for (;;) {
         HttpReplyReader::State state = reader.feed(socket.readAll());
+        if (state == HttpReplyReader::State::NeedMore && limit.hasExpired())
+            return {};  // no whole answer within the address limit
         if (state == HttpReplyReader::State::NeedMore
-            && !socket.waitForReadyRead(milliseconds(m_readTimeout))) {
+            && !socket.waitForReadyRead(waitMs(m_readTimeout, limit))) {
             state = reader.feed(socket.readAll());
             if (state == HttpReplyReader::State::NeedMore) {
                 if (socket.state() != QAbstractSocket::ConnectedState)

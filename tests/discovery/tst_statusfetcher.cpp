@@ -31,6 +31,7 @@ private Q_SLOTS:
     void faults();
     void stalledPeerTimesOut();
     void slowButSteadyBodyArrives();
+    void drippingPeerIsCutOff();
     void notAnAddress_data();
     void notAnAddress();
 
@@ -120,8 +121,18 @@ void tst_StatusFetcher::slowButSteadyBodyArrives()
 {
     m_sim.setSlowBody(0, 800, 100ms);
     m_sim.setFault(0, Fault::SlowBody);
-    StatusFetcher fetcher(m_port, 300ms, 300ms);
+    StatusFetcher fetcher(m_port, 300ms, 300ms, 60s);
     QCOMPARE(fetcher.get(kAmp), m_sim.statusBlock(0));
+}
+
+// Every wait is answered in time, but the whole block takes far longer than
+// one address may: the address counts as not found.
+void tst_StatusFetcher::drippingPeerIsCutOff()
+{
+    m_sim.setSlowBody(0, 100, 50ms);  // at least 1.5 s for a whole block
+    m_sim.setFault(0, Fault::SlowBody);
+    StatusFetcher fetcher(m_port, 300ms, 300ms, 500ms);
+    QVERIFY(fetcher.get(kAmp).isEmpty());
 }
 
 void tst_StatusFetcher::notAnAddress_data()

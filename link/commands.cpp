@@ -44,7 +44,7 @@ void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group)
 
 void groupSettings(tDevices &devices, const tGroup &groups, int slot)
 {
-    const int groupSlot = groups.findGroup(devices[slot].group);
+    const int groupSlot = groups.findGroupOfDevice(devices[slot].group);
     if (groupSlot == 0)
         return;
     const SettingsDigits digits = groupSettingsDigits(groups[groupSlot]);

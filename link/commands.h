@@ -43,8 +43,8 @@ void statusFetch(tDevices &devices, int slot);
 void deviceName(tDevices &devices, int slot, QStringView name);
 // Also adds the prepared group name to the group table.
 void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group);
-// Carries the settings of the device's own group; a device whose group is not
-// in the table gets nothing queued.
+// Carries the settings of the device's own group (tGroup::findGroupOfDevice);
+// a device whose group is not in the table gets nothing queued.
 void groupSettings(tDevices &devices, const tGroup &groups, int slot);
 void muteA(tDevices &devices, int slot, bool on);
 void muteB(tDevices &devices, int slot, bool on);

@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -61,19 +62,21 @@ void DeviceTreeView::rebuild(tDevices &devices, tGroup &groups, bool showIp)
     for (int slot = 1; slot <= devices.count(); ++slot)
         groups.addGroup(devices[slot].group);
 
+    // Each device goes under the group it belongs to, found once per device.
+    std::vector<QList<QTreeWidgetItem *>> children(static_cast<std::size_t>(groups.count()) + 1);
+    for (int slot = 1; slot <= devices.count(); ++slot) {
+        if (const int groupSlot = groups.findGroupOfDevice(devices[slot].group))
+            children[static_cast<std::size_t>(groupSlot)].append(deviceNode(devices[slot], showIp));
+    }
+
     QCollator collator;
     QList<QTreeWidgetItem *> groupNodes;
     groupNodes.reserve(groups.count());
     for (int groupSlot = 1; groupSlot <= groups.count(); ++groupSlot) {
-        tGroupItem &group = groups[groupSlot];
-        QTreeWidgetItem *node = groupNode(group);
-        QList<QTreeWidgetItem *> children;
-        for (int slot = 1; slot <= devices.count(); ++slot) {
-            if (devices[slot].group == group.name)
-                children.append(deviceNode(devices[slot], showIp));
-        }
-        sortByText(children, collator);
-        node->addChildren(children);
+        QTreeWidgetItem *node = groupNode(groups[groupSlot]);
+        QList<QTreeWidgetItem *> &members = children[static_cast<std::size_t>(groupSlot)];
+        sortByText(members, collator);
+        node->addChildren(members);
         groupNodes.append(node);
     }
     sortByText(groupNodes, collator);

@@ -27,9 +27,10 @@ public:
     explicit DeviceTreeView(QWidget *parent = nullptr);
 
     // Runs the add-group operation for every device's group, then builds a
-    // node per group and, under it, a node per device whose group text equals
-    // the group's name exactly; sorts every level by node text with the
-    // locale's collation and expands everything. Leaves nothing selected.
+    // node per group and, under it, a node per device of that group
+    // (tGroup::findGroupOfDevice: its group text equals the group's name, or
+    // does once normalised and padded); sorts every level by node text with
+    // the locale's collation and expands everything. Leaves nothing selected.
     void rebuild(tDevices &devices, tGroup &groups, bool showIp);
 
     // Sets every device node's state image from its device's link state.

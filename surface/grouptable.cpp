@@ -32,6 +32,13 @@ int tGroup::findGroup(QStringView name) const
     return 0;
 }
 
+int tGroup::findGroupOfDevice(QStringView deviceGroup) const
+{
+    if (const int exact = findGroup(deviceGroup))
+        return exact;
+    return findGroup(paddedName(normalizedName(deviceGroup)));
+}
+
 void tGroup::removeGroup(int slot)
 {
     if (slot < 1 || slot > m_count)

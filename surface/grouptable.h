@@ -48,6 +48,14 @@ public:
     // Slot of the group whose name equals the text exactly; 0 if none.
     int findGroup(QStringView name) const;
 
+    // Slot of the group a device with this group text belongs to: the group
+    // of exactly that name, else the group its text names once normalised and
+    // padded, as the add-group operation stores it. A device may report its
+    // group padded with zero bytes ("AB") or with characters that
+    // normalisation changes ("A-B"); the tree shows it under that group and
+    // it is sent that group's settings. 0 if neither exists.
+    int findGroupOfDevice(QStringView deviceGroup) const;
+
     // Removes the group of a slot, moving later groups down one slot.
     void removeGroup(int slot);
 

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void deviceFoundAgainIsUpdated();
     void stateImagesFollowTheLink();
     void reportedIdentityMovesTheNode();
+    void reportedGroupFindsItsNormalisedGroup_data();
+    void reportedGroupFindsItsNormalisedGroup();
     void selectionFollowsTheTree();
     void panelsFollowTheSelection();
     void deleteDeviceActsOnTheSelection();
@@ -240,6 +242,34 @@ void tst_MainWindow::reportedIdentityMovesTheNode()
     QTRY_COMPARE(treeLines(tree()), (QStringList{u"FOH  "_s, u"  MOVED"_s, u"STAGE"_s, u"  AMP1 "_s}));
     QCOMPARE(form().devices().count(), 2);
     QCOMPARE(form().devices()[2].address, u"127.0.0.3"_s);
+}
+
+void tst_MainWindow::reportedGroupFindsItsNormalisedGroup_data()
+{
+    QTest::addColumn<QByteArray>("field");  // the block's five group bytes
+    QTest::addColumn<QString>("recordGroup");
+    QTest::addColumn<QString>("groupName");
+    QTest::newRow("zero padding") << QByteArray("FOH\0\0", 5) << u"FOH"_s << u"FOH  "_s;
+    QTest::newRow("hyphen") << QByteArray("A-B  ") << u"A-B  "_s << u"A B  "_s;
+}
+
+// A device whose reported group only matches once normalised and padded is
+// shown under that group and sent its settings; the record keeps the text
+// the device reports, so the next block changes nothing.
+void tst_MainWindow::reportedGroupFindsItsNormalisedGroup()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(QString, recordGroup);
+    QFETCH(QString, groupName);
+
+    add(u"AMP1"_s, u"STAGE"_s, u"127.0.0.2"_s);
+    m_sim.setIdentity(0, "AMP1 ", field);
+    QTRY_COMPARE(form().devices()[1].group, recordGroup);
+    QTRY_COMPARE(treeLines(tree()), (QStringList{groupName, u"  AMP1 "_s, u"STAGE"_s}));
+
+    tGroupItem &group = form().groups()[form().groups().findGroup(groupName)];
+    group.volumeA = 123;
+    QTRY_COMPARE(m_sim.groupSettings(0), "123000000000010010"_ba);
 }
 
 void tst_MainWindow::selectionFollowsTheTree()

@@ -2,6 +2,7 @@
 // interrupted. A developer tool; the controller itself takes no options.
 
 #include "ampsimulator.h"
+#include "simulatedlineup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -76,17 +77,9 @@ int main(int argc, char *argv[])
                      count, qPrintable(parser.value(firstOption)));
         return 2;
     }
-    const QStringList names = parser.value(namesOption).split(u',', Qt::SkipEmptyParts);
-
-    QList<AmpSimulator::Amp> amps;
-    for (int i = 0; i < count; ++i) {
-        const QString address = QHostAddress(firstNumber + quint32(i)).toString();
-        const QByteArray name = i < names.size() ? names[i].toLatin1().left(5)
-                                                 : "AMP" + QByteArray::number(i + 1);
-        const QByteArray group = parser.isSet(groupOption) ? parser.value(groupOption).toLatin1().left(5)
-                                                           : (i % 2 ? "FOH"_ba : "STAGE"_ba);
-        amps.append({address, name.toUpper(), group.toUpper()});
-    }
+    const QList<AmpSimulator::Amp> amps = simulatedLineup(firstNumber, count,
+                                                          parser.value(namesOption).split(u',', Qt::SkipEmptyParts),
+                                                          parser.value(groupOption));
 
     AmpSimulator simulator;
     const quint16 port = simulator.start(amps, quint16(portNumber));

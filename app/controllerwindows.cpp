@@ -21,7 +21,7 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
         main->TreeView1()->refreshStateImages(main->devices());
     };
     m_form3 = std::make_unique<TForm3>(devicePort, std::move(scanHooks));
-    m_form6 = std::make_unique<TForm6>();
+    m_form6 = std::make_unique<TForm6>(main->devices());
     m_form8 = std::make_unique<TForm8>();
     m_form4 = std::make_unique<TForm4>();
     m_form2 = std::make_unique<TForm2>();

@@ -3,6 +3,7 @@
 #include "aboutwindow.h"
 #include "addorupdatedevice.h"
 #include "commands.h"
+#include "devicepanel.h"
 #include "devicetreeview.h"
 #include "diagramwindow.h"
 #include "groupdialog.h"
@@ -78,6 +79,7 @@ void TForm1::createControls()
 
     m_groupBox1 = new QGroupBox(u" Device parameters "_s, client);
     m_groupBox1->hide();
+    m_devicePanel = new DevicePanel(m_devices, [this] { return selectedDeviceIndex(); }, m_groupBox1);
 }
 
 void TForm1::placeControls()
@@ -103,6 +105,8 @@ void TForm1::connectEvents()
     connect(m_treeView1, &QTreeWidget::itemSelectionChanged, this, &TForm1::updateSelection);
     connect(m_treeView1->deleteDeviceAction(), &QAction::triggered, this, &TForm1::DeleteDevice1Click);
 
+    connect(m_devicePanel, &DevicePanel::diagramRequested, this, [this] { showWindow(m_windows.diagram); });
+
     connect(&m_devices, &tDevices::treeRebuildNeeded, this, &TForm1::rebuildTree);
     connect(&m_devices, &tDevices::queryQueueFull, this, &TForm1::reportQueryQueueFull);
 
@@ -122,6 +126,12 @@ void TForm1::FormCreate()
     m_timer3.start();
     m_timer1.start();
     m_faderParameterSend.start();
+}
+
+void TForm1::setSecondaryWindows(const SecondaryWindows &windows)
+{
+    m_windows = windows;
+    m_devicePanel->setDiagramWindow(windows.diagram);
 }
 
 int TForm1::selectedGroupIndex() const
@@ -171,20 +181,13 @@ bool TForm1::addOrUpdateDevice(const QString &name, const QString &group, const 
 void TForm1::Timer1Timer()
 {
     m_treeView1->refreshStateImages(m_devices);
-    refreshDevicePanel();
+    m_devicePanel->refresh();
     refreshGroupPanel();
 }
 
 void TForm1::FaderParameterSendTimer()
 {
     // Sends the dragged group fader's settings; there are no faders yet.
-}
-
-// Only a device that answers is shown.
-void TForm1::refreshDevicePanel()
-{
-    const int slot = selectedDeviceIndex();
-    m_groupBox1->setVisible(slot != 0 && m_devices[slot].linkState() > ThSocket::Offline);
 }
 
 void TForm1::refreshGroupPanel()

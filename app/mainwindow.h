@@ -15,6 +15,7 @@
 
 #include <functional>
 
+class DevicePanel;
 class DeviceTreeView;
 class QCheckBox;
 class QGroupBox;
@@ -52,7 +53,7 @@ public:
     explicit TForm1(quint16 devicePort = kDevicePort, QWidget *parent = nullptr);
     ~TForm1() override;
 
-    void setSecondaryWindows(const SecondaryWindows &windows) { m_windows = windows; }
+    void setSecondaryWindows(const SecondaryWindows &windows);
     void setMessageFunction(MessageFunction show) { m_showMessage = std::move(show); }
 
     tDevices &devices() { return m_devices; }
@@ -87,6 +88,7 @@ public:
     QGroupBox *deviceTreeBox() const { return m_deviceTreeBox; }
     QGroupBox *groupPropertiesBox() const { return m_groupPropertiesBox; }
     QGroupBox *GroupBox1() const { return m_groupBox1; }
+    DevicePanel *devicePanel() const { return m_devicePanel; }
     QAction *Open1() const { return m_open1; }
     QAction *Saveas1() const { return m_saveas1; }
     QAction *N4() const { return m_n4; }
@@ -105,7 +107,6 @@ private:
     void connectEvents();
     void FormCreate();
 
-    void refreshDevicePanel();
     void refreshGroupPanel();
     void refreshDiagramAfterPress();
     void reportQueryQueueFull();
@@ -131,6 +132,7 @@ private:
     QCheckBox *m_checkBox1 = nullptr;
     QGroupBox *m_groupPropertiesBox = nullptr;
     QGroupBox *m_groupBox1 = nullptr;
+    DevicePanel *m_devicePanel = nullptr;
 
     QAction *m_open1 = nullptr;
     QAction *m_saveas1 = nullptr;

@@ -17,4 +17,15 @@ inline const QString StateImages[4] = {
     u":/art/state-waiting.svg"_s,  // 2 (never set by the link)
     u":/art/state-online.svg"_s,   // 3 online
 };
+// Device panel.
+inline const QString PanelFront = u":/art/panel-front.svg"_s;  // 768 x 73
+inline const QString CaptionPeakVoltage = u":/art/caption-peak-voltage.svg"_s;  // 17 x 193, upright text
+inline const QString CaptionAverageVoltage = u":/art/caption-average-voltage.svg"_s;
+inline const QString CaptionAverageCurrent = u":/art/caption-average-current.svg"_s;
+inline const QString CaptionPower = u":/art/caption-power.svg"_s;
+inline const QString ChannelOk = u":/art/channel-ok.svg"_s;  // 134 x 23
+inline const QString ChannelFault = u":/art/channel-fault.svg"_s;
+inline const QString MuteOn = u":/art/mute-on.svg"_s;  // 134 x 35
+inline const QString MuteOff = u":/art/mute-off.svg"_s;
+inline const QString DiagramButton = u":/art/diagram-button.svg"_s;  // 94 x 25
 } // namespace ArtPath

@@ -1,12 +1,12 @@
 #include "scanwindow.h"
 
 #include "addressscan.h"
+#include "fixedpitchfont.h"
 #include "ipaddress.h"
 #include "statusfetcher.h"
 
 #include <QCoreApplication>
 #include <QFocusEvent>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -66,7 +66,7 @@ void TForm3::setMessageFunction(MessageFunction show)
 
 void TForm3::createControls()
 {
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont fixed = fixedPitchFont();
 
     m_listBox1 = new QListWidget(this);
     m_listBox1->setObjectName(u"ListBox1"_s);

@@ -82,6 +82,12 @@ struct Amps
     }
 };
 
+// The block an amp sends now; called under the lock.
+QByteArray blockOf(const SimulatedState &state)
+{
+    return state.servedBlock.isEmpty() ? buildStatusBlock(simulatedFields(state, now())) : state.servedBlock;
+}
+
 // What one request is answered with, taken from the state under the lock.
 struct Reply
 {
@@ -163,7 +169,7 @@ private:
         reply.fault = state.fault;
         reply.status = target == "/krv.krv";
         if (reply.status || reply.fault == Fault::ShortBody)
-            reply.block = buildStatusBlock(simulatedFields(state, now()));
+            reply.block = blockOf(state);
         reply.slowChunk = state.slowChunk;
         reply.slowDelayMs = state.slowDelayMs;
         reply.hugeBytes = state.hugeBytes;
@@ -669,5 +675,11 @@ bool AmpSimulator::locked(int amp) const
 QByteArray AmpSimulator::statusBlock(int amp) const
 {
     const std::lock_guard lock(m_shared->amps.mutex);
-    return buildStatusBlock(simulatedFields(m_shared->amps.at(amp), now()));
+    return blockOf(m_shared->amps.at(amp));
+}
+
+void AmpSimulator::setServedBlock(int amp, const QByteArray &block)
+{
+    const std::lock_guard lock(m_shared->amps.mutex);
+    m_shared->amps.at(amp).servedBlock = block;
 }

@@ -87,6 +87,10 @@ public:
     QByteArray groupSettings(int amp) const;  // the last 18 digits received
     bool locked(int amp) const;
 
+    // A block to send as it is, instead of the simulated measurements, for
+    // tests that need exact field values; an empty one ends that.
+    void setServedBlock(int amp, const QByteArray &block);
+
     // The 3157-byte status block the amp would send now.
     QByteArray statusBlock(int amp) const;
 

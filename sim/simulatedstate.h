@@ -19,6 +19,7 @@ struct SimulatedState
     quint8 muteB = 1;
     QByteArray groupSettings;  // last argument of /common_settings_values1=
     bool locked = false;
+    QByteArray servedBlock;  // sent as it is instead of the simulated one when not empty
 
     AmpSimulator::Fault fault = AmpSimulator::Fault::None;
     int slowChunk = 200;  // bytes per piece of a slow body, at least 1

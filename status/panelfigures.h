@@ -1,0 +1,21 @@
+#pragma once
+
+// The figures of the device panel, from raw 16-bit measurements that stand
+// for raw × scale / 1024 (scale 200 for volts of output, 50 for amperes, 750
+// for mains volts). Such a value is an exact binary fraction, so the figures
+// are computed in integers and no rounding error of a double can move a
+// half to the wrong side. Pure functions, any thread.
+
+#include <QString>
+#include <QtGlobal>
+
+namespace PanelFigures {
+
+// One digit after decimalPoint, no grouping, a value exactly halfway
+// rounded away from zero: raw 32 at scale 200 (6.25) reads "6.3".
+QString oneDecimal(quint16 raw, int scale, const QString &decimalPoint);
+
+// The value rounded to a whole number, an exact half to the even neighbour.
+int roundedHalfEven(quint16 raw, int scale);
+
+} // namespace PanelFigures

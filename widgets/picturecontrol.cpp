@@ -1,0 +1,84 @@
+#include "picturecontrol.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PictureControl::PictureControl(const QString &resource, QWidget *parent)
+    : QWidget(parent),
+      m_renderer(resource)
+{
+    resize(m_renderer.defaultSize());
+}
+
+void PictureControl::setCentred(bool centred)
+{
+    m_centred = centred;
+    m_cache = {};
+    update();
+}
+
+void PictureControl::setTransparent(bool transparent)
+{
+    m_transparent = transparent;
+    m_cache = {};
+    update();
+}
+
+QImage PictureControl::rendered()
+{
+    if (m_cache.isNull())
+        m_cache = QPixmap::fromImage(render());
+    return m_cache.toImage();
+}
+
+QImage PictureControl::render()
+{
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    QRect target = rect();
+    if (m_centred) {
+        target.setSize(m_renderer.defaultSize());
+        target.moveCenter(rect().center());
+    }
+    m_renderer.render(&painter, target);
+    painter.end();
+
+    if (m_transparent && !image.isNull()) {
+        const QRgb key = image.pixel(0, image.height() - 1);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (line[x] == key)
+                    line[x] = 0;
+            }
+        }
+    }
+    return image;
+}
+
+void PictureControl::paintEvent(QPaintEvent *)
+{
+    if (m_cache.isNull())
+        m_cache = QPixmap::fromImage(render());
+    QPainter(this).drawPixmap(0, 0, m_cache);
+}
+
+void PictureControl::resizeEvent(QResizeEvent *)
+{
+    m_cache = {};
+}
+
+void PictureControl::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void PictureControl::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton
+                       && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click)
+        Q_EMIT clicked();
+}

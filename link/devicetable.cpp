@@ -10,16 +10,17 @@
 tDevices::tDevices(quint16 port, QObject *parent)
     : QObject(parent)
     , m_port(port)
+    , m_mailbox([this](ThSocket *worker) { collect(worker); })
 {
 }
 
 tDevices::~tDevices()
 {
-    // Quit every thread first, then wait for them together.
+    // Tell every thread to end first, then wait for them together.
     for (int slot = 1; slot <= m_count; ++slot)
-        (*this)[slot].worker->thread()->quit();
+        (*this)[slot].worker->endNow();
     for (const auto &worker : m_retired)
-        worker->thread()->quit();
+        worker->endNow();
     for (tDevice &record : m_records)
         record.worker.reset();
     m_retired.clear();
@@ -54,13 +55,7 @@ bool tDevices::appendDevice(const QString &name, const QString &group, const QSt
     record.address = address;
     record.status.fill(0);
     record.queue.clear();
-    ThSocket::Callbacks callbacks;
-    callbacks.context = this;
-    callbacks.statusBlockArrived = [this](ThSocket *worker, const QByteArray &block) {
-        adoptStatusBlock(worker, block);
-    };
-    callbacks.jobDropped = [this](ThSocket *worker) { queueLockAfterDroppedJob(worker); };
-    record.worker = std::make_shared<ThSocket>(address, m_port, std::move(callbacks));
+    record.worker = std::make_shared<ThSocket>(address, m_port, m_mailbox);
     return true;
 }
 
@@ -124,12 +119,28 @@ int tDevices::slotOf(const ThSocket *worker) const
     return 0;
 }
 
-void tDevices::adoptStatusBlock(ThSocket *worker, const QByteArray &block)
+void tDevices::collect(ThSocket *worker)
+{
+    if (worker->awaitsAdoption()) {
+        bool changed = false;
+        const int slot = adoptStatusBlock(worker, worker->statusBlock(), changed);
+        // Stored first, then the device shows online.
+        worker->completeAdoption();
+        if (changed)
+            Q_EMIT treeRebuildNeeded();
+        if (slot != 0)
+            Q_EMIT statusBlockStored(slot);
+    }
+    if (worker->takeLockRequest())
+        queueLockAfterDroppedJob(worker);
+}
+
+int tDevices::adoptStatusBlock(const ThSocket *worker, const QByteArray &block, bool &changed)
 {
     // A stopped worker is held by no record: its late results go nowhere.
     const int slot = slotOf(worker);
     if (slot == 0 || block.size() != kStatusBlockSize)
-        return;
+        return 0;
     tDevice &record = (*this)[slot];
     std::copy(block.cbegin(), block.cend(), record.status.begin());
     record.status[kStatusBlockSize] = 0;
@@ -142,15 +153,15 @@ void tDevices::adoptStatusBlock(ThSocket *worker, const QByteArray &block)
     };
     const QLatin1StringView group = field(StatusField::Group);
     const QLatin1StringView name = field(StatusField::Name);
-    if (record.group != group || record.name != name) {
+    changed = record.group != group || record.name != name;
+    if (changed) {
         record.group = upperCasedAscii(QString(group));
         record.name = upperCasedAscii(QString(name));
-        Q_EMIT treeRebuildNeeded();
     }
-    Q_EMIT statusBlockStored(slot);
+    return slot;
 }
 
-void tDevices::queueLockAfterDroppedJob(ThSocket *worker)
+void tDevices::queueLockAfterDroppedJob(const ThSocket *worker)
 {
     if (const int slot = slotOf(worker))
         Commands::lock(*this, slot, false);

@@ -11,6 +11,7 @@
 
 #include "device.h"
 #include "deviceport.h"
+#include "resultmailbox.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -80,12 +81,16 @@ Q_SIGNALS:
 
 private:
     int slotOf(const ThSocket *worker) const;
-    void adoptStatusBlock(ThSocket *worker, const QByteArray &block);
-    void queueLockAfterDroppedJob(ThSocket *worker);
+    void collect(ThSocket *worker);
+    // Returns the slot the block was stored into, 0 for none; sets changed
+    // when the record took another name or group.
+    int adoptStatusBlock(const ThSocket *worker, const QByteArray &block, bool &changed);
+    void queueLockAfterDroppedJob(const ThSocket *worker);
     void retire(std::shared_ptr<ThSocket> worker);
     void release(QThread *finishedThread);
 
     const quint16 m_port;
+    ResultMailbox m_mailbox;  // outlives every worker
     std::array<tDevice, kCapacity + 1> m_records{};
     int m_count = 0;
     std::vector<std::shared_ptr<ThSocket>> m_retired;

@@ -7,6 +7,8 @@ bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
+
+constexpr qint64 kLargestLength = std::numeric_limits<int>::max();
 } // namespace
 
 QByteArray requestText(QByteArrayView path, QByteArrayView argument)
@@ -21,24 +23,31 @@ QByteArray requestText(QByteArrayView path, QByteArrayView argument)
 
 std::optional<int> announcedLengthFromLine(QByteArrayView line)
 {
-    qsizetype first = 0;
-    while (first < line.size() && !isDigit(line[first]))
-        ++first;
-    qsizetype last = line.size() - 1;
-    while (last >= first && !isDigit(line[last]))
-        --last;
-    if (first > last)
-        return std::nullopt;
+    LengthLineParser parser;
+    parser.feed(line);
+    return parser.result();
+}
 
-    qint64 value = 0;
-    for (qsizetype i = first; i <= last; ++i) {
-        if (!isDigit(line[i]))
-            return std::nullopt;
-        value = value * 10 + (line[i] - '0');
-        if (value > std::numeric_limits<int>::max())
-            return std::nullopt;
+void LengthLineParser::feed(QByteArrayView piece)
+{
+    for (const char c : piece) {
+        if (!isDigit(c)) {
+            m_afterDigits = m_seenDigit;
+            continue;
+        }
+        if (m_afterDigits)
+            m_invalid = true;
+        m_seenDigit = true;
+        if (m_value <= kLargestLength)
+            m_value = m_value * 10 + (c - '0');
     }
-    return static_cast<int>(value);
+}
+
+std::optional<int> LengthLineParser::result() const
+{
+    if (!m_seenDigit || m_invalid || m_value > kLargestLength)
+        return std::nullopt;
+    return static_cast<int>(m_value);
 }
 
 ResponseReader::ResponseReader(int keptBodyLength)
@@ -53,13 +62,11 @@ qsizetype ResponseReader::feed(QByteArrayView bytes)
         const QByteArrayView rest = bytes.sliced(taken);
         const qsizetype lf = rest.indexOf('\n');
         const QByteArrayView piece = lf < 0 ? rest : rest.first(lf);
-        const qsizetype room = kMaxKeptLineLength - m_line.size();
-        if (piece.size() > room)
-            m_lineOverflow = true;
-        m_line.append(piece.first(qMin(piece.size(), qMax<qsizetype>(room, 0))));
+        if (m_linesRead < kLengthLine)
+            m_lengthLine.feed(piece);
         taken += lf < 0 ? rest.size() : lf + 1;
         if (lf >= 0)
-            finishLine();
+            finishLine(false);
     }
     if (m_phase == Phase::Body && taken < bytes.size()) {
         const qint64 wanted = m_announced - m_bodyReceived;
@@ -75,32 +82,23 @@ qsizetype ResponseReader::feed(QByteArrayView bytes)
 
 void ResponseReader::lineTimedOut()
 {
-    if (m_phase != Phase::Lines)
-        return;
-    // The partial line stays in the input, as it would in a buffered reader;
-    // the line read itself yields nothing.
-    const QByteArray partial = std::exchange(m_line, {});
-    const bool overflow = std::exchange(m_lineOverflow, false);
-    finishLine();
-    if (m_phase == Phase::Lines) {
-        m_line = partial;
-        m_lineOverflow = overflow;
-    }
+    if (m_phase == Phase::Lines)
+        finishLine(true);
 }
 
 void ResponseReader::fail()
 {
-    if (!isDone())
-        m_phase = Phase::Failed;
+    if (isDone())
+        return;
+    m_phase = m_announced >= 0 && m_bodyReceived == m_announced ? Phase::Succeeded : Phase::Failed;
 }
 
-void ResponseReader::finishLine()
+void ResponseReader::finishLine(bool timedOut)
 {
-    if (m_line.endsWith('\r') && !m_lineOverflow)
-        m_line.chop(1);
     ++m_linesRead;
     if (m_linesRead == kLengthLine) {
-        const std::optional<int> length = announcedLengthFromLine(m_line);
+        // A timed-out fifth line is empty: no length.
+        const std::optional<int> length = timedOut ? std::nullopt : m_lengthLine.result();
         if (!length) {
             m_phase = Phase::Failed;
             return;
@@ -109,8 +107,10 @@ void ResponseReader::finishLine()
         if (m_announced == m_keptLength)
             m_body.reserve(m_keptLength);
     }
-    m_line.clear();
-    m_lineOverflow = false;
+    // A line that ran out of time leaves its bytes to the next one, so its
+    // part of the parse carries over.
+    if (!timedOut)
+        m_lengthLine = {};
     if (m_linesRead == kLinesBeforeBody) {
         m_phase = Phase::Body;
         checkBodyComplete();

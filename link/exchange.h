@@ -23,10 +23,33 @@ QByteArray requestText(QByteArrayView path, QByteArrayView argument);
 // the rest must read as a decimal number that fits a signed 32-bit integer.
 std::optional<int> announcedLengthFromLine(QByteArrayView line);
 
+// The same rule applied to a line that arrives in pieces, in constant memory
+// whatever the line's length.
+class LengthLineParser final
+{
+public:
+    void feed(QByteArrayView piece);
+    std::optional<int> result() const;
+
+private:
+    bool m_seenDigit = false;
+    bool m_afterDigits = false;  // a non-digit followed the run of digits
+    bool m_invalid = false;      // digits, other characters, digits again
+    qint64 m_value = 0;          // capped just above the largest int
+};
+
 // Reads one response from a stream of bytes fed to it in arbitrary pieces.
-// It keeps the body only when it has the length of a status block; any other
-// body is counted and discarded, so what a device announces never decides how
-// much memory is held. Lines are kept up to kMaxKeptLineLength bytes.
+//
+// How to drive it: construct one per attempt, then call feed() with whatever
+// bytes arrive, in order and in pieces of any size (empty ones included),
+// until isDone(). feed() returns how many bytes it took; bytes after the end
+// of the response are left to the caller. When a line read runs out of time,
+// call lineTimedOut(); when the connection ends or the body read runs out of
+// time, call fail(). Then read succeeded(), announcedLength() and keptBody().
+//
+// Memory is bounded whatever the device sends: lines are not kept (the fifth
+// is parsed as it streams by), and the body is kept only when it has the
+// length of a status block; any other body is counted and discarded.
 class ResponseReader final
 {
 public:
@@ -34,7 +57,6 @@ public:
 
     static constexpr int kLinesBeforeBody = 7;
     static constexpr int kLengthLine = 5;
-    static constexpr qsizetype kMaxKeptLineLength = 1024;
 
     // A body of this length is kept; every other length is only counted.
     explicit ResponseReader(int keptBodyLength);
@@ -44,10 +66,14 @@ public:
     // the device sends next.
     qsizetype feed(QByteArrayView bytes);
 
-    // The current line read ran out of time: it yields an empty line.
+    // The current line read ran out of time: it yields an empty line. The
+    // bytes of the line received so far stay in the input and start the next.
     void lineTimedOut();
 
-    // The connection ended or the body did not arrive in time.
+    // The connection ended, a write failed or the body did not arrive in
+    // time: the attempt ends with what it has. It still succeeds when the
+    // body received has the announced length (an announced 0, say, followed
+    // by a close), as the exchange is judged by lengths alone.
     void fail();
 
     Phase phase() const { return m_phase; }
@@ -64,14 +90,13 @@ public:
     const QByteArray &keptBody() const { return m_body; }
 
 private:
-    void finishLine();
+    void finishLine(bool timedOut);
     void checkBodyComplete();
 
     int m_keptLength;
     Phase m_phase = Phase::Lines;
     int m_linesRead = 0;
-    QByteArray m_line;
-    bool m_lineOverflow = false;
+    LengthLineParser m_lengthLine;  // over the bytes of the current line
     int m_announced = -1;
     qint64 m_bodyReceived = 0;
     QByteArray m_body;

@@ -1,25 +1,34 @@
 #include "thsocket.h"
 
-#include "pollsession.h"
+#include "pollloop.h"
+#include "resultmailbox.h"
 
-ThSocket::ThSocket(const QString &address, quint16 port, Callbacks callbacks)
+ThSocket::ThSocket(const QString &address, quint16 port, ResultMailbox &mailbox)
     : m_port(port)
-    , m_callbacks(std::move(callbacks))
-    , m_session(new PollSession(*this))
+    , m_mailbox(mailbox)
 {
-    m_thread.setObjectName(address);
-    m_session->moveToThread(&m_thread);
-    QObject::connect(&m_thread, &QThread::finished, m_session, &QObject::deleteLater);
-    m_thread.start(QThread::LowestPriority);
+    m_thread.reset(QThread::create([this] {
+        PollLoop(*this).run();
+        m_ended.store(true, std::memory_order_release);
+    }));
+    m_thread->setObjectName(address);
+    m_thread->start(QThread::LowestPriority);
 }
 
 ThSocket::~ThSocket()
 {
-    m_thread.quit();
-    m_thread.wait();
-    const bool ended = m_sessionEnded.load(std::memory_order_acquire);
+    endNow();
+    m_thread->wait();
+    const bool ended = m_ended.load(std::memory_order_acquire);
     Q_ASSERT(ended);
     Q_UNUSED(ended);
+    m_mailbox.forget(this);
+}
+
+void ThSocket::endNow()
+{
+    m_abort.store(true, std::memory_order_release);
+    m_wake.signal();
 }
 
 void ThSocket::handOver(int slot, const QString &host, const QByteArray &path,
@@ -36,7 +45,7 @@ void ThSocket::handOver(int slot, const QString &host, const QByteArray &path,
 void ThSocket::retry()
 {
     m_jobFlag.store(true, std::memory_order_release);
-    QMetaObject::invokeMethod(m_session, &PollSession::startAttempt, Qt::QueuedConnection);
+    m_wake.signal();
 }
 
 void ThSocket::requestStop()
@@ -44,5 +53,24 @@ void ThSocket::requestStop()
     if (m_stopRequested)
         return;
     m_stopRequested = true;
-    QMetaObject::invokeMethod(m_session, &PollSession::stop, Qt::QueuedConnection);
+    m_stop.store(true, std::memory_order_release);
+    m_wake.signal();
+}
+
+void ThSocket::completeAdoption()
+{
+    if (!m_awaitingAdoption.load(std::memory_order_acquire))
+        return;
+    m_block.clear();
+    m_awaitingAdoption.store(false, std::memory_order_relaxed);
+    publishSuccess();
+}
+
+void ThSocket::publishSuccess()
+{
+    m_linkState.store(Online, std::memory_order_relaxed);
+    m_successCount.fetch_add(1, std::memory_order_relaxed);
+    m_path.clear();
+    m_argument.clear();
+    m_jobFlag.store(false, std::memory_order_release);
 }

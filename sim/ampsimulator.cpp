@@ -131,6 +131,12 @@ public:
         connect(&m_delayTimer, &QTimer::timeout, this, &Connection::answerDue);
     }
 
+    ~Connection() override
+    {
+        const std::lock_guard lock(m_amps.mutex);
+        --m_amps.at(m_amp).openConnections;
+    }
+
     int amp() const { return m_amp; }
 
     void abort()
@@ -289,7 +295,15 @@ private:
             return;
         m_slowTimer.stop();
         if (m_closeWhenSent)
-            m_socket->disconnectFromHost();
+            closeNow();
+    }
+
+    // The answer goes out in the same breath as the close, so a client
+    // finds both waiting once it has read the answer.
+    void closeNow()
+    {
+        m_socket->flush();
+        m_socket->disconnectFromHost();
     }
 
     void closeWhenSent()
@@ -297,7 +311,7 @@ private:
         if (m_slowTimer.isActive())
             m_closeWhenSent = true;
         else
-            m_socket->disconnectFromHost();  // after the buffered answer has gone out
+            closeNow();
     }
 
     QTcpSocket *m_socket;  // child of this
@@ -397,6 +411,7 @@ private:
             {
                 const std::lock_guard lock(m_amps.mutex);
                 ++m_amps.at(amp).connections;
+                ++m_amps.at(amp).openConnections;
             }
             auto *connection = new Connection(socket, amp, m_amps, this);
             m_connections.push_back(connection);
@@ -632,6 +647,11 @@ void AmpSimulator::clearRequests(int amp)
 int AmpSimulator::connectionsAccepted(int amp) const
 {
     return m_shared->amps.read(amp, &SimulatedState::connections);
+}
+
+int AmpSimulator::openConnections(int amp) const
+{
+    return m_shared->amps.read(amp, &SimulatedState::openConnections);
 }
 
 QByteArray AmpSimulator::name(int amp) const

@@ -77,6 +77,8 @@ public:
     QList<QByteArray> requestLines(int amp) const;
     void clearRequests(int amp);
     int connectionsAccepted(int amp) const;
+    // Accepted and not yet closed by either side.
+    int openConnections(int amp) const;
 
     // What the commands change.
     QByteArray name(int amp) const;

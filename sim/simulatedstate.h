@@ -28,7 +28,8 @@ struct SimulatedState
     int dripDelayMs = 1;
     int answerDelayMs = 0;
     QList<QByteArray> requests;
-    int connections = 0;
+    int connections = 0;      // accepted in all
+    int openConnections = 0;  // accepted and not yet closed
 };
 
 // The first five bytes of a text, padded with spaces to five: how the amp

@@ -20,6 +20,8 @@ private Q_SLOTS:
     void bytesAfterTheResponseAreLeft();
     void lineTimeOutsYieldEmptyLines();
     void hugeBodyIsCountedNotKept();
+    void endedAttemptIsJudgedByLengths_data();
+    void endedAttemptIsJudgedByLengths();
 };
 
 void tst_Exchange::requestText_data()
@@ -95,6 +97,12 @@ void tst_Exchange::framing_data()
         << response("Content-Length: 10", "01234") << 4096 << false << 10 << "01234"_ba;
     QTest::newRow("no digit in line 5")
         << response("Content-Length: none", body) << 4096 << false << -1 << QByteArray();
+    // A fifth line of any length is parsed by its first and last digit.
+    const QByteArray padding(5000, 'x');
+    QTest::newRow("long fifth line")
+        << response(padding + "Content-Length: 10" + padding, body) << 333 << true << 10 << body;
+    QTest::newRow("long fifth line, text between numbers")
+        << response("1" + padding + "0", body) << 4096 << false << -1 << QByteArray();
 }
 
 void tst_Exchange::framing()
@@ -159,6 +167,33 @@ void tst_Exchange::hugeBodyIsCountedNotKept()
     QCOMPARE(reader.bodyBytesReceived(), 64 * chunk.size());
     QVERIFY(reader.keptBody().isEmpty());
     QVERIFY(!reader.isDone());
+}
+
+void tst_Exchange::endedAttemptIsJudgedByLengths_data()
+{
+    QTest::addColumn<QByteArray>("bytes");  // then the connection ends
+    QTest::addColumn<bool>("succeeded");
+    QTest::addColumn<int>("announced");
+    const QByteArray zero = response("Content-Length: 0", {});
+    QTest::newRow("zero length, close before the seventh line")
+        << zero.first(zero.size() - 2) << true << 0;
+    QTest::newRow("zero length, close after the fifth line")
+        << zero.first(zero.indexOf("Cache")) << true << 0;
+    QTest::newRow("close before the fifth line") << zero.first(zero.indexOf("Content-Length")) << false << -1;
+    QTest::newRow("short body") << response("Content-Length: 10", "01234") << false << 10;
+}
+
+void tst_Exchange::endedAttemptIsJudgedByLengths()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, succeeded);
+    QFETCH(int, announced);
+    ResponseReader reader(kKept);
+    reader.feed(bytes);
+    QVERIFY(!reader.isDone());
+    reader.fail();
+    QCOMPARE(reader.succeeded(), succeeded);
+    QCOMPARE(reader.announcedLength(), announced);
 }
 
 QTEST_GUILESS_MAIN(tst_Exchange)

@@ -9,6 +9,9 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -70,6 +73,9 @@ private Q_SLOTS:
     void threeFailuresGoOfflineAndQueueTheUnlock();
     void connectionIsReusedAndRenewedAfterAFailure();
     void closeByTheDeviceLeadsToANewConnection();
+    void unaskedBytesNeverReachAnotherConnection();
+    void blockIsStoredBeforeTheDeviceShowsOnline();
+    void failedAttemptsArePaced();
     void deleteWhileAnExchangeIsInFlight();
     void clearThenAppendIntoTheSameSlots();
     void reusedSlotStartsFresh();
@@ -337,8 +343,64 @@ void tst_PollWorker::closeByTheDeviceLeadsToANewConnection()
         QVERIFY(stored.wait(kThreeAttemptsMs));
     }
     QCOMPARE(m_sim->requestLines(0).count(kStatusLine), 3);
-    QVERIFY(m_sim->connectionsAccepted(0) >= 3);
+    // Each new connection is used: none is opened and closed empty.
+    QCOMPARE(m_sim->connectionsAccepted(0), m_sim->requests(0).size());
     QCOMPARE(devices[1].linkState(), int(ThSocket::Online));
+}
+
+void tst_PollWorker::unaskedBytesNeverReachAnotherConnection()
+{
+    // After each answer the device sends a whole unasked response announcing
+    // 7 bytes, then closes: it must not be taken for the next answer on the
+    // next connection.
+    tDevices &devices = *m_devices;
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    m_sim->setFault(0, Fault::UnaskedThenClose);
+    devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
+    RetryPump pump(devices);
+    for (int i = 0; i < 3; ++i) {
+        Commands::statusFetch(devices, 1);
+        QVERIFY(stored.wait(kThreeAttemptsMs));
+        QTRY_COMPARE(m_sim->openConnections(0), 0);
+    }
+    QCOMPARE(devices[1].successCount(), stored.count());
+    QCOMPARE(devices[1].failureCount(), 0);
+}
+
+void tst_PollWorker::blockIsStoredBeforeTheDeviceShowsOnline()
+{
+    tDevices &devices = *m_devices;
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
+    const ThSocket &worker = *devices[1].worker;
+    Commands::statusFetch(devices, 1);
+    // Without the main thread the block cannot be stored, so the worker must
+    // not show the device online yet.
+    QDeadlineTimer deadline(10000);
+    while (!worker.awaitsAdoption() && worker.linkState() == ThSocket::NoResultYet && !deadline.hasExpired())
+        QThread::yieldCurrentThread();
+    QVERIFY(worker.awaitsAdoption());
+    QCOMPARE(devices[1].linkState(), int(ThSocket::NoResultYet));
+    QCOMPARE(devices[1].successCount(), 0);
+    QVERIFY(stored.wait());
+    QCOMPARE(devices[1].linkState(), int(ThSocket::Online));
+    QCOMPARE(devices[1].successCount(), 1);
+    QCOMPARE(fieldOf(devices[1].status, StatusField::Model), "T1900"_ba);
+}
+
+void tst_PollWorker::failedAttemptsArePaced()
+{
+    // A refusal comes at once; the next attempt still waits for the rest of
+    // the failed attempt's connect time-out (250 ms, then 500 ms).
+    tDevices &devices = *m_devices;
+    m_sim->setFault(0, Fault::Refuse);
+    devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
+    RetryPump pump(devices);
+    QElapsedTimer clock;
+    clock.start();
+    Commands::statusFetch(devices, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(devices[1].linkState(), int(ThSocket::Offline), kThreeAttemptsMs);
+    QVERIFY2(clock.elapsed() >= 750, QByteArray::number(clock.elapsed()).constData());
 }
 
 void tst_PollWorker::deleteWhileAnExchangeIsInFlight()

@@ -491,6 +491,7 @@ void tst_AmpSimulator::unaskedBytesThenClose()
     QCOMPARE(amp->bytes(unasked.size() + 1), unasked);
     QVERIFY(amp->socket().state() == QAbstractSocket::UnconnectedState
             || amp->socket().waitForDisconnected(kWaitMs));
+    QTRY_COMPARE(m_sim->openConnections(0), 0);
 }
 
 void tst_AmpSimulator::dripAndDelayedAnswersArriveWholeInOrder()

@@ -1,0 +1,38 @@
+#pragma once
+
+// The body of a poll worker's thread: waits for a job, carries out one
+// attempt, records its outcome, and again. Internal to ThSocket.
+
+#include "deviceconnection.h"
+
+#include <chrono>
+
+class ResponseReader;
+class ThSocket;
+
+class PollLoop final
+{
+public:
+    explicit PollLoop(ThSocket &worker);
+
+    // Returns when the worker is told to end: at once for the destructor,
+    // after a running attempt for a stop request.
+    void run();
+
+private:
+    using Clock = DeviceConnection::Clock;
+
+    // False when the worker is to end instead.
+    bool waitForJob();
+    // False when the worker is to end at once.
+    bool attempt();
+    bool exchange(ResponseReader &reader);
+    bool readResponse(ResponseReader &reader);
+    void succeed(const ResponseReader &reader);
+    void fail(Clock::time_point began, std::chrono::milliseconds timeout);
+
+    ThSocket &m_worker;
+    DeviceConnection m_connection;
+    std::chrono::milliseconds m_timeout;
+    Clock::time_point m_notBefore;  // the paced start of the attempt after a failure
+};

@@ -1,0 +1,44 @@
+#include "resultmailbox.h"
+
+#include <algorithm>
+
+ResultMailbox::ResultMailbox(std::function<void(ThSocket *)> collect, QObject *parent)
+    : QObject(parent)
+    , m_collect(std::move(collect))
+{
+}
+
+void ResultMailbox::post(ThSocket *worker)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_posted.push_back(worker);
+        if (std::exchange(m_drainPosted, true))
+            return;
+    }
+    QMetaObject::invokeMethod(this, &ResultMailbox::drain, Qt::QueuedConnection);
+}
+
+void ResultMailbox::forget(const ThSocket *worker)
+{
+    const std::lock_guard lock(m_mutex);
+    std::erase(m_posted, worker);
+}
+
+void ResultMailbox::drain()
+{
+    for (;;) {
+        ThSocket *worker = nullptr;
+        {
+            // One at a time: collecting may end a worker, which forgets itself.
+            const std::lock_guard lock(m_mutex);
+            if (m_posted.empty()) {
+                m_drainPosted = false;
+                return;
+            }
+            worker = m_posted.front();
+            m_posted.erase(m_posted.begin());
+        }
+        m_collect(worker);
+    }
+}

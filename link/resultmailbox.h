@@ -1,0 +1,39 @@
+#pragma once
+
+// Where poll workers leave results that only the main thread may apply (a
+// status block to store, a lock command to queue). A worker posts itself;
+// the main thread is woken once for however many posts arrive before it gets
+// to them, and then collects every worker that posted, in order.
+//
+// The list is guarded by a std::mutex, so that the hand-over is one that
+// ThreadSanitizer can follow.
+
+#include <QObject>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+class ThSocket;
+
+class ResultMailbox final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // collect runs on this object's thread, once per post.
+    explicit ResultMailbox(std::function<void(ThSocket *)> collect, QObject *parent = nullptr);
+
+    // Any thread.
+    void post(ThSocket *worker);
+    // This object's thread: a worker that goes away is collected no more.
+    void forget(const ThSocket *worker);
+
+private:
+    void drain();
+
+    const std::function<void(ThSocket *)> m_collect;
+    std::mutex m_mutex;
+    std::vector<ThSocket *> m_posted;
+    bool m_drainPosted = false;
+};

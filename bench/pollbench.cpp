@@ -1,11 +1,15 @@
-// Polling throughput: the real polling tick, queue, dispatch and workers
-// against simulated amplifiers served by a separate ampsim process on
-// loopback, beside the simplest blocking client as the floor.
+// Polling cost: the real polling tick, queue, dispatch and workers against
+// simulated amplifiers served by a separate ampsim process on loopback, and
+// beside it, against the same server in the same run, the floor: the
+// simplest blocking client, one thread and one kept-alive connection per
+// amplifier, sending the same requests and reading the same framing.
 //
-//   pollbench [--seconds S] [--sizes 1,16,255] [--port P]
+//   pollbench [--seconds S] [--sizes 1,16,255] [--delays 5,20] [--port P] [--no-faults]
 //
-// The simulator runs in its own process so that the CPU time measured here
-// is the controller's alone.
+// Then the controller's CPU at realistic answer delays, and with 255 devices
+// that refuse the connection, that accept and never answer, and whose
+// connect is dropped; and how long the end of 255 busy workers takes.
+// Loopback addresses only.
 
 #include "commands.h"
 #include "devicetable.h"
@@ -18,14 +22,21 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
-#include <QTcpSocket>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -61,9 +72,11 @@ double percentile(std::vector<double> values, double fraction)
     return values[at];
 }
 
-QString ampAddress(int index)  // 127.0.1.1 and up
+// Simulated amplifiers on 127.0.1.1 and up; the fault scenarios use other
+// loopback networks, so that nothing else listens there.
+QString ampAddress(int index, int network = 0)
 {
-    return u"127.0.%1.%2"_s.arg(1 + index / 255).arg(1 + index % 255);
+    return u"127.%1.%2.%3"_s.arg(network).arg(1 + index / 255).arg(1 + index % 255);
 }
 
 // An ampsim process serving `count` amplifiers; ready once it has printed
@@ -71,11 +84,12 @@ QString ampAddress(int index)  // 127.0.1.1 and up
 class SimulatorProcess final
 {
 public:
-    SimulatorProcess(int count, quint16 port)
+    SimulatorProcess(int count, quint16 port, int delayMs)
     {
         m_process.setProgram(QStringLiteral(AMPSIM_PATH));
         m_process.setArguments({u"--count"_s, QString::number(count), u"--first"_s, ampAddress(0),
-                                u"--port"_s, QString::number(port)});
+                                u"--port"_s, QString::number(port), u"--answer-delay"_s,
+                                QString::number(delayMs)});
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         QByteArray output;
@@ -96,101 +110,235 @@ private:
     bool m_ready = false;
 };
 
+// Measures how late a timer's ticks come, in microseconds.
+class LatenessProbe final
+{
+public:
+    LatenessProbe(int intervalMs, std::function<void()> work = {})
+        : m_intervalMs(intervalMs)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(intervalMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, work = std::move(work)] {
+            const qint64 start = m_clock.nsecsElapsed();
+            if (m_last >= 0)
+                m_lateUs.push_back(double(start - m_last) / 1e3 - 1000.0 * m_intervalMs);
+            m_last = start;
+            if (work)
+                work();
+            m_workUs.push_back(double(m_clock.nsecsElapsed() - start) / 1e3);
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    void reset()
+    {
+        m_lateUs.clear();
+        m_workUs.clear();
+        m_last = -1;
+    }
+    double lateP50() const { return percentile(m_lateUs, 0.5); }
+    double lateP99() const { return percentile(m_lateUs, 0.99); }
+    double workP50() const { return percentile(m_workUs, 0.5); }
+    double workP99() const { return percentile(m_workUs, 0.99); }
+
+private:
+    const int m_intervalMs;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    std::vector<double> m_lateUs, m_workUs;
+};
+
+void runEventLoop(int ms)
+{
+    QTimer::singleShot(ms, [] { QCoreApplication::exit(); });
+    QCoreApplication::exec();
+}
+
 struct PollFigures
 {
     qint64 exchanges = 0;
     int failures = 0;
     double cpu = 0;
-    double tickMedianLateUs = 0, tickP99LateUs = 0;
-    double workMedianUs = 0, workP99Us = 0;
+    double tickP50 = 0, tickP99 = 0, workP50 = 0, workP99 = 0, slowP99 = 0;
     long rssKiB = 0;
+    double exitMs = 0;
 };
 
-PollFigures runPolling(int count, quint16 port, int seconds)
+// The polling tick over `count` devices at the given addresses; one second
+// to connect and settle, then the measured run. The tick's own handler is
+// driven by a timer set up exactly like its own so that each call can be
+// timed; a 200 ms timer beside it shows how late the slower refreshes come.
+PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
 {
-    tDevices devices(port);
+    PollFigures figures;
+    auto devices = std::make_unique<tDevices>(port);
     tGroup groups;
     groups.addGroup(u"STAGE"_s);
     groups.addGroup(u"FOH"_s);
-    for (int i = 0; i < count; ++i)
-        devices.appendDevice(u"AMP  "_s, i % 2 ? u"FOH  "_s : u"STAGE"_s, ampAddress(i));
-    PollingTick tick(devices, groups);
+    for (int i = 0; i < addresses.size(); ++i)
+        devices->appendDevice(u"AMP  "_s, i % 2 ? u"FOH  "_s : u"STAGE"_s, addresses[i]);
+    PollingTick tick(*devices, groups);
+    LatenessProbe tickProbe(PollingTick::kIntervalMs, [&tick] { tick.Timer3Timer(); });
+    LatenessProbe slowProbe(200);
 
-    // The tick's own handler, driven by a timer set up exactly like its own,
-    // so that each call can be timed.
-    std::vector<double> lateUs, workUs;
-    QElapsedTimer clock;
-    qint64 last = -1;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(PollingTick::kIntervalMs);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        const qint64 start = clock.nsecsElapsed();
-        if (last >= 0)
-            lateUs.push_back(double(start - last) / 1e3 - 1000.0 * PollingTick::kIntervalMs);
-        last = start;
-        tick.Timer3Timer();
-        workUs.push_back(double(clock.nsecsElapsed() - start) / 1e3);
-    });
-
-    // One second to connect and settle, then the measured run.
-    clock.start();
-    timer.start();
-    QTimer::singleShot(1000, [] { QCoreApplication::exit(); });
-    QCoreApplication::exec();
-    lateUs.clear();
-    workUs.clear();
-    last = -1;
+    runEventLoop(1000);
+    tickProbe.reset();
+    slowProbe.reset();
     qint64 before = 0;
-    for (int slot = 1; slot <= count; ++slot)
-        before += devices[slot].successCount();
+    for (int slot = 1; slot <= devices->count(); ++slot)
+        before += (*devices)[slot].successCount();
     const double cpuBefore = cpuSeconds();
-
-    QTimer::singleShot(seconds * 1000, [] { QCoreApplication::exit(); });
-    QCoreApplication::exec();
-    timer.stop();
-
-    PollFigures figures;
+    runEventLoop(seconds * 1000);
     figures.cpu = cpuSeconds() - cpuBefore;
-    for (int slot = 1; slot <= count; ++slot) {
-        figures.exchanges += devices[slot].successCount();
-        figures.failures += devices[slot].failureCount();
+    for (int slot = 1; slot <= devices->count(); ++slot) {
+        figures.exchanges += (*devices)[slot].successCount();
+        figures.failures += (*devices)[slot].failureCount();
     }
     figures.exchanges -= before;
-    figures.tickMedianLateUs = percentile(lateUs, 0.5);
-    figures.tickP99LateUs = percentile(lateUs, 0.99);
-    figures.workMedianUs = percentile(workUs, 0.5);
-    figures.workP99Us = percentile(workUs, 0.99);
+    figures.tickP50 = tickProbe.lateP50();
+    figures.tickP99 = tickProbe.lateP99();
+    figures.workP50 = tickProbe.workP50();
+    figures.workP99 = tickProbe.workP99();
+    figures.slowP99 = slowProbe.lateP99();
     figures.rssKiB = residentKiB();
+    QElapsedTimer exit;
+    exit.start();
+    devices.reset();
+    figures.exitMs = double(exit.nsecsElapsed()) / 1e6;
     return figures;
 }
 
-// The floor: one connection, send, read the framed answer, repeat.
-std::pair<qint64, double> runBlockingClient(quint16 port, int seconds)
+int connectBlocking(const QString &address, quint16 port)
 {
-    QTcpSocket socket;
-    socket.connectToHost(ampAddress(0), port);
-    if (!socket.waitForConnected(1000))
-        return {0, 0};
-    const QByteArray request = requestText(CommandPath::StatusFetch, {});
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer clock;
-    clock.start();
-    qint64 exchanges = 0;
-    QByteArray leftover;
-    while (clock.elapsed() < seconds * 1000) {
-        socket.write(request);
-        ResponseReader reader(kStatusBlockSize);
-        reader.feed(leftover);
-        while (!reader.isDone() && socket.waitForReadyRead(1000)) {
-            const QByteArray bytes = socket.readAll();
-            leftover = bytes.sliced(reader.feed(bytes));
-        }
-        if (!reader.succeeded())
-            break;
-        ++exchanges;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    peer.sin_addr.s_addr = htonl(QHostAddress(address).toIPv4Address());
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0) {
+        ::close(fd);
+        return -1;
     }
-    return {exchanges, cpuSeconds() - cpuBefore};
+    return fd;
+}
+
+// The floor: per amplifier one thread with one blocking connection,
+// alternating the status fetch and the group settings command as the tick
+// does, reading each answer with the same framing.
+std::pair<qint64, double> runFloor(int count, quint16 port, int seconds)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> total{0};
+    const QByteArray requests[2] = {requestText(CommandPath::StatusFetch, {}),
+                                    requestText(CommandPath::GroupSettings, "050050050050050050")};
+    const auto client = [&](int index) {
+        const int fd = connectBlocking(ampAddress(index), port);
+        if (fd < 0)
+            return;
+        char buffer[16 * 1024];
+        qsizetype begin = 0, end = 0;
+        qint64 exchanges = 0;
+        while (!stop.load(std::memory_order_relaxed)) {
+            const QByteArray &request = requests[exchanges % 2];
+            if (::send(fd, request.constData(), std::size_t(request.size()), MSG_NOSIGNAL) != request.size())
+                break;
+            ResponseReader reader(kStatusBlockSize);
+            while (!reader.isDone()) {
+                if (begin == end) {
+                    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+                    if (got <= 0)
+                        break;
+                    begin = 0;
+                    end = got;
+                }
+                begin += reader.feed(QByteArrayView(buffer + begin, end - begin));
+            }
+            if (!reader.succeeded())
+                break;
+            ++exchanges;
+        }
+        total += exchanges;
+        ::close(fd);
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back(client, i);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const qint64 settled = total.load();  // only finished clients count here, normally none
+    const double cpuBefore = cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    stop = true;
+    const double cpu = cpuSeconds() - cpuBefore;
+    for (std::thread &thread : threads)
+        thread.join();
+    // Exchanges of the settling half second count too: scale them away.
+    const double share = double(seconds) / (double(seconds) + 0.5);
+    return {qint64(double(total.load() - settled) * share), cpu};
+}
+
+// Loopback listeners for the fault scenarios, all on one port.
+class Listeners final
+{
+public:
+    // backlog: 0 with one connection parked in the queue makes the kernel drop
+    // every later connect; a large one accepts every connect and never answers.
+    Listeners(const QStringList &addresses, quint16 port, int backlog)
+    {
+        for (const QString &address : addresses) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int one = 1;
+            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            local.sin_port = htons(port);
+            local.sin_addr.s_addr = htonl(QHostAddress(address).toIPv4Address());
+            if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0
+                || ::listen(fd, backlog) != 0) {
+                std::fprintf(stderr, "cannot listen on %s\n", qPrintable(address));
+                ::close(fd);
+                continue;
+            }
+            m_fds.push_back(fd);
+            if (backlog == 0) {
+                // Park connections until the queue is full; later SYNs are dropped.
+                for (int i = 0; i < 2; ++i) {
+                    const int parked = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+                    ::connect(parked, reinterpret_cast<const sockaddr *>(&local), sizeof local);
+                    m_fds.push_back(parked);
+                }
+            }
+        }
+    }
+    ~Listeners()
+    {
+        for (const int fd : m_fds)
+            ::close(fd);
+    }
+
+private:
+    std::vector<int> m_fds;
+};
+
+void printPolling(const char *label, int count, int seconds, const PollFigures &f)
+{
+    const double rate = double(f.exchanges) / seconds;
+    std::printf("%-10s %4d %10.0f %9.1f %8.1f%% %8.0f %8.0f %8.1f %8.1f %9.1f %8.1f %7.1f%s\n", label, count,
+                rate, f.exchanges ? f.cpu * 1e6 / double(f.exchanges) : 0.0, 100.0 * f.cpu / seconds,
+                f.tickP50, f.tickP99, f.workP50, f.workP99, f.slowP99 / 1e3, double(f.rssKiB) / 1024.0,
+                f.exitMs, f.failures ? "  (failures seen)" : "");
+    std::fflush(stdout);
+}
+
+QStringList addresses(int count, int network)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list.append(ampAddress(i, network));
+    return list;
 }
 
 } // namespace
@@ -199,38 +347,57 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(u"Polling throughput against simulated amplifiers"_s);
+    parser.setApplicationDescription(u"Polling cost against simulated amplifiers"_s);
     parser.addHelpOption();
-    const QCommandLineOption secondsOption(u"seconds"_s, u"Measured seconds per size."_s, u"S"_s, u"5"_s);
+    const QCommandLineOption secondsOption(u"seconds"_s, u"Measured seconds per run."_s, u"S"_s, u"5"_s);
     const QCommandLineOption sizesOption(u"sizes"_s, u"Device counts."_s, u"LIST"_s, u"1,16,255"_s);
+    const QCommandLineOption delaysOption(u"delays"_s, u"Answer delays in ms, 255 devices."_s, u"LIST"_s,
+                                          u"5,20"_s);
     const QCommandLineOption portOption(u"port"_s, u"Simulator port."_s, u"P"_s, u"18080"_s);
-    parser.addOptions({secondsOption, sizesOption, portOption});
+    const QCommandLineOption noFaultsOption(u"no-faults"_s, u"Skip the fault scenarios."_s);
+    parser.addOptions({secondsOption, sizesOption, delaysOption, portOption, noFaultsOption});
     parser.process(app);
     const int seconds = qMax(1, parser.value(secondsOption).toInt());
     const auto port = quint16(parser.value(portOption).toUInt());
 
-    std::printf("%-8s %12s %12s %10s %10s %10s %10s %10s %9s\n", "devices", "exch/s", "per device",
-                "cpu us/ex", "late p50", "late p99", "work p50", "work p99", "RSS MiB");
-    for (const QString &size : parser.value(sizesOption).split(u',')) {
+    std::printf("%-10s %4s %10s %9s %9s %8s %8s %8s %8s %9s %8s %7s\n", "run", "devs", "exch/s", "cpu us/ex",
+                "cpu", "late p50", "late p99", "work p50", "work p99", "200ms p99", "RSS MiB", "exit ms");
+    std::printf("%-10s %4s %10s %9s %9s %8s %8s %8s %8s %9s\n", "", "", "", "", "", "us", "us", "us", "us", "ms");
+    for (const QString &size : parser.value(sizesOption).split(u',', Qt::SkipEmptyParts)) {
         const int count = qBound(1, size.toInt(), tDevices::kCapacity);
-        SimulatorProcess simulator(count, port);
+        SimulatorProcess simulator(count, port, 0);
         if (!simulator.ready()) {
             std::fprintf(stderr, "ampsim did not start\n");
             return 1;
         }
-        const PollFigures f = runPolling(count, port, seconds);
-        const double rate = double(f.exchanges) / seconds;
-        std::printf("%-8d %12.0f %12.1f %10.1f %9.0fus %9.0fus %9.1fus %9.1fus %9.1f%s\n", count,
-                    rate, rate / count, f.exchanges ? f.cpu * 1e6 / double(f.exchanges) : 0.0,
-                    f.tickMedianLateUs, f.tickP99LateUs, f.workMedianUs, f.workP99Us,
-                    double(f.rssKiB) / 1024.0, f.failures ? "  (failures seen)" : "");
+        const PollFigures f = runPolling(addresses(count, 0), port, seconds);
+        printPolling("controller", count, seconds, f);
+        const auto [exchanges, cpu] = runFloor(count, port, seconds);
+        const double floorUs = exchanges ? cpu * 1e6 / double(exchanges) : 0.0;
+        std::printf("%-10s %4d %10.0f %9.1f %8.1f%%   ratio of cpu per exchange %.2f\n", "floor", count,
+                    double(exchanges) / seconds, floorUs, 100.0 * cpu / seconds,
+                    floorUs > 0 && f.exchanges ? f.cpu * 1e6 / double(f.exchanges) / floorUs : 0.0);
         std::fflush(stdout);
-        if (count == 1) {
-            const auto [exchanges, cpu] = runBlockingClient(port, seconds);
-            std::printf("%-8s %12.0f %12.1f %10.1f   (blocking client, one connection)\n", "floor",
-                        double(exchanges) / seconds, double(exchanges) / seconds,
-                        exchanges ? cpu * 1e6 / double(exchanges) : 0.0);
-        }
+    }
+    for (const QString &delay : parser.value(delaysOption).split(u',', Qt::SkipEmptyParts)) {
+        SimulatorProcess simulator(255, port, delay.toInt());
+        if (!simulator.ready())
+            return 1;
+        const QByteArray label = "delay " + delay.toLatin1();
+        printPolling(label.constData(), 255, seconds, runPolling(addresses(255, 0), port, seconds));
+    }
+    if (parser.isSet(noFaultsOption))
+        return 0;
+    {
+        printPolling("refused", 255, seconds, runPolling(addresses(255, 1), port, seconds));
+    }
+    {
+        const Listeners silent(addresses(255, 2), port, 1024);
+        printPolling("silent", 255, seconds, runPolling(addresses(255, 2), port, seconds));
+    }
+    {
+        const Listeners dropping(addresses(255, 3), port, 0);
+        printPolling("dropped", 255, seconds, runPolling(addresses(255, 3), port, seconds));
     }
     return 0;
 }

@@ -34,9 +34,13 @@ void ThSocket::endNow()
 void ThSocket::handOver(int slot, const QString &host, const QByteArray &path,
                         const QByteArray &argument)
 {
-    m_host = host;
-    m_path = path;
-    m_argument = argument;
+    // Deep copies: the worker frees what it holds, so nothing it holds may
+    // share storage with the queue or the record (Qt's reference counts are
+    // partly out of the thread sanitizer's sight).
+    if (m_host != host)
+        m_host = QString(host.constData(), host.size());
+    m_path = QByteArray(path.constData(), path.size());
+    m_argument = QByteArray(argument.constData(), argument.size());
     m_slot = slot;
     m_failureCount.store(0, std::memory_order_relaxed);
     retry();

@@ -51,7 +51,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption portOption(u"port"_s, u"TCP port."_s, u"P"_s, u"80"_s);
     const QCommandLineOption namesOption(u"names"_s, u"Comma-separated names."_s, u"LIST"_s);
     const QCommandLineOption groupOption(u"group"_s, u"One group for every amplifier."_s, u"NAME"_s);
-    parser.addOptions({countOption, firstOption, portOption, namesOption, groupOption});
+    const QCommandLineOption delayOption(u"answer-delay"_s, u"Every answer this many ms after its request."_s,
+                                         u"MS"_s, u"0"_s);
+    parser.addOptions({countOption, firstOption, portOption, namesOption, groupOption, delayOption});
     parser.process(app);
 
     bool countOk = false;
@@ -77,6 +79,12 @@ int main(int argc, char *argv[])
                      count, qPrintable(parser.value(firstOption)));
         return 2;
     }
+    bool delayOk = false;
+    const int delayMs = parser.value(delayOption).toInt(&delayOk);
+    if (!delayOk || delayMs < 0 || delayMs > 60000) {
+        std::fprintf(stderr, "ampsim: --answer-delay must be a number of ms from 0 to 60000\n");
+        return 2;
+    }
     const QList<AmpSimulator::Amp> amps = simulatedLineup(firstNumber, count,
                                                           parser.value(namesOption).split(u',', Qt::SkipEmptyParts),
                                                           parser.value(groupOption));
@@ -88,6 +96,8 @@ int main(int argc, char *argv[])
                              "simulator running?)\n", portNumber);
         return 1;
     }
+    for (int i = 0; i < count; ++i)
+        simulator.setAnswerDelay(i, std::chrono::milliseconds(delayMs));
     for (const AmpSimulator::Amp &amp : amps) {
         std::printf("%s:%u  %-5s  %s\n", qPrintable(amp.address), port, amp.name.constData(),
                     amp.group.constData());

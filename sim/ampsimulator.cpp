@@ -62,6 +62,19 @@ qint64 now()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+constexpr qint64 kBlockFreshMs = 20;
+
+// The block the amp sends now; call under the amps' lock.
+QByteArray currentBlock(SimulatedState &state)
+{
+    const qint64 at = now();
+    if (state.blockBuiltAt < 0 || at - state.blockBuiltAt >= kBlockFreshMs || at < state.blockBuiltAt) {
+        state.block = buildStatusBlock(simulatedFields(state, at));
+        state.blockBuiltAt = at;
+    }
+    return state.block;
+}
+
 // The amps' states, shared by the caller's thread and the server thread. A
 // std::mutex, so that ThreadSanitizer sees the hand-over (QMutex lives in the
 // uninstrumented Qt library).
@@ -83,9 +96,9 @@ struct Amps
 };
 
 // The block an amp sends now; called under the lock.
-QByteArray blockOf(const SimulatedState &state)
+QByteArray blockOf(SimulatedState &state)
 {
-    return state.servedBlock.isEmpty() ? buildStatusBlock(simulatedFields(state, now())) : state.servedBlock;
+    return state.servedBlock.isEmpty() ? currentBlock(state) : state.servedBlock;
 }
 
 // What one request is answered with, taken from the state under the lock.
@@ -171,6 +184,8 @@ private:
         SimulatedState &state = m_amps.at(m_amp);
         state.requests.append(request);
         applyCommand(state, target);
+        if (target != "/krv.krv")
+            state.blockBuiltAt = -1;  // a command may have changed what the block shows
         Reply reply;
         reply.fault = state.fault;
         reply.status = target == "/krv.krv";
@@ -670,6 +685,7 @@ void AmpSimulator::setIdentity(int amp, const QByteArray &name, const QByteArray
     SimulatedState &state = m_shared->amps.at(amp);
     state.name = identityField(name);
     state.group = identityField(group);
+    state.blockBuiltAt = -1;
 }
 
 quint8 AmpSimulator::muteA(int amp) const
@@ -695,11 +711,12 @@ bool AmpSimulator::locked(int amp) const
 QByteArray AmpSimulator::statusBlock(int amp) const
 {
     const std::lock_guard lock(m_shared->amps.mutex);
-    return blockOf(m_shared->amps.at(amp));
+    const QByteArray block = blockOf(m_shared->amps.at(amp));
+    return QByteArray(block.constData(), block.size());  // the caller's own
 }
 
 void AmpSimulator::setServedBlock(int amp, const QByteArray &block)
 {
     const std::lock_guard lock(m_shared->amps.mutex);
-    m_shared->amps.at(amp).servedBlock = block;
+    m_shared->amps.at(amp).servedBlock = QByteArray(block.constData(), block.size());
 }

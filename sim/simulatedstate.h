@@ -30,6 +30,12 @@ struct SimulatedState
     QList<QByteArray> requests;
     int connections = 0;      // accepted in all
     int openConnections = 0;  // accepted and not yet closed
+
+    // The last block built and when (ms since the epoch; -1: none, or the
+    // state changed since). Measurements move slowly, so a block a few
+    // milliseconds old serves as well as a new one and costs nothing.
+    QByteArray block;
+    qint64 blockBuiltAt = -1;
 };
 
 // The first five bytes of a text, padded with spaces to five: how the amp

@@ -11,6 +11,8 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRV Amplifier controller"));
+    // Lets the desktop match the windows to the installed ampcontroller.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ampcontroller"));
     applyControllerStyle(application);
 
     ControllerWindows windows;

@@ -8,6 +8,7 @@
 #include "diagramwindow.h"
 #include "groupdialog.h"
 #include "networkstatwindow.h"
+#include "projectfileactions.h"
 #include "scanwindow.h"
 
 #include <QCheckBox>
@@ -94,6 +95,10 @@ void TForm1::placeControls()
 
 void TForm1::connectEvents()
 {
+    m_projectFile = new ProjectFileActions(m_devices, m_groups, this);
+    connect(m_open1, &QAction::triggered, m_projectFile, &ProjectFileActions::Open1Click);
+    connect(m_saveas1, &QAction::triggered, m_projectFile, &ProjectFileActions::Saveas1Click);
+    connect(m_projectFile, &ProjectFileActions::treeRebuildNeeded, this, &TForm1::rebuildTree);
     connect(m_n4, &QAction::triggered, this, &TForm1::N4Click);
     connect(m_about1, &QAction::triggered, this, [this] { showWindow(m_windows.networkStat); });
     connect(m_about2, &QAction::triggered, this, [this] { showWindow(m_windows.about); });

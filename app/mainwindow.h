@@ -17,6 +17,7 @@
 
 class DevicePanel;
 class DeviceTreeView;
+class ProjectFileActions;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
@@ -94,6 +95,8 @@ public:
     QAction *N4() const { return m_n4; }
     QAction *About1() const { return m_about1; }
     QAction *About2() const { return m_about2; }
+    // "Open..." and "Save as...": their dialogs and messages.
+    ProjectFileActions *projectFile() const { return m_projectFile; }
 
     static QString queryQueueFullText();
 
@@ -139,4 +142,5 @@ private:
     QAction *m_n4 = nullptr;
     QAction *m_about1 = nullptr;
     QAction *m_about2 = nullptr;
+    ProjectFileActions *m_projectFile = nullptr;
 };

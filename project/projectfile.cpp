@@ -1,0 +1,97 @@
+#include "projectfile.h"
+
+#include "inifile.h"
+
+#include <array>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QStringView kProgram = u"Program";
+constexpr QStringView kSignature = u"TALO Amp";
+
+// The six settings in the order they are written, with their bytes.
+template<typename Group>
+auto settings(Group &group)
+{
+    return std::array<std::pair<QStringView, decltype(&group.volumeA)>, 6>{{
+        {u"Volume.CH_A", &group.volumeA},
+        {u"Volume.CH_B", &group.volumeB},
+        {u"InputLevel.CH_A", &group.inputLevelA},
+        {u"InputLevel.CH_B", &group.inputLevelB},
+        {u"Limiter.CH_A", &group.limiterA},
+        {u"Limiter.CH_B", &group.limiterB},
+    }};
+}
+
+QString groupSection(qsizetype n)
+{
+    return u"Group"_s + QString::number(n);
+}
+
+QString deviceSection(qsizetype k)
+{
+    return u"Device"_s + QString::number(k);
+}
+
+// Never more than the tables hold, whatever the file claims.
+int boundedCount(int claimed, bool &leftOut)
+{
+    if (claimed > Project::kCapacity)
+        leftOut = true;
+    return qBound(0, claimed, Project::kCapacity);
+}
+
+} // namespace
+
+std::optional<Project> readProject(const QByteArray &bytes)
+{
+    const IniFile file(bytes);
+    if (file.value(kProgram, u"Name") != kSignature)
+        return std::nullopt;
+
+    Project project;
+    const int groupCount = boundedCount(file.intValue(kProgram, u"GroupNum"), project.leftOut);
+    for (int n = 1; n <= groupCount; ++n) {
+        const QString section = groupSection(n);
+        ProjectGroup &group = project.groups.emplace_back();
+        group.name = file.value(section, u"GroupName");
+        group.description = file.value(section, u"GroupDescription");
+        for (const auto &[key, byte] : settings(group))
+            *byte = static_cast<quint8>(file.intValue(section, key) & 0xFF);
+    }
+    const int deviceCount = boundedCount(file.intValue(kProgram, u"DeviceNum"), project.leftOut);
+    for (int k = 1; k <= deviceCount; ++k) {
+        const QString section = deviceSection(k);
+        project.devices.append({file.value(section, u"DeviceName"),
+                                file.value(section, u"DeviceGroup"),
+                                file.value(section, u"DeviceIP")});
+    }
+    return project;
+}
+
+QByteArray writeProject(const Project &project, const QByteArray &existing)
+{
+    IniFile file(existing);
+    file.setValue(kProgram, u"Name", kSignature);
+    file.setIntValue(kProgram, u"GroupNum", static_cast<int>(project.groups.size()));
+    for (qsizetype n = 1; n <= project.groups.size(); ++n) {
+        const QString section = groupSection(n);
+        const ProjectGroup &group = project.groups[n - 1];
+        file.setValue(section, u"GroupName", group.name);
+        file.setValue(section, u"GroupDescription", group.description);
+        for (const auto &[key, byte] : settings(group))
+            file.setIntValue(section, key, *byte);
+    }
+    file.setIntValue(kProgram, u"DeviceNum", static_cast<int>(project.devices.size()));
+    for (qsizetype k = 1; k <= project.devices.size(); ++k) {
+        const QString section = deviceSection(k);
+        const ProjectDevice &device = project.devices[k - 1];
+        file.setValue(section, u"DeviceName", device.name);
+        file.setValue(section, u"DeviceGroup", device.group);
+        file.setValue(section, u"DeviceIP", device.address);
+    }
+    return file.toBytes();
+}

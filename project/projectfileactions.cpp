@@ -1,0 +1,115 @@
+#include "projectfileactions.h"
+
+#include "projectio.h"
+#include "projecttables.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString runDialog(QFileDialog *dialog)
+{
+    const std::unique_ptr<QFileDialog> owned(dialog);
+    if (owned->exec() != QDialog::Accepted)
+        return {};
+    return owned->selectedFiles().value(0);
+}
+
+QFileDialog *createDialog(QWidget *parent, QFileDialog::AcceptMode mode)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    dialog->setNameFilter(u"TALO ZR Amplifier Project (*.amp)"_s);
+    dialog->setDefaultSuffix(u"amp"_s);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog->setSizeGripEnabled(true);
+    return dialog;
+}
+
+void showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &text)
+{
+    QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+ProjectFileActions::ProjectFileActions(tDevices &devices, tGroup &groups, QWidget *dialogParent)
+    : QObject(dialogParent),
+      m_devices(devices),
+      m_groups(groups),
+      m_dialogParent(dialogParent),
+      m_openDialog([](QWidget *parent) { return runDialog(createOpenDialog(parent)); }),
+      m_saveDialog([](QWidget *parent) { return runDialog(createSaveDialog(parent)); }),
+      m_showMessage(showMessageBox)
+{
+}
+
+QFileDialog *ProjectFileActions::createOpenDialog(QWidget *parent)
+{
+    return createDialog(parent, QFileDialog::AcceptOpen);
+}
+
+QFileDialog *ProjectFileActions::createSaveDialog(QWidget *parent)
+{
+    return createDialog(parent, QFileDialog::AcceptSave);
+}
+
+QString ProjectFileActions::invalidFileText()
+{
+    return u"The selected file is invalid!"_s;
+}
+
+QString ProjectFileActions::unableToWriteText(const QString &path)
+{
+    return u"Unable to write to %1"_s.arg(QDir::toNativeSeparators(path));
+}
+
+QString ProjectFileActions::leftOutText()
+{
+    return u"The file lists more than %1 groups or devices. Only the first %1 of each were loaded."_s
+        .arg(Project::kCapacity);
+}
+
+void ProjectFileActions::Open1Click()
+{
+    const QString path = m_openDialog(m_dialogParent);
+    if (!path.isEmpty())
+        load(path);
+}
+
+void ProjectFileActions::Saveas1Click()
+{
+    const QString path = m_saveDialog(m_dialogParent);
+    if (!path.isEmpty())
+        save(path);
+}
+
+// The file is read and checked whole before the tables are touched: a refused
+// file leaves them as they were.
+void ProjectFileActions::load(const QString &path)
+{
+    const std::optional<QByteArray> bytes = readProjectFile(path);
+    const std::optional<Project> project = bytes ? readProject(*bytes) : std::nullopt;
+    if (!project) {
+        m_showMessage(m_dialogParent, QMessageBox::Critical, invalidFileText());
+        Q_EMIT treeRebuildNeeded();
+        return;
+    }
+    loadProjectIntoTables(*project, m_devices, m_groups);
+    Q_EMIT treeRebuildNeeded();
+    if (project->leftOut)
+        m_showMessage(m_dialogParent, QMessageBox::Warning, leftOutText());
+}
+
+void ProjectFileActions::save(const QString &path)
+{
+    if (!saveProjectFile(path, projectFromTables(m_devices, m_groups)))
+        m_showMessage(m_dialogParent, QMessageBox::Critical, unableToWriteText(path));
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+// "Open..." and "Save as..." of the main window's "File" menu: the file
+// dialogs, the load or save, and the messages to the operator. Both run on the
+// main thread from start to end, so no timer tick sees a half-loaded table.
+//
+// The dialogs and the message box are replaceable, so that tests can drive the
+// whole flow without a modal window.
+
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QFileDialog;
+class QWidget;
+class tDevices;
+class tGroup;
+
+class ProjectFileActions final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Runs a modal file dialog; the chosen file name, or empty when cancelled.
+    using FileDialog = std::function<QString(QWidget *parent)>;
+    using MessageFunction = std::function<void(QWidget *parent, QMessageBox::Icon icon,
+                                               const QString &text)>;
+
+    // The tables belong to the main window, which outlives this object;
+    // dialogParent is the window the dialogs and messages belong to.
+    ProjectFileActions(tDevices &devices, tGroup &groups, QWidget *dialogParent);
+
+    void setOpenDialog(FileDialog dialog) { m_openDialog = std::move(dialog); }
+    void setSaveDialog(FileDialog dialog) { m_saveDialog = std::move(dialog); }
+    void setMessageFunction(MessageFunction show) { m_showMessage = std::move(show); }
+
+    // Loads the chosen file into both tables, or tells the operator that it
+    // is not a project and leaves them as they were. Nothing at all happens
+    // when the dialog is cancelled.
+    void Open1Click();
+    // Writes both tables into the chosen file; memory is never changed.
+    void Saveas1Click();
+
+    // The dialogs as the program shows them: one filter for ".amp" files and
+    // "amp" added to a name typed without extension; saving asks before a
+    // file is replaced.
+    static QFileDialog *createOpenDialog(QWidget *parent);
+    static QFileDialog *createSaveDialog(QWidget *parent);
+
+    static QString invalidFileText();
+    static QString unableToWriteText(const QString &path);
+    static QString leftOutText();
+
+Q_SIGNALS:
+    // After every load, of a refused file too; the device tree is rebuilt.
+    void treeRebuildNeeded();
+
+private:
+    void load(const QString &path);
+    void save(const QString &path);
+
+    tDevices &m_devices;
+    tGroup &m_groups;
+    QWidget *m_dialogParent;
+    FileDialog m_openDialog;
+    FileDialog m_saveDialog;
+    MessageFunction m_showMessage;
+};

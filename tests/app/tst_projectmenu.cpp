@@ -1,0 +1,291 @@
+// "File", "Open..." and "Save as..." through the main window's menu, with the
+// file dialogs and the message box replaced, over simulated amplifiers on
+// loopback addresses.
+
+#include "ampsimulator.h"
+#include "controllerwindows.h"
+#include "devicetreeview.h"
+#include "mainwindow.h"
+#include "projectfile.h"
+#include "projectfileactions.h"
+#include "screenshot.h"
+#include "treehelpers.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Message
+{
+    QMessageBox::Icon icon;
+    QString text;
+};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class tst_ProjectMenu final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void dialogsAsShown();
+    void cancelledDialogsDoNothing();
+    void saveAndOpenRestoreTheArrangement();
+    void refusedFileLeavesTheTables_data();
+    void refusedFileLeavesTheTables();
+    void failedSaveIsReported_data();
+    void failedSaveIsReported();
+    void countsBeyondTheTablesToldOnce();
+
+private:
+    TForm1 &form() { return m_windows->Form1(); }
+    ProjectFileActions &actions() { return *form().projectFile(); }
+    void arrange();
+    QStringList messageTexts() const;
+
+    AmpSimulator m_sim;
+    quint16 m_port = 0;
+    std::unique_ptr<ControllerWindows> m_windows;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_openPath;
+    QString m_savePath;
+    int m_dialogsShown = 0;
+    QList<Message> m_messages;
+};
+
+void tst_ProjectMenu::initTestCase()
+{
+    m_port = m_sim.start({{u"127.0.0.2"_s, "AMP1 ", "STAGE"}, {u"127.0.0.3"_s, "DESK ", "FOH  "}});
+    QVERIFY(m_port != 0);
+}
+
+void tst_ProjectMenu::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_openPath.clear();
+    m_savePath.clear();
+    m_dialogsShown = 0;
+    m_messages.clear();
+    for (int amp = 0; amp < m_sim.ampCount(); ++amp)
+        m_sim.clearRequests(amp);
+
+    m_windows = std::make_unique<ControllerWindows>(m_port);
+    actions().setOpenDialog([this](QWidget *) { ++m_dialogsShown; return m_openPath; });
+    actions().setSaveDialog([this](QWidget *) { ++m_dialogsShown; return m_savePath; });
+    actions().setMessageFunction([this](QWidget *, QMessageBox::Icon icon, const QString &text) {
+        m_messages.append({icon, text});
+    });
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+}
+
+void tst_ProjectMenu::cleanup()
+{
+    m_windows.reset();
+}
+
+// Two groups with descriptions and settings, two devices on the simulators.
+void tst_ProjectMenu::arrange()
+{
+    QVERIFY(form().addOrUpdateDevice(u"AMP1"_s, u"STAGE"_s, u"127.0.0.2"_s));
+    QVERIFY(form().addOrUpdateDevice(u"DESK"_s, u"FOH"_s, u"127.0.0.3"_s));
+    tGroup &groups = form().groups();
+    groups[1].description = u"B\u00fchne links"_s;
+    groups[1].volumeA = 150;
+    groups[1].limiterB = 90;
+    groups[2].inputLevelB = 7;
+}
+
+QStringList tst_ProjectMenu::messageTexts() const
+{
+    QStringList texts;
+    for (const Message &message : m_messages)
+        texts.append(message.text);
+    return texts;
+}
+
+void tst_ProjectMenu::dialogsAsShown()
+{
+    for (const bool save : {false, true}) {
+        const std::unique_ptr<QFileDialog> dialog(save ? ProjectFileActions::createSaveDialog(&form())
+                                                       : ProjectFileActions::createOpenDialog(&form()));
+        QCOMPARE(dialog->nameFilters(), QStringList{u"TALO ZR Amplifier Project (*.amp)"_s});
+        QCOMPARE(dialog->defaultSuffix(), u"amp"_s);
+        QCOMPARE(dialog->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        QCOMPARE(dialog->fileMode(), save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        if (save) {
+            dialog->setDirectory(m_dir->path());
+            dialog->show();
+            QVERIFY(saveScreenshot(*dialog, u"project-save-dialog.png"_s));
+        }
+    }
+}
+
+void tst_ProjectMenu::cancelledDialogsDoNothing()
+{
+    arrange();
+    const QString path = m_dir->filePath(u"untouched.amp"_s);
+    QVERIFY(writeBytes(path, "; mine\n"));
+    QSignalSpy rebuilds(&actions(), &ProjectFileActions::treeRebuildNeeded);
+
+    form().Open1()->trigger();
+    form().Saveas1()->trigger();
+    QCOMPARE(m_dialogsShown, 2);
+    QCOMPARE(rebuilds.size(), 0);
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(form().devices().count(), 2);
+    QCOMPARE(fileBytes(path), QByteArray("; mine\n"));
+}
+
+void tst_ProjectMenu::saveAndOpenRestoreTheArrangement()
+{
+    arrange();
+    m_savePath = m_dir->filePath(u"rig.amp"_s);
+    form().Saveas1()->trigger();
+    QVERIFY(m_messages.isEmpty());
+    const std::optional<Project> saved = readProject(fileBytes(m_savePath));
+    QVERIFY(saved);
+    QCOMPARE(saved->devices.size(), 2);
+
+    // Something else in memory, then the file back.
+    QVERIFY(form().addOrUpdateDevice(u"GONE"_s, u"OTHER"_s, u"127.0.0.9"_s));
+    form().groups()[1].volumeA = 0;
+    for (int amp = 0; amp < m_sim.ampCount(); ++amp)
+        m_sim.clearRequests(amp);
+    m_openPath = m_savePath;
+    form().Open1()->trigger();
+
+    QVERIFY(m_messages.isEmpty());
+    const tGroup &groups = form().groups();
+    QCOMPARE(groups.count(), 2);
+    QCOMPARE(groups[1].name, u"STAGE"_s);
+    QCOMPARE(groups[1].description, u"B\u00fchne links"_s);
+    QCOMPARE(groups[1].volumeA, 150);
+    QCOMPARE(groups[1].limiterB, 90);
+    QCOMPARE(groups[2].name, u"FOH  "_s);
+    QCOMPARE(groups[2].inputLevelB, 7);
+    const tDevices &devices = form().devices();
+    QCOMPARE(devices.count(), 2);
+    QCOMPARE(devices[1].address, u"127.0.0.2"_s);
+    QCOMPARE(devices[2].address, u"127.0.0.3"_s);
+    QCOMPARE(treeLines(*form().TreeView1()),
+             (QStringList{u"FOH  "_s, u"  DESK "_s, u"STAGE"_s, u"  AMP1 "_s}));
+
+    // Loaded devices are unlocked and polled at once.
+    for (int amp = 0; amp < m_sim.ampCount(); ++amp) {
+        QTRY_VERIFY(m_sim.requestLines(amp).contains("GET /lock_off HTTP/1.1"));
+        QTRY_COMPARE(devices[amp + 1].linkState(), 3);
+    }
+}
+
+void tst_ProjectMenu::refusedFileLeavesTheTables_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("signature in other case") << QByteArray("[Program]\r\nName=talo amp\r\n") << true;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("binary") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0\0", 12) << true;
+    QTest::newRow("too large") << QByteArray() << true;
+    QTest::newRow("missing") << QByteArray() << false;
+}
+
+void tst_ProjectMenu::refusedFileLeavesTheTables()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, exists);
+    arrange();
+    m_openPath = m_dir->filePath(u"refused.amp"_s);
+    if (exists) {
+        QVERIFY(writeBytes(m_openPath, bytes));
+        if (QByteArrayView(QTest::currentDataTag()) == "too large") {
+            QFile file(m_openPath);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(100 * 1024 * 1024));
+        }
+    }
+    const ThSocket *worker = form().devices()[1].worker.get();
+    QSignalSpy rebuilds(&actions(), &ProjectFileActions::treeRebuildNeeded);
+
+    form().Open1()->trigger();
+
+    QCOMPARE(messageTexts(), QStringList{u"The selected file is invalid!"_s});
+    QCOMPARE(m_messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(rebuilds.size(), 1);
+    QCOMPARE(form().groups().count(), 2);
+    QCOMPARE(form().groups()[1].volumeA, 150);
+    QCOMPARE(form().devices().count(), 2);
+    QCOMPARE(form().devices()[1].worker.get(), worker);
+}
+
+void tst_ProjectMenu::failedSaveIsReported_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("read-only file") << u"readonly.amp"_s;
+    QTest::newRow("folder that does not exist") << u"nowhere/rig.amp"_s;
+}
+
+void tst_ProjectMenu::failedSaveIsReported()
+{
+    QFETCH(QString, target);
+    arrange();
+    m_savePath = m_dir->filePath(target);
+    const QByteArray old = "[Program]\r\nName=TALO Amp\r\nGroupNum=0\r\nDeviceNum=0\r\n";
+    if (QFileInfo(m_savePath).dir().exists()) {
+        QVERIFY(writeBytes(m_savePath, old));
+        QVERIFY(QFile::setPermissions(m_savePath, QFile::ReadOwner));
+    }
+
+    form().Saveas1()->trigger();
+
+    QCOMPARE(messageTexts(), QStringList{u"Unable to write to "_s + m_savePath});
+    QCOMPARE(m_messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(fileBytes(m_savePath), QFileInfo::exists(m_savePath) ? old : QByteArray());
+    QCOMPARE(form().devices().count(), 2);
+    QCOMPARE(form().groups().count(), 2);
+    QCOMPARE(form().groups()[1].volumeA, 150);
+}
+
+void tst_ProjectMenu::countsBeyondTheTablesToldOnce()
+{
+    m_openPath = m_dir->filePath(u"many.amp"_s);
+    QVERIFY(writeBytes(m_openPath, "[Program]\nName=TALO Amp\nGroupNum=2000000000\nDeviceNum=2\n"
+                                   "[Device1]\nDeviceName=AMP1\nDeviceGroup=STAGE\nDeviceIP=127.0.0.2\n"
+                                   "[Device2]\nDeviceName=DESK\nDeviceGroup=FOH\nDeviceIP=127.0.0.3\n"));
+    form().Open1()->trigger();
+
+    QCOMPARE(messageTexts(), QStringList{ProjectFileActions::leftOutText()});
+    QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
+    // 255 sections without a name give one group of five blanks.
+    QCOMPARE(form().groups().count(), 3);
+    QCOMPARE(form().groups()[1].name, u"     "_s);
+    QCOMPARE(form().devices().count(), 2);
+}
+
+QTEST_MAIN(tst_ProjectMenu)
+#include "tst_projectmenu.moc"

@@ -89,7 +89,7 @@ public:
         m_process.setProgram(QStringLiteral(AMPSIM_PATH));
         m_process.setArguments({u"--count"_s, QString::number(count), u"--first"_s, ampAddress(0),
                                 u"--port"_s, QString::number(port), u"--answer-delay"_s,
-                                QString::number(delayMs)});
+                                QString::number(delayMs), u"--fast"_s});
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         QByteArray output;
@@ -180,6 +180,7 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     for (int i = 0; i < addresses.size(); ++i)
         devices->appendDevice(u"AMP  "_s, i % 2 ? u"FOH  "_s : u"STAGE"_s, addresses[i]);
     PollingTick tick(*devices, groups);
+    devices->setResultsCollectedOften(true);  // as the tick's own start() does
     LatenessProbe tickProbe(PollingTick::kIntervalMs, [&tick] { tick.Timer3Timer(); });
     LatenessProbe slowProbe(200);
 

@@ -99,10 +99,14 @@ DeviceConnection::Result DeviceConnection::send(QByteArrayView bytes, Clock::tim
     return Result::Done;
 }
 
-DeviceConnection::Result DeviceConnection::receive(Clock::time_point deadline)
+DeviceConnection::Result DeviceConnection::receive(Clock::time_point deadline, bool waitFirst)
 {
     if (m_fd < 0)
         return Result::Closed;
+    if (waitFirst) {
+        if (const Result waited = waitFor(POLLIN, deadline); waited != Result::Done)
+            return waited;
+    }
     for (;;) {
         const Result read = readAvailable();
         if (read != Result::TimedOut)
@@ -136,6 +140,17 @@ DeviceConnection::Result DeviceConnection::readAvailable()
             return Result::TimedOut;
         return Result::Closed;
     }
+}
+
+bool DeviceConnection::sleep(int timeoutMs)
+{
+    pollfd fds[2] = {{m_wake.fd(), POLLIN, 0}, {m_fd, POLLIN | POLLRDHUP, 0}};
+    const int ready = ::poll(fds, m_fd >= 0 ? 2 : 1, timeoutMs);
+    if (ready > 0 && (fds[0].revents & POLLIN))
+        m_wake.clear();
+    if (ready > 0 && m_fd >= 0 && fds[1].revents != 0)
+        checkBetweenAttempts();
+    return ready >= 0 && m_fd >= 0;
 }
 
 DeviceConnection::Result DeviceConnection::waitFor(short events, Clock::time_point deadline)

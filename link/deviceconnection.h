@@ -43,8 +43,15 @@ public:
     Result send(QByteArrayView bytes, Clock::time_point deadline);
 
     // Waits for more bytes until the deadline. Done when some came in;
-    // Closed when the device closed the connection or it broke.
-    Result receive(Clock::time_point deadline);
+    // Closed when the device closed the connection or it broke. waitFirst:
+    // go straight to the wait (right after a request, when an answer cannot
+    // be there yet), which saves a read that would find nothing.
+    Result receive(Clock::time_point deadline, bool waitFirst = false);
+
+    // Sleeps until woken, the time-out passes (-1: none), or the connection,
+    // when open, has something to say; what it says is taken in as by
+    // checkBetweenAttempts(). Returns whether the connection was looked at.
+    bool sleep(int timeoutMs);
 
     // Received and not yet consumed.
     QByteArrayView received() const { return {m_buffer.data() + m_begin, m_end - m_begin}; }

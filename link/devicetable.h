@@ -67,6 +67,13 @@ public:
     // lets the worker retry the job it holds.
     void dispatch(int slot);
 
+    // Applies what the workers have finished: stores status blocks, queues
+    // lock commands. Happens by itself soon after; a caller that runs often
+    // (the polling tick) may do it itself and say so, which spares the
+    // workers from waking the main thread.
+    void collectResults() { m_mailbox.collect(); }
+    void setResultsCollectedOften(bool often) { m_mailbox.setCollectedOften(often); }
+
     // Stopped workers whose threads have not ended yet.
     int retiredWorkerCount() const { return static_cast<int>(m_retired.size()); }
 

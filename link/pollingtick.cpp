@@ -6,6 +6,7 @@
 PollingTick::PollingTick(tDevices &devices, const tGroup &groups, QObject *parent)
     : QObject(parent)
     , m_devices(devices)
+    , m_devicesAlive(&devices)
     , m_groups(groups)
     , m_timer(this)
 {
@@ -14,13 +15,23 @@ PollingTick::PollingTick(tDevices &devices, const tGroup &groups, QObject *paren
     connect(&m_timer, &QTimer::timeout, this, &PollingTick::Timer3Timer);
 }
 
+PollingTick::~PollingTick()
+{
+    if (m_timer.isActive() && m_devicesAlive)
+        m_devices.setResultsCollectedOften(false);
+}
+
 void PollingTick::start()
 {
     m_timer.start();
+    m_devices.setResultsCollectedOften(true);
 }
 
+// Results that workers finished since the last tick are applied first, so
+// that their devices take their next job in this same walk.
 void PollingTick::Timer3Timer()
 {
+    m_devices.collectResults();
     for (int slot = 1; slot <= m_devices.count(); ++slot) {
         Commands::statusFetch(m_devices, slot);
         Commands::groupSettings(m_devices, m_groups, slot);

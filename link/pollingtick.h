@@ -5,6 +5,7 @@
 // the thread that owns it (the main thread); never stopped once started.
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 class tDevices;
@@ -18,6 +19,7 @@ public:
     static constexpr int kIntervalMs = 1;
 
     PollingTick(tDevices &devices, const tGroup &groups, QObject *parent = nullptr);
+    ~PollingTick() override;
 
     void start();
 
@@ -29,6 +31,7 @@ public:
 
 private:
     tDevices &m_devices;
+    QPointer<tDevices> m_devicesAlive;  // the table may go before the tick
     const tGroup &m_groups;
     QTimer m_timer;
 };

@@ -5,7 +5,6 @@
 #include "statusblock.h"
 #include "thsocket.h"
 
-#include <poll.h>
 
 PollLoop::PollLoop(ThSocket &worker)
     : m_worker(worker)
@@ -38,11 +37,18 @@ bool PollLoop::waitForJob()
         if (stop)
             return false;  // idle, holding, or a retry not yet due
         int waitMs = -1;
-        if (job)
+        if (job) {
             waitMs = int(std::chrono::ceil<std::chrono::milliseconds>(m_notBefore - now).count());
-        pollfd wake{m_worker.m_wake.fd(), POLLIN, 0};
-        if (::poll(&wake, 1, waitMs) > 0)
-            m_worker.m_wake.clear();
+        } else {
+            m_worker.m_sleeping.store(true, std::memory_order_seq_cst);
+            if (m_worker.m_jobFlag.load(std::memory_order_seq_cst)
+                && !m_worker.m_awaitingAdoption.load(std::memory_order_acquire)) {
+                m_worker.m_sleeping.store(false, std::memory_order_relaxed);
+                continue;
+            }
+        }
+        m_connectionLookedAt = m_connection.sleep(waitMs);
+        m_worker.m_sleeping.store(false, std::memory_order_relaxed);
     }
 }
 
@@ -64,7 +70,8 @@ bool PollLoop::attempt()
 bool PollLoop::exchange(ResponseReader &reader)
 {
     using Result = DeviceConnection::Result;
-    m_connection.checkBetweenAttempts();
+    if (!std::exchange(m_connectionLookedAt, false))
+        m_connection.checkBetweenAttempts();
     if (!m_connection.isOpen()) {
         // A failed connect is not judged here: the send below then fails.
         if (m_connection.connectTo(m_worker.m_host, m_worker.m_port, Clock::now() + m_timeout)
@@ -88,6 +95,7 @@ bool PollLoop::readResponse(ResponseReader &reader)
 {
     using Result = DeviceConnection::Result;
     Clock::time_point deadline = Clock::now() + m_timeout;
+    bool justSent = true;
     for (;;) {
         const QByteArrayView received = m_connection.received();
         if (!received.isEmpty()) {
@@ -99,7 +107,7 @@ bool PollLoop::readResponse(ResponseReader &reader)
             if (reader.linesRead() != linesBefore || reader.bodyBytesReceived() != bodyBefore)
                 deadline = Clock::now() + m_timeout;
         }
-        switch (m_connection.receive(deadline)) {
+        switch (m_connection.receive(deadline, std::exchange(justSent, false) && received.isEmpty())) {
         case Result::Done:
             break;
         case Result::TimedOut:
@@ -129,7 +137,8 @@ void PollLoop::succeed(const ResponseReader &reader)
     }
     // The main thread stores the block, then publishes the success; this
     // worker waits for that before it takes its next job.
-    m_worker.m_block = reader.keptBody();
+    const QByteArray &body = reader.keptBody();
+    m_worker.m_block = QByteArray(body.constData(), body.size());  // shares nothing with the reader
     m_worker.m_awaitingAdoption.store(true, std::memory_order_release);
     m_worker.m_mailbox.post(&m_worker);
 }

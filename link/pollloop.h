@@ -35,4 +35,5 @@ private:
     DeviceConnection m_connection;
     std::chrono::milliseconds m_timeout;
     Clock::time_point m_notBefore;  // the paced start of the attempt after a failure
+    bool m_connectionLookedAt = false;  // by the last sleep, with nothing to take in
 };

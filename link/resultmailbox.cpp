@@ -13,10 +13,10 @@ void ResultMailbox::post(ThSocket *worker)
     {
         const std::lock_guard lock(m_mutex);
         m_posted.push_back(worker);
-        if (std::exchange(m_drainPosted, true))
+        if (m_collectedOften || std::exchange(m_drainPosted, true))
             return;
     }
-    QMetaObject::invokeMethod(this, &ResultMailbox::drain, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &ResultMailbox::collect, Qt::QueuedConnection);
 }
 
 void ResultMailbox::forget(const ThSocket *worker)
@@ -25,7 +25,17 @@ void ResultMailbox::forget(const ThSocket *worker)
     std::erase(m_posted, worker);
 }
 
-void ResultMailbox::drain()
+void ResultMailbox::setCollectedOften(bool often)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_collectedOften = often;
+    }
+    if (!often)
+        collect();
+}
+
+void ResultMailbox::collect()
 {
     for (;;) {
         ThSocket *worker = nullptr;

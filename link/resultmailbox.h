@@ -3,7 +3,9 @@
 // Where poll workers leave results that only the main thread may apply (a
 // status block to store, a lock command to queue). A worker posts itself;
 // the main thread is woken once for however many posts arrive before it gets
-// to them, and then collects every worker that posted, in order.
+// to them, and then collects every worker that posted, in order. While a
+// timer on the main thread collects often anyway (the polling tick), posts
+// wake nobody: the next collection takes them.
 //
 // The list is guarded by a std::mutex, so that the hand-over is one that
 // ThreadSanitizer can follow.
@@ -29,11 +31,16 @@ public:
     // This object's thread: a worker that goes away is collected no more.
     void forget(const ThSocket *worker);
 
-private:
-    void drain();
+    // This object's thread: collects every post now.
+    void collect();
+    // This object's thread: while set, posts rely on collect() being called
+    // soon; clearing it collects what is there.
+    void setCollectedOften(bool often);
 
+private:
     const std::function<void(ThSocket *)> m_collect;
     std::mutex m_mutex;
     std::vector<ThSocket *> m_posted;
     bool m_drainPosted = false;
+    bool m_collectedOften = false;
 };

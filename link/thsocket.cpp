@@ -48,8 +48,13 @@ void ThSocket::handOver(int slot, const QString &host, const QByteArray &path,
 
 void ThSocket::retry()
 {
-    m_jobFlag.store(true, std::memory_order_release);
-    m_wake.signal();
+    // A worker that waits out a paced retry looks at the flag when its wait
+    // is over; only one asleep waiting for work needs the wake-up. Both
+    // sides write their flag before reading the other's (sequentially
+    // consistent), so a wake-up is never missed.
+    m_jobFlag.store(true, std::memory_order_seq_cst);
+    if (m_sleeping.exchange(false, std::memory_order_seq_cst))
+        m_wake.signal();
 }
 
 void ThSocket::requestStop()

@@ -121,6 +121,9 @@ private:
     bool m_stopRequested = false;  // main thread only
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abort{false};
+    // Set by the worker while it sleeps waiting for the job flag; only then
+    // does a hand-over or retry need to wake it.
+    std::atomic<bool> m_sleeping{false};
 
     // Set as the last thing the worker thread does with this object.
     // QThread::wait() does synchronise, but out of sight of the thread

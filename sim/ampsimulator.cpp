@@ -1,5 +1,6 @@
 #include "ampsimulator.h"
 
+#include "ampresponse.h"
 #include "simulatedstate.h"
 #include "statusblockbuilder.h"
 
@@ -26,54 +27,6 @@ constexpr int kShortBodyBytes = 3000;
 constexpr int kOtherBodyBytes = 100;
 constexpr qint64 kHugeAnnouncedLength = 2000000000;
 constexpr int kFreePortAttempts = 20;
-
-// Status line, five header lines (the fourth of them the length line given),
-// the empty line, then the body.
-QByteArray framed(QByteArrayView lengthLine, QByteArrayView contentType, QByteArrayView body)
-{
-    QByteArray response = "HTTP/1.1 200 OK\r\nServer: ampsim\r\nConnection: keep-alive\r\nContent-Type: ";
-    response += contentType;
-    response += "\r\n";
-    response += lengthLine;
-    response += "\r\nCache-Control: no-cache\r\n\r\n";
-    response += body;
-    return response;
-}
-
-QByteArray lengthLine(qint64 length)
-{
-    return "Content-Length: " + QByteArray::number(length);
-}
-
-// "GET <target> HTTP/1.1": the target runs to the last " HTTP/", so that an
-// argument may hold unescaped spaces. Anything else has no target.
-QByteArray targetOf(QByteArrayView requestLine)
-{
-    if (!requestLine.startsWith("GET "))
-        return {};
-    const qsizetype end = requestLine.lastIndexOf(" HTTP/");
-    if (end < 4)
-        return requestLine.sliced(4).toByteArray();
-    return requestLine.sliced(4, end - 4).toByteArray();
-}
-
-qint64 now()
-{
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-constexpr qint64 kBlockFreshMs = 20;
-
-// The block the amp sends now; call under the amps' lock.
-QByteArray currentBlock(SimulatedState &state)
-{
-    const qint64 at = now();
-    if (state.blockBuiltAt < 0 || at - state.blockBuiltAt >= kBlockFreshMs || at < state.blockBuiltAt) {
-        state.block = buildStatusBlock(simulatedFields(state, at));
-        state.blockBuiltAt = at;
-    }
-    return state.block;
-}
 
 // The amps' states, shared by the caller's thread and the server thread. A
 // std::mutex, so that ThreadSanitizer sees the hand-over (QMutex lives in the
@@ -179,13 +132,10 @@ private:
 
     Reply take(const QByteArray &request)
     {
-        const QByteArray target = targetOf(QByteArrayView(request).first(request.indexOf("\r\n")));
         const std::lock_guard lock(m_amps.mutex);
         SimulatedState &state = m_amps.at(m_amp);
         state.requests.append(request);
-        applyCommand(state, target);
-        if (target != "/krv.krv")
-            state.blockBuiltAt = -1;  // a command may have changed what the block shows
+        const QByteArray target = actOnRequest(state, request);
         Reply reply;
         reply.fault = state.fault;
         reply.status = target == "/krv.krv";
@@ -208,20 +158,20 @@ private:
             respond(reply);
             return;
         }
-        m_delayed.push_back({now() + reply.answerDelayMs, std::move(reply)});
+        m_delayed.push_back({simulatorNow() + reply.answerDelayMs, std::move(reply)});
         if (!m_delayTimer.isActive())
-            m_delayTimer.start(int(qMax<qint64>(0, m_delayed.front().due - now())));
+            m_delayTimer.start(int(qMax<qint64>(0, m_delayed.front().due - simulatorNow())));
     }
 
     void answerDue()
     {
-        while (!m_delayed.empty() && m_delayed.front().due <= now() && open()) {
+        while (!m_delayed.empty() && m_delayed.front().due <= simulatorNow() && open()) {
             const Reply reply = std::move(m_delayed.front().reply);
             m_delayed.pop_front();
             respond(reply);
         }
         if (!m_delayed.empty() && open())
-            m_delayTimer.start(int(qMax<qint64>(0, m_delayed.front().due - now())));
+            m_delayTimer.start(int(qMax<qint64>(0, m_delayed.front().due - simulatorNow())));
     }
 
     void respond(const Reply &reply)

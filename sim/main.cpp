@@ -2,6 +2,7 @@
 // interrupted. A developer tool; the controller itself takes no options.
 
 #include "ampsimulator.h"
+#include "fastampserver.h"
 #include "simulatedlineup.h"
 
 #include <QCommandLineParser>
@@ -53,7 +54,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption groupOption(u"group"_s, u"One group for every amplifier."_s, u"NAME"_s);
     const QCommandLineOption delayOption(u"answer-delay"_s, u"Every answer this many ms after its request."_s,
                                          u"MS"_s, u"0"_s);
-    parser.addOptions({countOption, firstOption, portOption, namesOption, groupOption, delayOption});
+    const QCommandLineOption fastOption(u"fast"_s, u"A lean server without fault modes, for benchmarks."_s);
+    parser.addOptions({countOption, firstOption, portOption, namesOption, groupOption, delayOption, fastOption});
     parser.process(app);
 
     bool countOk = false;
@@ -90,13 +92,16 @@ int main(int argc, char *argv[])
                                                           parser.value(groupOption));
 
     AmpSimulator simulator;
-    const quint16 port = simulator.start(amps, quint16(portNumber));
+    FastAmpServer fastServer;
+    const quint16 port = parser.isSet(fastOption)
+                             ? fastServer.start(amps, quint16(portNumber), std::chrono::milliseconds(delayMs))
+                             : simulator.start(amps, quint16(portNumber));
     if (port == 0) {
         std::fprintf(stderr, "ampsim: cannot listen on port %u (ports below 1024 need root; is another "
                              "simulator running?)\n", portNumber);
         return 1;
     }
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count && !parser.isSet(fastOption); ++i)
         simulator.setAnswerDelay(i, std::chrono::milliseconds(delayMs));
     for (const AmpSimulator::Amp &amp : amps) {
         std::printf("%s:%u  %-5s  %s\n", qPrintable(amp.address), port, amp.name.constData(),

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void unreachableDeviceGoesOfflineAndKeepsItsQueue();
     void deleteMovesTheNextDevicesQueueInOrder();
     void queueFullIsReported();
+    void resultsStillArriveAfterTheTickEnds();
 
 private:
     std::unique_ptr<AmpSimulator> m_sim;
@@ -260,6 +261,21 @@ void tst_PollingTick::queueFullIsReported()
     m_devices->queueRequest(1, "/one-too-many"_ba, {});
     QCOMPARE(full.count(), 1);
     QCOMPARE((*m_devices)[1].queue.size(), QueryQueue::kCapacity);
+}
+
+void tst_PollingTick::resultsStillArriveAfterTheTickEnds()
+{
+    // While the tick runs it collects the workers' results; once it is gone
+    // they must wake the main thread again.
+    m_tick->start();
+    QTRY_VERIFY((*m_devices)[1].successCount() >= 2);
+    m_tick.reset();
+    QSignalSpy stored(m_devices.get(), &tDevices::statusBlockStored);
+    const auto fetched = [this, &stored] {
+        Commands::statusFetch(*m_devices, 1);
+        return !stored.isEmpty();
+    };
+    QTRY_VERIFY(fetched());
 }
 
 QTEST_GUILESS_MAIN(tst_PollingTick)

@@ -51,6 +51,13 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+double mainThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
 long residentKiB()
 {
     QFile status(u"/proc/self/status"_s);
@@ -161,6 +168,7 @@ struct PollFigures
     qint64 exchanges = 0;
     int failures = 0;
     double cpu = 0;
+    double mainCpu = 0;  // of that, the main thread's
     double tickP50 = 0, tickP99 = 0, workP50 = 0, workP99 = 0, slowP99 = 0;
     long rssKiB = 0;
     double exitMs = 0;
@@ -191,8 +199,10 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     for (int slot = 1; slot <= devices->count(); ++slot)
         before += (*devices)[slot].successCount();
     const double cpuBefore = cpuSeconds();
+    const double mainBefore = mainThreadCpuSeconds();
     runEventLoop(seconds * 1000);
     figures.cpu = cpuSeconds() - cpuBefore;
+    figures.mainCpu = mainThreadCpuSeconds() - mainBefore;
     for (int slot = 1; slot <= devices->count(); ++slot) {
         figures.exchanges += (*devices)[slot].successCount();
         figures.failures += (*devices)[slot].failureCount();
@@ -211,15 +221,21 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     return figures;
 }
 
+sockaddr_in socketAddress(const QString &address, quint16 port)
+{
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(port);
+    result.sin_addr.s_addr = htonl(QHostAddress(address).toIPv4Address());
+    return result;
+}
+
 int connectBlocking(const QString &address, quint16 port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(port);
-    peer.sin_addr.s_addr = htonl(QHostAddress(address).toIPv4Address());
+    const sockaddr_in peer = socketAddress(address, port);
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0) {
         ::close(fd);
         return -1;
@@ -293,10 +309,7 @@ public:
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
             const int one = 1;
             ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            sockaddr_in local{};
-            local.sin_family = AF_INET;
-            local.sin_port = htons(port);
-            local.sin_addr.s_addr = htonl(QHostAddress(address).toIPv4Address());
+            const sockaddr_in local = socketAddress(address, port);
             if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0
                 || ::listen(fd, backlog) != 0) {
                 std::fprintf(stderr, "cannot listen on %s\n", qPrintable(address));
@@ -327,8 +340,9 @@ private:
 void printPolling(const char *label, int count, int seconds, const PollFigures &f)
 {
     const double rate = double(f.exchanges) / seconds;
-    std::printf("%-10s %4d %10.0f %9.1f %8.1f%% %8.0f %8.0f %8.1f %8.1f %9.1f %8.1f %7.1f%s\n", label, count,
-                rate, f.exchanges ? f.cpu * 1e6 / double(f.exchanges) : 0.0, 100.0 * f.cpu / seconds,
+    std::printf("%-10s %4d %10.0f %9.1f %8.1f%% %8.1f%% %8.0f %8.0f %8.1f %8.1f %9.1f %8.1f %7.1f%s\n", label,
+                count, rate, f.exchanges ? f.cpu * 1e6 / double(f.exchanges) : 0.0, 100.0 * f.cpu / seconds,
+                100.0 * f.mainCpu / seconds,
                 f.tickP50, f.tickP99, f.workP50, f.workP99, f.slowP99 / 1e3, double(f.rssKiB) / 1024.0,
                 f.exitMs, f.failures ? "  (failures seen)" : "");
     std::fflush(stdout);
@@ -361,9 +375,9 @@ int main(int argc, char *argv[])
     const int seconds = qMax(1, parser.value(secondsOption).toInt());
     const auto port = quint16(parser.value(portOption).toUInt());
 
-    std::printf("%-10s %4s %10s %9s %9s %8s %8s %8s %8s %9s %8s %7s\n", "run", "devs", "exch/s", "cpu us/ex",
-                "cpu", "late p50", "late p99", "work p50", "work p99", "200ms p99", "RSS MiB", "exit ms");
-    std::printf("%-10s %4s %10s %9s %9s %8s %8s %8s %8s %9s\n", "", "", "", "", "", "us", "us", "us", "us", "ms");
+    std::printf("%-10s %4s %10s %9s %9s %9s %8s %8s %8s %8s %9s %8s %7s\n", "run", "devs", "exch/s", "cpu us/ex",
+                "cpu", "main cpu", "late p50", "late p99", "work p50", "work p99", "200ms p99", "RSS MiB", "exit ms");
+    std::printf("%-10s %4s %10s %9s %9s %9s %8s %8s %8s %8s %9s\n", "", "", "", "", "", "", "us", "us", "us", "us", "ms");
     for (const QString &size : parser.value(sizesOption).split(u',', Qt::SkipEmptyParts)) {
         const int count = qBound(1, size.toInt(), tDevices::kCapacity);
         SimulatorProcess simulator(count, port, 0);

@@ -5,6 +5,9 @@
 #include "statusblock.h"
 #include "thsocket.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 
 PollLoop::PollLoop(ThSocket &worker)
     : m_worker(worker)
@@ -15,6 +18,13 @@ PollLoop::PollLoop(ThSocket &worker)
 
 void PollLoop::run()
 {
+    // Two levels below normal. Qt's thread priorities do nothing for
+    // ordinary threads on Linux, but a thread's nice value does: it keeps a
+    // worker that the main thread wakes from pushing the main thread aside.
+    constexpr int kNiceLevelsBelowNormal = 2;
+    const auto self = id_t(::gettid());
+    ::setpriority(PRIO_PROCESS, self, ::getpriority(PRIO_PROCESS, self) + kNiceLevelsBelowNormal);
+
     while (waitForJob()) {
         if (!attempt())
             return;

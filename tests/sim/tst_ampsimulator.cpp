@@ -1,6 +1,7 @@
 // The simulated amplifiers, driven by a plain blocking TCP client on loopback.
 
 #include "ampsimulator.h"
+#include "fastampserver.h"
 #include "simulatedstate.h"
 #include "statusblockbuilder.h"
 
@@ -129,6 +130,7 @@ private Q_SLOTS:
     void unaskedBytesThenClose();
     void dripAndDelayedAnswersArriveWholeInOrder();
     void requestsCanBeCopiedWhileRecorded();
+    void fastServerAnswersAlike();
     void destructionIsPrompt();
     void builtBlockHoldsChosenFields();
     void historiesAdvanceWithTime();
@@ -534,6 +536,29 @@ void tst_AmpSimulator::requestsCanBeCopiedWhileRecorded()
     }
     QCOMPARE(seen, 200);
     QCOMPARE(m_sim->requestLines(0).first(), "GET /lock_on HTTP/1.1"_ba);
+}
+
+void tst_AmpSimulator::fastServerAnswersAlike()
+{
+    FastAmpServer server;
+    const quint16 port = server.start({{u"127.0.0.43"_s, "AMP3", "STAGE"}, {u"127.0.0.44"_s, "AMP4", "FOH"}}, 0,
+                                      20ms);
+    QVERIFY(port != 0);
+    QCOMPARE(server.start({{u"127.0.0.45"_s, "AMP5", "FOH"}}, 0, 0ms), quint16(0));  // once only
+    Client amp(u"127.0.0.44"_s, port);
+    QVERIFY(amp.connected());
+    QElapsedTimer clock;
+    clock.start();
+    // Pipelined on one connection, answered in order, the rename first.
+    amp.send("GET /name=XY HTTP/1.1\r\n\r\nGET /krv.krv HTTP/1.1\r\n\r\n");
+    const Response renamed = amp.response();
+    QVERIFY2(clock.elapsed() >= 15, QByteArray::number(clock.elapsed()).constData());  // timers may fire early
+    QCOMPARE(renamed.lines[4], "Content-Length: 2\r\n"_ba);
+    QCOMPARE(renamed.body, "OK"_ba);
+    const Response status = amp.response();
+    QCOMPARE(status.lines[4], "Content-Length: 3157\r\n"_ba);
+    QCOMPARE(field(status.body, 75, 5), "FOH  "_ba);
+    QCOMPARE(field(status.body, 80, 5), "XY   "_ba);
 }
 
 void tst_AmpSimulator::destructionIsPrompt()

@@ -81,6 +81,7 @@ private Q_SLOTS:
     void statePictures();
     void muteClickQueuesTheOpposite();
     void identityTexts();
+    void onlyTheFirstCaptionIsTransparent();
     void followsSelectionAndLink();
     void selectorAndNameLeftAloneWhileInUse();
 
@@ -288,6 +289,14 @@ void tst_DevicePanel::identityTexts()
 
     QTest::mouseClick(panel().Image6(), Qt::LeftButton);
     QVERIFY(diagram.isVisible());
+}
+
+void tst_DevicePanel::onlyTheFirstCaptionIsTransparent()
+{
+    const QImage first = panel().Image8()->rendered();
+    QCOMPARE(qAlpha(first.pixel(0, first.height() - 1)), 0);
+    const QImage second = picture(u"Image10"_s)->rendered();
+    QCOMPARE(qAlpha(second.pixel(0, second.height() - 1)), 255);
 }
 
 // Hidden without a selection or while the device fails; back with the

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace {

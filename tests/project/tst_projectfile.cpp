@@ -45,7 +45,6 @@ private Q_SLOTS:
     void twoGroupsThreeDevicesBytes();
     void smallerProjectOverLargerKeepsSurplusSections();
     void handWrittenFileKeepsItsLines();
-    void roundTrip();
     void refused_data();
     void refused();
     void defaultsAndValues();
@@ -135,33 +134,6 @@ void tst_ProjectFile::handWrittenFileKeepsItsLines()
                                 "Limiter.CH_A=5\r\nLimiter.CH_B=6\r\n"
                                 "[Device1]\r\nDeviceName=AMP1 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n";
     QCOMPARE(writeProject(project, handWritten), expected);
-}
-
-void tst_ProjectFile::roundTrip()
-{
-    Project project = twoGroupsThreeDevices();
-    project.groups[1].description = u"Caf\u00e9 \u20ac 5 \u00b0C, \u00fcber"_s;
-    const std::optional<Project> read = readProject(writeProject(project));
-    QVERIFY(read);
-    QCOMPARE(read->groups.size(), 2);
-    for (int n = 0; n < 2; ++n) {
-        const ProjectGroup &expected = project.groups[n];
-        const ProjectGroup &actual = read->groups[n];
-        // Trailing blanks of a name are lost in the file; the tables pad it again.
-        QCOMPARE(actual.name, expected.name.trimmed());
-        QCOMPARE(actual.description, expected.description);
-        QCOMPARE((std::array{actual.volumeA, actual.volumeB, actual.inputLevelA, actual.inputLevelB,
-                             actual.limiterA, actual.limiterB}),
-                 (std::array{expected.volumeA, expected.volumeB, expected.inputLevelA,
-                             expected.inputLevelB, expected.limiterA, expected.limiterB}));
-    }
-    QCOMPARE(read->devices.size(), 3);
-    for (int k = 0; k < 3; ++k) {
-        QCOMPARE(read->devices[k].name, project.devices[k].name.trimmed());
-        QCOMPARE(read->devices[k].group, project.devices[k].group.trimmed());
-        QCOMPARE(read->devices[k].address, project.devices[k].address);
-    }
-    QVERIFY(!read->leftOut);
 }
 
 void tst_ProjectFile::refused_data()

@@ -141,6 +141,8 @@ private:
         reply.status = target == "/krv.krv";
         if (reply.status || reply.fault == Fault::ShortBody)
             reply.block = blockOf(state);
+        if (reply.status)
+            state.lastSentBlock = reply.block;
         reply.slowChunk = state.slowChunk;
         reply.slowDelayMs = state.slowDelayMs;
         reply.hugeBytes = state.hugeBytes;
@@ -656,6 +658,13 @@ QByteArray AmpSimulator::groupSettings(int amp) const
 bool AmpSimulator::locked(int amp) const
 {
     return m_shared->amps.read(amp, &SimulatedState::locked);
+}
+
+QByteArray AmpSimulator::lastStatusBlockSent(int amp) const
+{
+    const std::lock_guard lock(m_shared->amps.mutex);
+    const QByteArray &block = m_shared->amps.at(amp).lastSentBlock;
+    return QByteArray(block.constData(), block.size());  // deep: the server thread keeps its own
 }
 
 QByteArray AmpSimulator::statusBlock(int amp) const

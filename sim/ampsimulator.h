@@ -95,6 +95,9 @@ public:
 
     // The 3157-byte status block the amp would send now.
     QByteArray statusBlock(int amp) const;
+    // The block the amp put into its last answer to a status request (empty
+    // before the first), whether or not the answer went out whole.
+    QByteArray lastStatusBlockSent(int amp) const;
 
 private:
     struct Shared;

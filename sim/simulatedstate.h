@@ -36,6 +36,7 @@ struct SimulatedState
     // milliseconds old serves as well as a new one and costs nothing.
     QByteArray block;
     qint64 blockBuiltAt = -1;
+    QByteArray lastSentBlock;  // the status block of the last status answer
 };
 
 // The first five bytes of a text, padded with spaces to five: how the amp

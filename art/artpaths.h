@@ -28,4 +28,13 @@ inline const QString ChannelFault = u":/art/channel-fault.svg"_s;
 inline const QString MuteOn = u":/art/mute-on.svg"_s;  // 134 x 35
 inline const QString MuteOff = u":/art/mute-off.svg"_s;
 inline const QString DiagramButton = u":/art/diagram-button.svg"_s;  // 94 x 25
+
+// The group faders and the group properties box.
+inline const QString FaderKnob = u":/art/fader-knob.svg"_s;          // 27 by 59
+inline const QString FaderTrack = u":/art/fader-track.svg"_s;        // 29 by 190
+inline const QString LinkLocked = u":/art/link-locked.svg"_s;        // "Channels LOCKED"
+inline const QString LinkUnlocked = u":/art/link-unlocked.svg"_s;    // "CH A", "CH B"
+inline const QString MuteOffAll = u":/art/mute-off-all.svg"_s;       // 136 by 57
+inline const QString MuteOnAll = u":/art/mute-on-all.svg"_s;         // 136 by 57
+inline const QString LimiterWarning = u":/art/limiter-warning.svg"_s; // 136 by 32
 } // namespace ArtPath

@@ -72,6 +72,12 @@ void PictureControl::resizeEvent(QResizeEvent *)
 void PictureControl::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
+    Q_EMIT mousePressed(event->button());
+}
+
+void PictureControl::mouseMoveEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseMoved(event->modifiers());
 }
 
 void PictureControl::mouseReleaseEvent(QMouseEvent *event)
@@ -79,6 +85,7 @@ void PictureControl::mouseReleaseEvent(QMouseEvent *event)
     const bool click = m_pressed && event->button() == Qt::LeftButton
                        && rect().contains(event->position().toPoint());
     m_pressed = false;
+    Q_EMIT mouseReleased(event->button());
     if (click)
         Q_EMIT clicked();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 // A picture control: an SVG picture drawn at the control's size, or at its
-// own size centred in the control. It can be clicked like a button.
+// own size centred in the control. It can be clicked like a button, and it
+// reports presses, moves (while a button is held) and releases, for a
+// picture that is dragged.
 //
 // A transparent picture leaves out every pixel of the colour its
 // bottom-left pixel has, so the surface beneath shows through there.
@@ -28,11 +30,16 @@ public:
 Q_SIGNALS:
     // A left press and release inside the control.
     void clicked();
+    // Any button.
+    void mousePressed(Qt::MouseButton button);
+    void mouseMoved(Qt::KeyboardModifiers modifiers);
+    void mouseReleased(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:

@@ -7,6 +7,7 @@
 #include "controllerwindows.h"
 #include "devicetreeview.h"
 #include "diagramwindow.h"
+#include "grouppropertiesbox.h"
 #include "mainwindow.h"
 #include "networkstatwindow.h"
 #include "scanwindow.h"

@@ -1,0 +1,51 @@
+#pragma once
+
+// What the operator does with the device panel's group selector, name field
+// and group field: each sends the selected device a command. The device
+// record keeps its name and group until the device reports the new ones.
+// The selector is refilled from the group table whenever the set of groups
+// changes. Main thread only.
+
+#include <QObject>
+
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QWidget;
+class tDevices;
+class tGroup;
+
+class DeviceIdentityEditor final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The 1-based slot of the selected device, 0 when none.
+    using SelectedSlot = std::function<int()>;
+
+    struct Controls
+    {
+        QComboBox *groupSelector = nullptr;  // GroupComboBox
+        QLineEdit *nameField = nullptr;      // PD_Network_Name
+        QLineEdit *groupField = nullptr;     // PD_Network_Group
+        QWidget *focusAfterChoice = nullptr; // the device tree
+    };
+
+    DeviceIdentityEditor(tDevices &devices, tGroup &groups, SelectedSlot selectedSlot, const Controls &controls,
+                         QObject *parent = nullptr);
+
+    // Every group name in upper case, sorted.
+    void refillGroupSelector();
+
+    // Event handlers, named after their control and event.
+    void GroupComboBoxChange(int index);
+    void PD_Network_NameKeyDown();
+    void PD_Network_GroupKeyDown();
+
+private:
+    tDevices &m_devices;
+    tGroup &m_groups;
+    SelectedSlot m_selectedSlot;
+    Controls m_controls;
+};

@@ -1,0 +1,130 @@
+#include "fadertable.h"
+
+#include "grouptable.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+bool isLimiter(int entry)
+{
+    return entry >= FaderTable::LimiterA;
+}
+
+quint8 lowByte(int value)
+{
+    return static_cast<quint8>(value & 0xff);
+}
+
+} // namespace
+
+FaderTable::FaderTable()
+{
+    for (int entry = 1; entry <= kCount; ++entry)
+        (*this)[entry].maximum = isLimiter(entry) ? kLimiterMaximum : kLevelMaximum;
+}
+
+void FaderTable::loadGroup(tGroupItem &group)
+{
+    group.limiterA = std::max<quint8>(group.limiterA, kLimiterFloor);
+    group.limiterB = std::max<quint8>(group.limiterB, kLimiterFloor);
+    (*this)[VolumeA].position = group.volumeA * kStepEighths;
+    (*this)[VolumeB].position = group.volumeB * kStepEighths;
+    (*this)[InputLevelA].position = group.inputLevelA * kStepEighths;
+    (*this)[InputLevelB].position = group.inputLevelB * kStepEighths;
+    (*this)[LimiterA].position = (group.limiterA - kLimiterFloor) * kStepEighths;
+    (*this)[LimiterB].position = (group.limiterB - kLimiterFloor) * kStepEighths;
+    apply(group);
+}
+
+void FaderTable::apply(tGroupItem &group)
+{
+    if (m_dragged != 0 && linked(group, m_dragged))
+        (*this)[partner(m_dragged)].position = (*this)[m_dragged].position;
+
+    for (tFaderItem &item : m_items)
+        item.value = item.position / kStepEighths;
+
+    group.volumeA = lowByte((*this)[VolumeA].value);
+    group.volumeB = lowByte((*this)[VolumeB].value);
+    group.inputLevelA = lowByte((*this)[InputLevelA].value);
+    group.inputLevelB = lowByte((*this)[InputLevelB].value);
+    group.limiterA = lowByte((*this)[LimiterA].value + kLimiterFloor);
+    group.limiterB = lowByte((*this)[LimiterB].value + kLimiterFloor);
+}
+
+void FaderTable::press(int entry, int cursorRow)
+{
+    m_dragged = entry;
+    m_lastCursorRow = cursorRow;
+    m_dragging = true;
+}
+
+void FaderTable::move(int cursorRow, bool fine, tGroupItem *group)
+{
+    if (!m_dragging || m_dragged == 0 || !group)
+        return;
+    tFaderItem &item = (*this)[m_dragged];
+    const int movement = cursorRow - m_lastCursorRow;  // positive downward
+    // Truncating each move's share means many small moves cover less ground
+    // than one long one; that is how the faders have always felt.
+    item.position -= fine ? movement : movement * kStepEighths * item.maximum / kTravel;
+    item.position = std::clamp(item.position, 0, kStepEighths * item.maximum);
+    apply(*group);
+    m_lastCursorRow = cursorRow;
+}
+
+int FaderTable::partner(int entry)
+{
+    return entry % 2 == 1 ? entry + 1 : entry - 1;
+}
+
+bool FaderTable::linked(const tGroupItem &group, int entry)
+{
+    switch (entry) {
+    case VolumeA:
+    case VolumeB:
+        return group.volumeLink != 0;
+    case InputLevelA:
+    case InputLevelB:
+        return group.inputLevelLink != 0;
+    default:
+        return group.limiterLink != 0;
+    }
+}
+
+void FaderTable::flipLink(tGroupItem &group, int pairFirstEntry)
+{
+    quint8 &link = pairFirstEntry == VolumeA       ? group.volumeLink
+                   : pairFirstEntry == InputLevelA ? group.inputLevelLink
+                                                   : group.limiterLink;
+    link = link == 0 ? 1 : 0;
+}
+
+int FaderTable::storedValue(const tGroupItem &group, int entry)
+{
+    const quint8 values[] = {group.volumeA,     group.volumeB,  group.inputLevelA,
+                             group.inputLevelB, group.limiterA, group.limiterB};
+    return values[entry - 1];
+}
+
+int FaderTable::knobRise(int value, int maximum)
+{
+    const int numerator = kTravel * value;
+    int rise = numerator / maximum;
+    const int twiceRemainder = 2 * (numerator % maximum);
+    if (twiceRemainder > maximum || (twiceRemainder == maximum && rise % 2 == 1))
+        ++rise;
+    return rise;
+}
+
+QString FaderTable::labelText(const tGroupItem &group, int entry)
+{
+    using namespace Qt::StringLiterals;
+    const int stored = storedValue(group, entry);
+    if (isLimiter(entry))
+        return QLocale().toString(double(stored), 'f', 1) + u" V"_s;
+    return QLocale().toString(stored * 0.5 - 95.5, 'f', 1) + u" dB"_s;
+}

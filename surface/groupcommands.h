@@ -1,0 +1,29 @@
+#pragma once
+
+// Commands for every device of one group: the devices that the tree shows
+// under it (tGroup::findGroupOfDevice). Main thread only.
+
+#include <QList>
+#include <QStringView>
+
+class tDevices;
+class tGroup;
+struct tGroupItem;
+
+namespace GroupCommands {
+
+// Queues the group settings command for every device of the group; returns
+// how many devices that was.
+int sendSettings(tDevices &devices, const tGroup &groups, QStringView groupName);
+
+// Queues the mute command for both channels to every device of the group.
+int mute(tDevices &devices, const tGroup &groups, QStringView groupName, bool on);
+
+// True when a limiter of the group is above the model's 100 V and a device of
+// the group reports that model.
+bool limiterWarning(const tDevices &devices, const tGroup &groups, const tGroupItem &group);
+
+// The device slots of the group, in slot order.
+QList<int> devicesOf(const tDevices &devices, const tGroup &groups, QStringView groupName);
+
+} // namespace GroupCommands

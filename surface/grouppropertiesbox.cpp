@@ -1,0 +1,246 @@
+#include "grouppropertiesbox.h"
+
+#include "artpaths.h"
+#include "devicetable.h"
+#include "faderpanel.h"
+#include "groupcommands.h"
+#include "grouptable.h"
+#include "picturecontrol.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kColumnLefts[] = {16, 240, 464};
+constexpr int kHeadingTop = 24;
+constexpr int kHeadingWidth = 177;
+constexpr int kLinkLeftInset = 8;
+constexpr int kLinkTop = 40;
+constexpr int kPanelLefts[] = {16, 112, 240, 336, 464, 560};
+constexpr int kPanelTop = 56;
+constexpr QRect kDescriptionLabel{648, 24, 136, 13};
+constexpr QRect kDescriptionField{648, 40, 136, 21};
+constexpr int kMuteOffAllTop = 96;
+constexpr int kMuteOnAllTop = 200;
+constexpr int kWarningTop = 272;
+
+} // namespace
+
+GroupPropertiesBox::GroupPropertiesBox(tDevices &devices, tGroup &groups,
+                                       std::function<int()> selectedGroupSlot, QWidget *parent)
+    : QGroupBox(u" Group properties "_s, parent),
+      m_devices(devices),
+      m_groups(groups),
+      m_selectedGroupSlot(std::move(selectedGroupSlot))
+{
+    createControls();
+    placeControls();
+    connectEvents();
+}
+
+void GroupPropertiesBox::createControls()
+{
+    const QString headings[] = {u"Volume"_s, u"Input level"_s, u"Limiter"_s};
+    for (std::size_t column = 0; column < m_headings.size(); ++column) {
+        QLabel *heading = new QLabel(headings[column], this);
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        heading->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        m_headings[column] = heading;
+        m_locked[column] = new PictureControl(ArtPath::LinkLocked, this);
+        m_unlocked[column] = new PictureControl(ArtPath::LinkUnlocked, this);
+    }
+    for (int entry = 1; entry <= FaderTable::kCount; ++entry)
+        m_panels[static_cast<std::size_t>(entry - 1)] = new FaderPanel(m_faders[entry].maximum, this);
+
+    m_descriptionLabel = new QLabel(u"Group description:"_s, this);
+    m_edit4 = new QLineEdit(this);
+    m_muteOffAll = new PictureControl(ArtPath::MuteOffAll, this);
+    m_muteOnAll = new PictureControl(ArtPath::MuteOnAll, this);
+    m_image4 = new PictureControl(ArtPath::LimiterWarning, this);
+    m_image4->hide();
+}
+
+void GroupPropertiesBox::placeControls()
+{
+    resize(kSize);
+    for (std::size_t column = 0; column < m_headings.size(); ++column) {
+        const int left = kColumnLefts[column];
+        m_headings[column]->setGeometry(left, kHeadingTop, kHeadingWidth, 13);
+        m_locked[column]->setGeometry(QRect(QPoint(left + kLinkLeftInset, kLinkTop), kLinkSize));
+        m_unlocked[column]->setGeometry(QRect(QPoint(left + kLinkLeftInset, kLinkTop), kLinkSize));
+    }
+    for (std::size_t i = 0; i < m_panels.size(); ++i)
+        m_panels[i]->setGeometry(QRect(QPoint(kPanelLefts[i], kPanelTop), FaderPanel::kSize));
+    m_descriptionLabel->setGeometry(kDescriptionLabel);
+    m_edit4->setGeometry(kDescriptionField);
+    m_muteOffAll->setGeometry(QRect(QPoint(kRightColumnLeft, kMuteOffAllTop), kMuteButtonSize));
+    m_muteOnAll->setGeometry(QRect(QPoint(kRightColumnLeft, kMuteOnAllTop), kMuteButtonSize));
+    m_image4->setGeometry(QRect(QPoint(kRightColumnLeft, kWarningTop), kWarningSize));
+}
+
+void GroupPropertiesBox::connectEvents()
+{
+    for (int entry = 1; entry <= FaderTable::kCount; ++entry) {
+        PictureControl *knob = FaderImg(entry);
+        connect(knob, &PictureControl::mousePressed, this, [this, entry] { FaderImg1MouseDown(entry); });
+        connect(knob, &PictureControl::mouseMoved, this, &GroupPropertiesBox::FaderImg1MouseMove);
+        connect(knob, &PictureControl::mouseReleased, this, &GroupPropertiesBox::FaderImg1MouseUp);
+    }
+    void (GroupPropertiesBox::*const linkClicks[])() = {&GroupPropertiesBox::Vol_LClick,
+                                                        &GroupPropertiesBox::Sen_LClick,
+                                                        &GroupPropertiesBox::Lim_LClick};
+    for (std::size_t pair = 0; pair < m_locked.size(); ++pair) {
+        connect(m_locked[pair], &PictureControl::clicked, this, linkClicks[pair]);
+        connect(m_unlocked[pair], &PictureControl::clicked, this, linkClicks[pair]);
+    }
+    connect(m_muteOnAll, &PictureControl::clicked, this, &GroupPropertiesBox::MUTE_ON_ALLClick);
+    connect(m_image4, &PictureControl::clicked, this, &GroupPropertiesBox::MUTE_ON_ALLClick);
+    connect(m_muteOffAll, &PictureControl::clicked, this, &GroupPropertiesBox::MUTE_OFF_ALLClick);
+    connect(m_edit4, &QLineEdit::returnPressed, this, &GroupPropertiesBox::Edit4KeyDown);
+    m_edit4->installEventFilter(this);
+}
+
+PictureControl *GroupPropertiesBox::FaderImg(int entry) const
+{
+    return faderPanel(entry)->knob();
+}
+
+QLabel *GroupPropertiesBox::valueLabel(int entry) const
+{
+    return faderPanel(entry)->valueLabel();
+}
+
+tGroupItem *GroupPropertiesBox::selectedGroup() const
+{
+    const int slot = m_selectedGroupSlot();
+    return slot == 0 ? nullptr : &m_groups[slot];
+}
+
+void GroupPropertiesBox::refresh()
+{
+    tGroupItem *group = selectedGroup();
+    if (!group) {
+        if (isVisible())
+            hide();
+        return;
+    }
+    if (isHidden())
+        show();
+    if (!m_edit4->hasFocus())
+        m_edit4->setText(group->description);
+    m_faders.loadGroup(*group);
+    showFaders(*group);
+    m_image4->setVisible(GroupCommands::limiterWarning(m_devices, m_groups, *group));
+    for (std::size_t pair = 0; pair < m_locked.size(); ++pair) {
+        const bool locked = FaderTable::linked(*group, FaderTable::VolumeA + 2 * int(pair));
+        m_locked[pair]->setVisible(locked);
+        m_unlocked[pair]->setVisible(!locked);
+    }
+}
+
+void GroupPropertiesBox::showFaders(const tGroupItem &group)
+{
+    for (int entry = 1; entry <= FaderTable::kCount; ++entry) {
+        const tFaderItem &fader = m_faders[entry];
+        faderPanel(entry)->display(fader.value, FaderTable::knobRise(fader.value, fader.maximum),
+                                   FaderTable::labelText(group, entry));
+    }
+    for (FaderPanel *panel : m_panels)
+        panel->repaint();
+}
+
+void GroupPropertiesBox::sendStep()
+{
+    const tGroupItem *group = selectedGroup();
+    if (m_faders.dragging() && group)
+        GroupCommands::sendSettings(m_devices, m_groups, group->name);
+}
+
+void GroupPropertiesBox::FaderImg1MouseDown(int entry)
+{
+    m_faders.press(entry, QCursor::pos().y());
+}
+
+void GroupPropertiesBox::FaderImg1MouseMove(Qt::KeyboardModifiers modifiers)
+{
+    if (!m_faders.dragging())
+        return;
+    // The cursor's screen row, not the event's position: the knob itself
+    // moves under the cursor, and the cursor may have been wrapped.
+    tGroupItem *group = selectedGroup();
+    m_faders.move(QCursor::pos().y(), modifiers.testFlag(Qt::ShiftModifier), group);
+    if (group)
+        showFaders(*group);
+    wrapCursorAtScreenEdge();
+}
+
+void GroupPropertiesBox::FaderImg1MouseUp()
+{
+    sendStep();
+    m_faders.release();
+}
+
+// A drag never stops at the top or bottom of the screen: the cursor goes on
+// from the other edge, and the jump itself is not a movement. It lands one
+// row inside that edge: putting the cursor there moves it, and on the edge
+// row itself that move would wrap it straight back, again and again.
+void GroupPropertiesBox::wrapCursorAtScreenEdge()
+{
+    const QPoint cursor = QCursor::pos();
+    const QScreen *screen = QGuiApplication::screenAt(cursor);
+    if (!screen)
+        screen = this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    int row = cursor.y();
+    if (row <= area.top())
+        row = area.bottom() - 1;
+    else if (row >= area.bottom())
+        row = area.top() + 1;
+    else
+        return;
+    QCursor::setPos(cursor.x(), row);
+    m_faders.cursorMovedTo(QCursor::pos().y());
+}
+
+void GroupPropertiesBox::flipLink(int pairFirstEntry)
+{
+    if (tGroupItem *group = selectedGroup())
+        FaderTable::flipLink(*group, pairFirstEntry);
+}
+
+void GroupPropertiesBox::muteAll(bool on)
+{
+    if (const tGroupItem *group = selectedGroup())
+        GroupCommands::mute(m_devices, m_groups, group->name, on);
+}
+
+void GroupPropertiesBox::Edit4KeyDown()
+{
+    if (tGroupItem *group = selectedGroup())
+        group->description = m_edit4->text();
+}
+
+// Text typed without Enter is dropped when the field loses the focus.
+void GroupPropertiesBox::Edit4Exit()
+{
+    if (const tGroupItem *group = selectedGroup())
+        m_edit4->setText(group->description);
+}
+
+bool GroupPropertiesBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_edit4 && event->type() == QEvent::FocusOut)
+        Edit4Exit();
+    return QGroupBox::eventFilter(watched, event);
+}

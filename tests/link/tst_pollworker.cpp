@@ -233,6 +233,8 @@ void tst_PollWorker::failedAnswers_data()
     QTest::newRow("huge length") << Fault::HugeLength;
     QTest::newRow("no answer") << Fault::Stall;
     QTest::newRow("refused") << Fault::Refuse;
+    QTest::newRow("garbage") << Fault::Garbage;
+    QTest::newRow("silent after connect") << Fault::SilentAfterConnect;
 }
 
 void tst_PollWorker::failedAnswers()

@@ -47,7 +47,11 @@ void groupSettings(tDevices &devices, const tGroup &groups, int slot)
     const int groupSlot = groups.findGroupOfDevice(devices[slot].group);
     if (groupSlot == 0)
         return;
-    const SettingsDigits digits = groupSettingsDigits(groups[groupSlot]);
+    groupSettings(devices, slot, groupSettingsDigits(groups[groupSlot]));
+}
+
+void groupSettings(tDevices &devices, int slot, const SettingsDigits &digits)
+{
     devices.queueRequest(slot, CommandPath::GroupSettings,
                          QByteArrayView(digits.data(), qsizetype(digits.size())));
 }

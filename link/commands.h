@@ -46,6 +46,8 @@ void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group)
 // Carries the settings of the device's own group (tGroup::findGroupOfDevice);
 // a device whose group is not in the table gets nothing queued.
 void groupSettings(tDevices &devices, const tGroup &groups, int slot);
+// The same with the digits of that group already built.
+void groupSettings(tDevices &devices, int slot, const SettingsDigits &digits);
 void muteA(tDevices &devices, int slot, bool on);
 void muteB(tDevices &devices, int slot, bool on);
 void muteBoth(tDevices &devices, int slot, bool on);

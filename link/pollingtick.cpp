@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "devicetable.h"
+#include "grouptable.h"
 
 PollingTick::PollingTick(tDevices &devices, const tGroup &groups, QObject *parent)
     : QObject(parent)
@@ -32,9 +33,24 @@ void PollingTick::start()
 void PollingTick::Timer3Timer()
 {
     m_devices.collectResults();
+    ++m_tickNumber;
     for (int slot = 1; slot <= m_devices.count(); ++slot) {
         Commands::statusFetch(m_devices, slot);
-        Commands::groupSettings(m_devices, m_groups, slot);
+        if (const int groupSlot = m_groups.findGroupOfDevice(m_devices[slot].group))
+            Commands::groupSettings(m_devices, slot, settingsOfGroup(groupSlot));
         m_devices.dispatch(slot);
     }
+}
+
+// Most devices share a few groups, whose values change only while the
+// operator moves a fader: build each group's digits once per tick, not once
+// per device.
+const Commands::SettingsDigits &PollingTick::settingsOfGroup(int groupSlot)
+{
+    CachedSettings &cached = m_settings[std::size_t(groupSlot)];
+    if (cached.tick != m_tickNumber) {
+        cached.digits = Commands::groupSettingsDigits(m_groups[groupSlot]);
+        cached.tick = m_tickNumber;
+    }
+    return cached.digits;
 }

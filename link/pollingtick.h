@@ -4,9 +4,13 @@
 // the status fetch, queue the group settings command and dispatch. Runs on
 // the thread that owns it (the main thread); never stopped once started.
 
+#include "commands.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+
+#include <array>
 
 class tDevices;
 class tGroup;
@@ -30,8 +34,19 @@ public:
     const QTimer &timer() const { return m_timer; }
 
 private:
+    // The settings digits of a group slot, built at most once per tick.
+    const Commands::SettingsDigits &settingsOfGroup(int groupSlot);
+
+    struct CachedSettings
+    {
+        quint64 tick = 0;  // the tick that built them; 0: never
+        Commands::SettingsDigits digits{};
+    };
+
     tDevices &m_devices;
     QPointer<tDevices> m_devicesAlive;  // the table may go before the tick
     const tGroup &m_groups;
     QTimer m_timer;
+    quint64 m_tickNumber = 0;
+    std::array<CachedSettings, 256> m_settings{};  // by group slot
 };

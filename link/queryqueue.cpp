@@ -6,7 +6,11 @@ bool QueryQueue::put(const QByteArray &path, QByteArrayView argument)
 {
     for (int i = 0; i < m_size; ++i) {
         QueryEntry &entry = m_entries[static_cast<std::size_t>(i)];
-        if (entry.path == path) {
+        // The paths are the command set's constants, so the same bytes are
+        // mostly the same storage.
+        const bool samePath = entry.path.constData() == path.constData() ? entry.path.size() == path.size()
+                                                                          : entry.path == path;
+        if (samePath) {
             // The polling tick repeats the same argument every millisecond;
             // leave the stored bytes alone when they already match.
             if (entry.argument != argument)

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegion>
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
@@ -154,8 +155,12 @@ void GroupPropertiesBox::showFaders(const tGroupItem &group)
         faderPanel(entry)->display(fader.value, FaderTable::knobRise(fader.value, fader.maximum),
                                    FaderTable::labelText(group, entry));
     }
-    for (FaderPanel *panel : m_panels)
-        panel->repaint();
+    // One synchronous repaint of the six panels' area: drawn and put on the
+    // screen once per mouse move, not once per panel.
+    QRegion panels;
+    for (const FaderPanel *panel : m_panels)
+        panels += panel->geometry();
+    repaint(panels);
 }
 
 void GroupPropertiesBox::sendStep()

@@ -1,17 +1,22 @@
 // Group editing on the main window, offscreen: the "Group" dialog, "Delete
-// Group" and the group description, over simulated amplifiers on loopback
-// addresses.
+// Group", the group description and the device panel's group selector, name
+// and group fields, over simulated amplifiers on loopback addresses.
 
 #include "ampsimulator.h"
 #include "controllerstyle.h"
 #include "controllerwindows.h"
+#include "devicepanel.h"
 #include "groupdialog.h"
 #include "grouppropertiesbox.h"
 #include "grouptable.h"
 #include "mainwindow.h"
+#include "picturecontrol.h"
+#include "screenshot.h"
 #include "treehelpers.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -25,6 +30,14 @@ namespace {
 // Nothing listens on these on the simulator's port.
 const QString kSilentAddress1 = u"127.0.0.98"_s;
 const QString kSilentAddress2 = u"127.0.0.99"_s;
+
+QStringList comboTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts.append(combo->itemText(i));
+    return texts;
+}
 
 } // namespace
 
@@ -45,6 +58,10 @@ private Q_SLOTS:
     void deleteEmptyGroupLeavesUndefAlone();
     void deletedUndefComesBackAtTheEnd();
     void descriptionStoredOnEnterOnly();
+    void selectorSendsTheGroupAndTheNodeWaitsForTheReport();
+    void nameFieldSendsTheNormalisedName();
+    void groupFieldSendsTheUpperCasedGroup();
+    void screenshotWithGroupAndDevice();
 
 private:
     TForm1 &form() { return m_windows->Form1(); }
@@ -68,6 +85,18 @@ private:
         pressNode(tree(), node, Qt::RightButton);
         tree().deleteGroupAction()->trigger();
     }
+
+    // Selects the online amplifier AMP1 (127.0.0.2, on the stage) and waits
+    // for the device panel to show it.
+    void selectOnlineAmp()
+    {
+        add(u"AMP1"_s, u"STAGE"_s, u"127.0.0.2"_s);
+        QTRY_COMPARE(form().devices()[1].linkState(), 3);
+        pressNode(tree(), findNode(tree(), u"AMP1 "_s), Qt::LeftButton);
+        QTRY_VERIFY(form().GroupBox1()->isVisible());
+        QApplication::setActiveWindow(&form());
+    }
+    DevicePanel &panel() { return *form().devicePanel(); }
 
     AmpSimulator m_sim;
     quint16 m_port = 0;
@@ -231,6 +260,64 @@ void tst_GroupEditing::descriptionStoredOnEnterOnly()
     tree().setFocus();  // leaving without Enter drops the typing
     QCOMPARE(field->text(), u"Delays"_s);
     QCOMPARE(form().groups()[1].description, u"Delays"_s);
+}
+
+void tst_GroupEditing::selectorSendsTheGroupAndTheNodeWaitsForTheReport()
+{
+    form().groups().addGroup(u"FOH"_s);
+    selectOnlineAmp();
+    QComboBox *selector = panel().GroupComboBox();
+    QCOMPARE(comboTexts(selector), (QStringList{u"FOH  "_s, u"STAGE"_s}));
+    Q_EMIT selector->activated(selector->findText(u"FOH  "_s));
+    QVERIFY(tree().hasFocus());
+    // The record and the tree wait for the amplifier's own report.
+    QCOMPARE(form().devices()[1].group, u"STAGE"_s);
+    QCOMPARE(treeLines(tree()), (QStringList{u"FOH  "_s, u"STAGE"_s, u"  AMP1 "_s}));
+    QTRY_COMPARE(m_sim.group(0), QByteArray("FOH  "));
+    QTRY_COMPARE(treeLines(tree()), (QStringList{u"FOH  "_s, u"  AMP1 "_s, u"STAGE"_s}));
+}
+
+void tst_GroupEditing::nameFieldSendsTheNormalisedName()
+{
+    selectOnlineAmp();
+    QLineEdit *field = panel().PD_Network_Name();
+    field->setText(u"amp-1"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(field->text(), u"AMP 1"_s);
+    QVERIFY(tree().hasFocus());
+    QTRY_COMPARE(m_sim.name(0), QByteArray("AMP 1"));
+    QTRY_VERIFY(findNode(tree(), u"AMP 1"_s));
+}
+
+void tst_GroupEditing::groupFieldSendsTheUpperCasedGroup()
+{
+    selectOnlineAmp();
+    QLineEdit *field = panel().PD_Network_Group();
+    field->setText(u"foh"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(field->text(), u"FOH"_s);
+    QVERIFY(form().groups().findGroup(u"FOH  ") != 0);  // added before the device reports it
+    QVERIFY(comboTexts(panel().GroupComboBox()).contains(u"FOH  "_s));
+    QTRY_COMPARE(m_sim.group(0), QByteArray("FOH  "));
+}
+
+// Both boxes filled: a group with its faders set, and one of its amplifiers.
+void tst_GroupEditing::screenshotWithGroupAndDevice()
+{
+    add(u"AMP2"_s, u"STAGE"_s, u"127.0.0.3"_s);
+    form().groups().addGroup(u"FOH"_s);
+    tGroupItem &stage = form().groups()[form().groups().findGroup(u"STAGE")];
+    stage.description = u"Main hang"_s;
+    stage.volumeA = stage.volumeB = 171;
+    stage.inputLevelA = 151;
+    stage.inputLevelB = 131;
+    stage.limiterA = stage.limiterB = 120;
+    stage.volumeLink = 1;
+    selectOnlineAmp();
+    QTRY_VERIFY(form().groupPropertiesBox()->isVisible());
+    QTRY_COMPARE(form().groupPropertiesBox()->valueLabel(1)->text(), u"-10.0 dB"_s);
+    QTRY_VERIFY(form().groupPropertiesBox()->Image4()->isVisible());  // T1900 above 100 V
+    QVERIFY(saveScreenshot(form(), u"mainwindow-group.png"_s));
 }
 
 QTEST_MAIN(tst_GroupEditing)

@@ -16,12 +16,12 @@
 #include "exchange.h"
 #include "grouptable.h"
 #include "pollingtick.h"
+#include "processfigures.h"
 #include "statusblock.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTimer>
@@ -29,7 +29,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -43,40 +42,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 double mainThreadCpuSeconds()
 {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-long residentKiB()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    const auto at = std::size_t(fraction * double(values.size() - 1));
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(at), values.end());
-    return values[at];
 }
 
 // Simulated amplifiers on 127.0.1.1 and up; the fault scenarios use other
@@ -156,12 +126,6 @@ private:
     qint64 m_last = -1;
     std::vector<double> m_lateUs, m_workUs;
 };
-
-void runEventLoop(int ms)
-{
-    QTimer::singleShot(ms, [] { QCoreApplication::exit(); });
-    QCoreApplication::exec();
-}
 
 struct PollFigures
 {

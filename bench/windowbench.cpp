@@ -10,61 +10,20 @@
 #include "devicetreeview.h"
 #include "fastampserver.h"
 #include "mainwindow.h"
+#include "processfigures.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidgetItem>
 
-#include <sys/resource.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-long residentKiB()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    const auto at = std::size_t(fraction * double(values.size() - 1));
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(at), values.end());
-    return values[at];
-}
-
-void runEventLoop(int ms)
-{
-    QTimer::singleShot(ms, [] { QCoreApplication::exit(); });
-    QCoreApplication::exec();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {

@@ -29,7 +29,12 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
         main->rebuildTree();
         return !full;
     });
-    m_form4 = std::make_unique<TForm4>();
+    m_form4 = std::make_unique<TForm4>(
+        [main]() -> const StatusBlock * {
+            const int slot = main->selectedDeviceIndex();
+            return slot != 0 ? &main->devices()[slot].status : nullptr;
+        },
+        main);
     m_form2 = std::make_unique<TForm2>();
 
     main->setSecondaryWindows({m_form3.get(), m_form6.get(), m_form8.get(), m_form4.get(), m_form2.get()});

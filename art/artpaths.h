@@ -10,6 +10,9 @@ using namespace Qt::StringLiterals;
 
 inline const QString AppIcon = u":/art/app-icon.svg"_s;
 
+// The diagram window's plots: frames, scales and time axes, 894 x 441.
+inline const QString DiagramBackground = u":/art/diagram-background.svg"_s;
+
 // Device tree state images, indexed by the link state code 0..3.
 inline const QString StateImages[4] = {
     u":/art/state-blank.svg"_s,    // 0 no result yet

@@ -1,11 +1,36 @@
 #include "diagramwindow.h"
 
+#include "artpaths.h"
+#include "historyplot.h"
+
 #include <QLabel>
+#include <QPainter>
+#include <QShowEvent>
+#include <QSvgRenderer>
 
 using namespace Qt::StringLiterals;
 
-TForm4::TForm4(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+namespace {
+
+QImage renderBackground()
+{
+    QImage picture(HistoryPlot::kPictureSize, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QSvgRenderer svg(ArtPath::DiagramBackground);
+    QPainter painter(&picture);
+    svg.render(&painter, QRectF(QPointF(0, 0), HistoryPlot::kPictureSize));
+    return picture;
+}
+
+} // namespace
+
+TForm4::TForm4(SelectedBlock selectedBlock, const QWidget *centreOver, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
+      m_selectedBlock(std::move(selectedBlock)),
+      m_centreOver(centreOver),
+      m_image1(new QLabel(this)),
+      m_image2(renderBackground()),
+      m_threadedTimer1(this)
 {
     setWindowTitle(u"Diagram"_s);
     resize(kSize);
@@ -14,7 +39,15 @@ TForm4::TForm4(QWidget *parent)
     black.setColor(QPalette::WindowText, Qt::white);
     setPalette(black);
     setAutoFillBackground(true);
+
+    m_image1->setGeometry(QRect(QPoint(8, 8), HistoryPlot::kPictureSize));
+    m_image1->setPixmap(QPixmap::fromImage(m_image2));
     createLabels();
+
+    m_threadedTimer1.setInterval(kRedrawIntervalMs);
+    m_threadedTimer1.setThreadPriority(TThreadedTimer::tpLowest);
+    m_threadedTimer1.setOnTimer([this](TThreadedTimer *) { ThreadedTimer1Timer(); });
+    m_threadedTimer1.setEnabled(true);
 }
 
 // Captions right-aligned beside their values, in the order of the layout.
@@ -44,4 +77,29 @@ void TForm4::createLabels()
 
 void TForm4::ThreadedTimer1Timer()
 {
+    const StatusBlock *block = m_selectedBlock ? m_selectedBlock() : nullptr;
+    if (!block)
+        return;
+    QImage picture = m_image2.copy();
+    HistoryPlot::drawAll(picture, *block);
+    m_image1->setPixmap(QPixmap::fromImage(std::move(picture)));
+}
+
+bool TForm4::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(event);
+}
+
+// Before the window appears, so that it does not jump.
+void TForm4::showEvent(QShowEvent *event)
+{
+    if (!m_placed && m_centreOver && !event->spontaneous()) {
+        QRect frame(QPoint(0, 0), frameGeometry().size());
+        frame.moveCenter(m_centreOver->frameGeometry().center());
+        move(frame.topLeft());
+        m_placed = true;
+    }
+    QWidget::showEvent(event);
 }

@@ -142,7 +142,7 @@ void tst_ProjectFile::refused_data()
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("signature in other case") << QByteArray("[Program]\r\nName=TALO AMP\r\nGroupNum=0\r\n");
     QTest::newRow("signature in another section") << QByteArray("[Programme]\r\nName=TALO Amp\r\n");
-    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24);
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20);
     QTest::newRow("other INI") << QByteArray("[Program]\nName=Other\n");
     QTest::newRow("signature in an absurdly long line")
         << "[Program]\nName=TALO Amp" + QByteArray(2 * 1024 * 1024, ' ') + "x\n";

@@ -16,10 +16,10 @@
 #include "grouptable.h"
 #include "networkstatwindow.h"
 #include "pollingtick.h"
+#include "benchtiming.h"
 
 #include <QApplication>
 #include <QLabel>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRandomGenerator>
@@ -35,24 +35,9 @@ namespace {
 
 constexpr int kDevices = tDevices::kCapacity;
 
-struct Figures
-{
-    double medianUs = 0;
-    double p99Us = 0;
-};
-
-Figures summarise(std::vector<qint64> nanoseconds)
-{
-    std::sort(nanoseconds.begin(), nanoseconds.end());
-    const auto at = [&](double fraction) {
-        return double(nanoseconds[std::size_t(fraction * double(nanoseconds.size() - 1))]) / 1000.0;
-    };
-    return {at(0.5), at(0.99)};
-}
-
 // `between` runs before each measured round, outside the clock.
 template <typename Work, typename Between>
-Figures timeRounds(int rounds, Work work, Between between)
+TimingFigures timeRounds(int rounds, Work work, Between between)
 {
     std::vector<qint64> samples;
     samples.reserve(std::size_t(rounds));
@@ -63,10 +48,10 @@ Figures timeRounds(int rounds, Work work, Between between)
         work();
         samples.push_back(clock.nsecsElapsed());
     }
-    return summarise(std::move(samples));
+    return timingFigures(std::move(samples));
 }
 
-void print(const char *what, const Figures &figures)
+void print(const char *what, const TimingFigures &figures)
 {
     std::printf("  %-44s median %8.1f us   p99 %8.1f us\n", what, figures.medianUs, figures.p99Us);
 }
@@ -136,12 +121,7 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption roundsOption(u"rounds"_s, u"Rounds per figure."_s, u"N"_s, u"500"_s);
-    parser.addOption(roundsOption);
-    parser.process(application);
-    const int rounds = std::max(1, parser.value(roundsOption).toInt());
+    const int rounds = roundsFromCommandLine(application, u"500"_s);
 
     std::printf("window ticks, %d rounds each\n", rounds);
     benchDiagram(rounds);

@@ -13,9 +13,9 @@
 #include "devicetreeview.h"
 #include "ledbar.h"
 #include "mainwindow.h"
+#include "benchtiming.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -28,21 +28,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct Figures
-{
-    double median = 0;
-    double p99 = 0;
-};
-
-Figures microseconds(std::vector<qint64> nanoseconds)
-{
-    std::sort(nanoseconds.begin(), nanoseconds.end());
-    const auto at = [&](double fraction) {
-        return double(nanoseconds[std::size_t(double(nanoseconds.size() - 1) * fraction)]) / 1000.0;
-    };
-    return {at(0.5), at(0.99)};
-}
 
 // Runs the event loop until done() holds or the deadline passes.
 template <typename Condition>
@@ -60,7 +45,7 @@ bool waitFor(Condition done, int milliseconds)
 // Between two timed calls the event loop runs, so fresh blocks are stored
 // as they would be between two ticks.
 template <typename Work>
-Figures timeRounds(int rounds, Work work)
+TimingFigures timeRounds(int rounds, Work work)
 {
     std::vector<qint64> samples;
     samples.reserve(std::size_t(rounds));
@@ -71,12 +56,12 @@ Figures timeRounds(int rounds, Work work)
         work(round);
         samples.push_back(clock.nsecsElapsed());
     }
-    return microseconds(std::move(samples));
+    return timingFigures(std::move(samples));
 }
 
-void print(const char *what, const Figures &figures)
+void print(const char *what, const TimingFigures &figures)
 {
-    std::printf("%-40s median %8.1f us   p99 %8.1f us\n", what, figures.median, figures.p99);
+    std::printf("%-40s median %8.1f us   p99 %8.1f us\n", what, figures.medianUs, figures.p99Us);
 }
 
 } // namespace
@@ -86,12 +71,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     applyControllerStyle(application);
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption roundsOption(u"rounds"_s, u"Rounds per figure."_s, u"N"_s, u"2000"_s);
-    parser.addOption(roundsOption);
-    parser.process(application);
-    const int rounds = std::max(1, parser.value(roundsOption).toInt());
+    const int rounds = roundsFromCommandLine(application, u"2000"_s);
 
     AmpSimulator sim;
     const quint16 port = sim.start({{u"127.0.0.2"_s, "AMP1 ", "STAGE"}});

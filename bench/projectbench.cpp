@@ -14,8 +14,8 @@
 #include "projectfile.h"
 #include "projectio.h"
 #include "projecttables.h"
+#include "benchtiming.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -89,12 +89,7 @@ void measure(const char *label, qsizetype descriptionLength, int rounds)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption roundsOption(u"rounds"_s, u"Rounds per figure."_s, u"N"_s, u"30"_s);
-    parser.addOption(roundsOption);
-    parser.process(application);
-    const int rounds = std::max(1, parser.value(roundsOption).toInt());
+    const int rounds = roundsFromCommandLine(application, u"30"_s);
 
     std::printf("Full project, 255 groups and 255 devices, median of %d rounds\n", rounds);
     measure("descriptions of 20", 20, rounds);

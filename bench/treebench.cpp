@@ -10,9 +10,9 @@
 #include "devicetable.h"
 #include "devicetreeview.h"
 #include "grouptable.h"
+#include "benchtiming.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -25,12 +25,6 @@ namespace {
 
 constexpr quint16 kUnusedPort = 9;  // discard; nothing listens on loopback here
 
-double medianMicroseconds(std::vector<qint64> nanoseconds)
-{
-    std::sort(nanoseconds.begin(), nanoseconds.end());
-    return double(nanoseconds[nanoseconds.size() / 2]) / 1000.0;
-}
-
 template <typename Work>
 double timeRounds(int rounds, Work work)
 {
@@ -42,7 +36,7 @@ double timeRounds(int rounds, Work work)
         work();
         samples.push_back(clock.nsecsElapsed());
     }
-    return medianMicroseconds(std::move(samples));
+    return timingFigures(std::move(samples)).medianUs;
 }
 
 } // namespace
@@ -51,12 +45,7 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption roundsOption(u"rounds"_s, u"Rounds per figure."_s, u"N"_s, u"50"_s);
-    parser.addOption(roundsOption);
-    parser.process(application);
-    const int rounds = std::max(1, parser.value(roundsOption).toInt());
+    const int rounds = roundsFromCommandLine(application, u"50"_s);
 
     tDevices devices(kUnusedPort);
     tGroup groups;

@@ -5,7 +5,7 @@
 // simulator included, its request log emptied every second) over the run, and checks that every stored status
 // block came from the device at that record's address.
 //
-//   soakbench [--seconds S] [--seed N]
+//   soakbench [--seconds S] [--sequence N]
 //
 // Exits with 1 when a thread, descriptor or socket outlives the run, or a
 // block reached a wrong record.
@@ -89,11 +89,11 @@ void print(const char *when, double seconds, const Sample &s, int devices)
 class Soak final
 {
 public:
-    Soak(quint16 port, quint32 seed)
+    Soak(quint16 port, quint32 sequence)
         : m_devices(port)
         , m_fetcher(port)
         , m_tick(m_devices, m_groups)
-        , m_random(seed)
+        , m_random(sequence)
     {
     }
 
@@ -209,7 +209,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(u"Polls 255 simulated amplifiers while the tables change"_s);
     parser.addHelpOption();
     parser.addOption({u"seconds"_s, u"Length of the disturbed run (default 600)."_s, u"S"_s, u"600"_s});
-    parser.addOption({u"seed"_s, u"Seed of the random operations (default 1)."_s, u"N"_s, u"1"_s});
+    parser.addOption({u"sequence"_s, u"Number that picks the sequence of random operations (default 1)."_s, u"N"_s, u"1"_s});
     parser.process(app);
     const int seconds = qMax(1, parser.value(u"seconds"_s).toInt());
 
@@ -221,7 +221,7 @@ int main(int argc, char *argv[])
     if (port == 0)
         return 2;
 
-    Soak soak(port, parser.value(u"seed"_s).toUInt());
+    Soak soak(port, parser.value(u"sequence"_s).toUInt());
     QElapsedTimer clock;
     clock.start();
     soak.fill();

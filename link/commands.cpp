@@ -8,7 +8,7 @@ namespace Commands {
 
 QByteArray preparedName(QStringView name)
 {
-    return normalizedName(paddedName(name.toString())).toLatin1();
+    return ::preparedName(name).toLatin1();
 }
 
 SettingsDigits groupSettingsDigits(const tGroupItem &group)
@@ -32,12 +32,12 @@ void statusFetch(tDevices &devices, int slot)
 
 void deviceName(tDevices &devices, int slot, QStringView name)
 {
-    devices.queueRequest(slot, CommandPath::DeviceName, preparedName(name));
+    devices.queueRequest(slot, CommandPath::DeviceName, Commands::preparedName(name));
 }
 
 void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group)
 {
-    const QByteArray prepared = preparedName(group);
+    const QByteArray prepared = Commands::preparedName(group);
     groups.addGroup(QString::fromLatin1(prepared));
     devices.queueRequest(slot, CommandPath::DeviceGroup, prepared);
 }

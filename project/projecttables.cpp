@@ -27,7 +27,7 @@ void loadGroups(const QList<ProjectGroup> &loaded, tGroup &groups)
     groups.clearCount();
     for (const ProjectGroup &group : loaded) {
         groups.addGroup(group.name);
-        const int slot = groups.findGroup(paddedName(normalizedName(group.name)));
+        const int slot = groups.findGroup(preparedName(group.name));
         if (slot == 0)
             continue;  // the table is full
         tGroupItem &item = groups[slot];

@@ -11,7 +11,7 @@ tGroup::tGroup(QObject *parent)
 
 tGroup::AddResult tGroup::addGroup(QStringView name)
 {
-    QString prepared = paddedName(normalizedName(name));
+    QString prepared = preparedName(name);
     if (findGroup(prepared) != 0)
         return AddResult::Exists;
     if (m_count >= kCapacity)
@@ -36,7 +36,7 @@ int tGroup::findGroupOfDevice(QStringView deviceGroup) const
 {
     if (const int exact = findGroup(deviceGroup))
         return exact;
-    return findGroup(paddedName(normalizedName(deviceGroup)));
+    return findGroup(preparedName(deviceGroup));
 }
 
 void tGroup::removeGroup(int slot)

@@ -29,3 +29,8 @@ QString upperCasedAscii(QStringView text)
     }
     return result;
 }
+
+QString preparedName(QStringView text)
+{
+    return paddedName(normalizedName(text));
+}

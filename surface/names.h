@@ -15,5 +15,8 @@ QString normalizedName(QStringView text);
 // Appends spaces until the text has at least five characters.
 QString paddedName(QString text);
 
+// The name as tables and devices hold it: normalised, then padded.
+QString preparedName(QStringView text);
+
 // Letters a to z become upper case; nothing else changes.
 QString upperCasedAscii(QStringView text);

@@ -18,25 +18,31 @@ tGroup::AddResult tGroup::addGroup(QStringView name)
         return AddResult::Full;
     ++m_count;
     (*this)[m_count] = tGroupItem{};
-    (*this)[m_count].name = std::move(prepared);
-    Q_EMIT groupsChanged();
+    (*this)[m_count].name = prepared;
+    m_slotByName.emplace(std::move(prepared), m_count);
+    namesChanged();
     return AddResult::Added;
 }
 
 int tGroup::findGroup(QStringView name) const
 {
-    for (int slot = 1; slot <= m_count; ++slot) {
-        if ((*this)[slot].name == name)
-            return slot;
-    }
-    return 0;
+    const auto found = m_slotByName.find(name);
+    return found == m_slotByName.end() ? 0 : found->second;
 }
 
 int tGroup::findGroupOfDevice(QStringView deviceGroup) const
 {
-    if (const int exact = findGroup(deviceGroup))
-        return exact;
-    return findGroup(preparedName(deviceGroup));
+    const auto remembered = m_groupOfDeviceText.find(deviceGroup);
+    if (remembered != m_groupOfDeviceText.end())
+        return remembered->second;
+
+    int slot = findGroup(deviceGroup);
+    if (slot == 0)
+        slot = findGroup(preparedName(deviceGroup));
+    if (m_groupOfDeviceText.size() >= kMaxRememberedTexts)
+        m_groupOfDeviceText.clear();
+    m_groupOfDeviceText.emplace(deviceGroup.toString(), slot);
+    return slot;
 }
 
 void tGroup::removeGroup(int slot)
@@ -46,11 +52,28 @@ void tGroup::removeGroup(int slot)
     for (int s = slot; s < m_count; ++s)
         (*this)[s] = std::move((*this)[s + 1]);
     --m_count;
-    Q_EMIT groupsChanged();
+    indexNames();
+    namesChanged();
 }
 
 void tGroup::clearCount()
 {
     m_count = 0;
+    m_slotByName.clear();
+    namesChanged();
+}
+
+// Names are unique, but should two slots ever share one, the first wins, as
+// a scan from slot 1 would find it.
+void tGroup::indexNames()
+{
+    m_slotByName.clear();
+    for (int slot = 1; slot <= m_count; ++slot)
+        m_slotByName.emplace((*this)[slot].name, slot);
+}
+
+void tGroup::namesChanged()
+{
+    m_groupOfDeviceText.clear();
     Q_EMIT groupsChanged();
 }

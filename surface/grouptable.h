@@ -3,15 +3,26 @@
 // The group table: up to 255 named groups, each carrying the channel settings
 // that the controller keeps sending to every amplifier of the group.
 // Belongs to the main thread; every function here is called on it.
+//
+// Names change only through addGroup, removeGroup and clearCount: the lookups
+// keep an index of the names and remember their answers per device group
+// text, and those three functions renew both. Code that holds an entry (by
+// operator[] or a tGroupItem pointer) may change its settings and
+// description, never its name.
 
+#include <QHashFunctions>
 #include <QObject>
 #include <QString>
+#include <QStringView>
 
 #include <array>
+#include <functional>
+#include <unordered_map>
 
 struct tGroupItem
 {
-    QString name;          // normalised, padded to at least 5 characters, unique
+    QString name;          // normalised, padded to at least 5 characters, unique;
+                           // written by tGroup only (see above)
     QString description;   // free text typed by the operator
     quint8 volumeA = 0;    // 0..191 from the faders; -95.5 dB + value * 0.5 dB
     quint8 volumeB = 0;
@@ -37,7 +48,8 @@ public:
 
     int count() const { return m_count; }
 
-    // Slot access, slots 1..count. The project loader writes entries directly.
+    // Slot access, slots 1..count. The project loader and the fader and
+    // properties windows write the settings of entries directly, never names.
     tGroupItem &operator[](int slot) { return m_items[static_cast<std::size_t>(slot)]; }
     const tGroupItem &operator[](int slot) const { return m_items[static_cast<std::size_t>(slot)]; }
 
@@ -54,6 +66,10 @@ public:
     // group padded with zero bytes ("AB") or with characters that
     // normalisation changes ("A-B"); the tree shows it under that group and
     // it is sent that group's settings. 0 if neither exists.
+    // The polling tick asks this for every device every millisecond: after the
+    // first call for a text it costs one hash lookup and allocates nothing.
+    // Remembering the answers makes this const function unsafe to call from
+    // two threads at once; like the rest of the table it runs on the main one.
     int findGroupOfDevice(QStringView deviceGroup) const;
 
     // Removes the group of a slot, moving later groups down one slot.
@@ -67,6 +83,26 @@ Q_SIGNALS:
     void groupsChanged();
 
 private:
+    // Lets the maps below be searched with a QStringView, without a QString.
+    struct NameHash
+    {
+        using is_transparent = void;
+        std::size_t operator()(QStringView text) const noexcept
+        {
+            return qHash(text, QHashSeed::globalSeed());
+        }
+    };
+    using SlotByName = std::unordered_map<QString, int, NameHash, std::equal_to<>>;
+
+    // Device group texts come from the network; a device that keeps reporting
+    // new ones must not make the remembered answers grow without end.
+    static constexpr std::size_t kMaxRememberedTexts = 4 * kCapacity;
+
+    void indexNames();
+    void namesChanged();
+
     std::array<tGroupItem, kCapacity + 1> m_items{};
     int m_count = 0;
+    SlotByName m_slotByName;                     // names of slots 1..count
+    mutable SlotByName m_groupOfDeviceText;      // findGroupOfDevice's answers, 0 included
 };

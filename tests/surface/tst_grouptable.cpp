@@ -21,6 +21,8 @@ private Q_SLOTS:
     void findIsExact();
     void tableRefusesThe256thGroup();
     void removeMovesLaterGroupsDown();
+    void deviceTextFindsItsGroup();
+    void deviceLookupFollowsTableChanges();
 };
 
 void tst_GroupTable::normalizedName_data()
@@ -122,6 +124,51 @@ void tst_GroupTable::removeMovesLaterGroupsDown()
     QCOMPARE(groups[2].volumeA, 77);
     groups.removeGroup(9);  // out of range: nothing happens
     QCOMPARE(groups.count(), 2);
+    QCOMPARE(groups.findGroup(u"C    "_s), 2);
+    QCOMPARE(groups.findGroup(u"B    "_s), 0);
+    QCOMPARE(groups.addGroup(u"B"_s), tGroup::AddResult::Added);
+    QCOMPARE(groups.findGroup(u"B    "_s), 3);
+}
+
+// Each text keeps its own answer, however many texts name the same group.
+void tst_GroupTable::deviceTextFindsItsGroup()
+{
+    tGroup groups;
+    groups.addGroup(u"AB"_s);
+    groups.addGroup(u"STAGE LEFT"_s);
+    for (int round = 0; round < 2; ++round) {  // the second round answers from what the first found
+        QCOMPARE(groups.findGroupOfDevice(u"AB   "_s), 1);
+        QCOMPARE(groups.findGroupOfDevice(QStringView(u"AB\0\0\0", 5)), 1);
+        QCOMPARE(groups.findGroupOfDevice(u"ab"_s), 1);
+        QCOMPARE(groups.findGroupOfDevice(u"stage_left"_s), 2);
+        QCOMPARE(groups.findGroupOfDevice(u"STAGE"_s), 0);
+        QCOMPARE(groups.findGroupOfDevice(QString()), 0);
+    }
+}
+
+void tst_GroupTable::deviceLookupFollowsTableChanges()
+{
+    tGroup groups;
+    groups.addGroup(u"FOH"_s);
+    QCOMPARE(groups.findGroupOfDevice(u"mon"_s), 0);
+    QCOMPARE(groups.findGroupOfDevice(u"FOH  "_s), 1);
+
+    groups.addGroup(u"MON"_s);
+    QCOMPARE(groups.findGroupOfDevice(u"mon"_s), 2);
+    groups.removeGroup(1);
+    QCOMPARE(groups.findGroupOfDevice(u"mon"_s), 1);
+    QCOMPARE(groups.findGroupOfDevice(u"FOH  "_s), 0);
+
+    // A device reporting ever new texts: the answers stay right throughout.
+    for (int n = 0; n < 5 * tGroup::kCapacity; ++n)
+        QCOMPARE(groups.findGroupOfDevice(u"X"_s + QString::number(n)), 0);
+    QCOMPARE(groups.findGroupOfDevice(u"mon"_s), 1);
+
+    groups.clearCount();  // a project load starts here
+    QCOMPARE(groups.findGroupOfDevice(u"mon"_s), 0);
+    QCOMPARE(groups.findGroup(u"MON  "_s), 0);
+    QCOMPARE(groups.addGroup(u"mon"_s), tGroup::AddResult::Added);
+    QCOMPARE(groups.findGroupOfDevice(u"MON  "_s), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_GroupTable)

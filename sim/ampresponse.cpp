@@ -53,9 +53,10 @@ QByteArray currentBlock(SimulatedState &state)
 QByteArray actOnRequest(SimulatedState &state, QByteArrayView request)
 {
     const QByteArray target = targetOf(request.first(qMax<qsizetype>(0, request.indexOf("\r\n"))));
-    applyCommand(state, target);
-    if (target != kStatusTarget)
-        state.blockBuiltAt = -1;  // a command may have changed what the block shows
+    // The group settings command comes every other request, mostly with the
+    // same values: only a change makes the block stale.
+    if (applyCommand(state, target))
+        state.blockBuiltAt = -1;
     return target;
 }
 

@@ -7,33 +7,40 @@ QByteArray identityField(QByteArrayView text)
     return text.first(qMin<qsizetype>(text.size(), 5)).toByteArray().leftJustified(5, ' ');
 }
 
-void applyCommand(SimulatedState &state, QByteArrayView target)
+bool applyCommand(SimulatedState &state, QByteArrayView target)
 {
     const auto argumentOf = [target](QByteArrayView path) -> std::optional<QByteArrayView> {
         if (!target.startsWith(path))
             return std::nullopt;
         return target.sliced(path.size());
     };
+    const auto set = [](auto &field, const auto &value) {
+        if (field == value)
+            return false;
+        field = value;
+        return true;
+    };
     if (const auto name = argumentOf("/name="))
-        state.name = identityField(*name);
-    else if (const auto group = argumentOf("/group="))
-        state.group = identityField(*group);
-    else if (const auto digits = argumentOf("/common_settings_values1="))
-        state.groupSettings = digits->toByteArray();
-    else if (target == "/mute_a_on.html")
-        state.muteA = 0;
-    else if (target == "/mute_a_off.html")
-        state.muteA = 1;
-    else if (target == "/mute_b_on.html")
-        state.muteB = 0;
-    else if (target == "/mute_b_off.html")
-        state.muteB = 1;
-    else if (target == "/mute_on.html")
-        state.muteA = state.muteB = 0;
-    else if (target == "/mute_off.html")
-        state.muteA = state.muteB = 1;
-    else if (target == "/lock_on")
-        state.locked = true;
-    else if (target == "/lock_off")
-        state.locked = false;
+        return set(state.name, identityField(*name));
+    if (const auto group = argumentOf("/group="))
+        return set(state.group, identityField(*group));
+    if (const auto digits = argumentOf("/common_settings_values1="))
+        return set(state.groupSettings, digits->toByteArray());
+    if (target == "/mute_a_on.html")
+        return set(state.muteA, quint8(0));
+    if (target == "/mute_a_off.html")
+        return set(state.muteA, quint8(1));
+    if (target == "/mute_b_on.html")
+        return set(state.muteB, quint8(0));
+    if (target == "/mute_b_off.html")
+        return set(state.muteB, quint8(1));
+    if (target == "/mute_on.html")
+        return set(state.muteA, quint8(0)) | set(state.muteB, quint8(0));
+    if (target == "/mute_off.html")
+        return set(state.muteA, quint8(1)) | set(state.muteB, quint8(1));
+    if (target == "/lock_on")
+        return set(state.locked, true);
+    if (target == "/lock_off")
+        return set(state.locked, false);
+    return false;
 }

@@ -45,4 +45,5 @@ QByteArray identityField(QByteArrayView text);
 
 // Changes the state as the amplifier would for the path and argument of a
 // request ("/name=AB   ", "/mute_a_on.html", ...). Unknown paths change nothing.
-void applyCommand(SimulatedState &state, QByteArrayView target);
+// Returns whether anything changed.
+bool applyCommand(SimulatedState &state, QByteArrayView target);

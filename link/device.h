@@ -2,7 +2,7 @@
 
 // The device record: one amplifier the controller knows.
 
-#include "queryqueue.h"
+#include "devicequeue.h"
 #include "statusblock.h"
 #include "thsocket.h"
 
@@ -17,7 +17,7 @@ struct tDevice
     QString address;  // dotted IPv4 text as it was given; the TCP host and the key
     StatusBlock status{};  // the last accepted block and a zero byte; zero until then
     std::shared_ptr<ThSocket> worker;  // none for a slot that holds no device
-    QueryQueue queue;
+    DeviceQueue queue;  // shared with the worker
 
     // Written by the worker from its own thread; 0 for a slot without worker.
     int linkState() const { return worker ? worker->linkState() : ThSocket::NoResultYet; }

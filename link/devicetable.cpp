@@ -7,6 +7,27 @@
 
 #include <algorithm>
 
+namespace {
+
+// Records keep their names upper-cased, so a device that reports lower-case
+// letters is compared in upper case; otherwise each of its blocks would
+// differ from the record and rebuild the tree.
+bool equalsUpperCased(const QString &record, QLatin1StringView reported)
+{
+    if (record.size() != reported.size())
+        return false;
+    for (qsizetype i = 0; i < record.size(); ++i) {
+        char c = reported.at(i).toLatin1();
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        if (record.at(i) != QLatin1Char(c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 tDevices::tDevices(quint16 port, QObject *parent)
     : QObject(parent)
     , m_port(port)
@@ -54,8 +75,8 @@ bool tDevices::appendDevice(const QString &name, const QString &group, const QSt
     record.group = group;
     record.address = address;
     record.status.fill(0);
-    record.queue.clear();
-    record.worker = std::make_shared<ThSocket>(address, m_port, m_mailbox);
+    record.queue = DeviceQueue::create();
+    record.worker = std::make_shared<ThSocket>(address, m_port, record.queue, m_mailbox);
     return true;
 }
 
@@ -83,26 +104,24 @@ void tDevices::queueRequest(int slot, const QByteArray &path, QByteArrayView arg
 {
     if (slot < 1 || slot > m_count)
         return;
-    if (!(*this)[slot].queue.put(path, argument))
-        Q_EMIT queryQueueFull();
+    tDevice &record = (*this)[slot];
+    {
+        DeviceQueue::Locked queue = record.queue.lock();
+        if (queue.entries().put(path, argument)) {
+            record.worker->dispatch(queue, slot, record.address);
+            return;
+        }
+    }
+    // Not under the lock: whoever shows the message runs an event loop.
+    Q_EMIT queryQueueFull();
     dispatch(slot);
 }
 
 void tDevices::dispatch(int slot)
 {
     tDevice &record = (*this)[slot];
-    ThSocket &worker = *record.worker;
-    if (worker.jobFlag())
-        return;
-    if (worker.holdsJob()) {
-        worker.retry();
-        return;
-    }
-    if (record.queue.isEmpty())
-        return;
-    const QueryEntry &head = record.queue.at(0);
-    worker.handOver(slot, record.address, head.path, head.argument);
-    record.queue.popHead();
+    DeviceQueue::Locked queue = record.queue.lock();
+    record.worker->dispatch(queue, slot, record.address);
 }
 
 int tDevices::slotOf(const ThSocket *worker) const
@@ -121,26 +140,27 @@ int tDevices::slotOf(const ThSocket *worker) const
 
 void tDevices::collect(ThSocket *worker)
 {
-    if (worker->awaitsAdoption()) {
-        bool changed = false;
-        const int slot = adoptStatusBlock(worker, worker->statusBlock(), changed);
-        // Stored first, then the device shows online.
-        worker->completeAdoption();
-        if (changed)
-            Q_EMIT treeRebuildNeeded();
-        if (slot != 0)
-            Q_EMIT statusBlockStored(slot);
-    }
-    if (worker->takeLockRequest())
+    const ThSocket::Outcome outcome = worker->takeOutcome();
+    // A stopped worker is held by no record: its late results go nowhere.
+    const int slot = slotOf(worker);
+    bool changed = false;
+    const bool stored = slot != 0 && adoptStatusBlock(slot, outcome.block, changed);
+    // Stored first, then the device shows online.
+    worker->publish(outcome);
+    if (changed)
+        Q_EMIT treeRebuildNeeded();
+    if (stored)
+        Q_EMIT statusBlockStored(slot);
+    if (outcome.jobOver)
+        worker->finishJob(slot, slot != 0 ? (*this)[slot].address : QString());
+    if (outcome.dropped)
         queueLockAfterDroppedJob(worker);
 }
 
-int tDevices::adoptStatusBlock(const ThSocket *worker, const QByteArray &block, bool &changed)
+bool tDevices::adoptStatusBlock(int slot, const QByteArray &block, bool &changed)
 {
-    // A stopped worker is held by no record: its late results go nowhere.
-    const int slot = slotOf(worker);
-    if (slot == 0 || block.size() != kStatusBlockSize)
-        return 0;
+    if (block.size() != kStatusBlockSize)
+        return false;
     tDevice &record = (*this)[slot];
     std::copy(block.cbegin(), block.cend(), record.status.begin());
     record.status[kStatusBlockSize] = 0;
@@ -153,12 +173,12 @@ int tDevices::adoptStatusBlock(const ThSocket *worker, const QByteArray &block, 
     };
     const QLatin1StringView group = field(StatusField::Group);
     const QLatin1StringView name = field(StatusField::Name);
-    changed = record.group != group || record.name != name;
+    changed = !equalsUpperCased(record.group, group) || !equalsUpperCased(record.name, name);
     if (changed) {
         record.group = upperCasedAscii(QString(group));
         record.name = upperCasedAscii(QString(name));
     }
-    return slot;
+    return true;
 }
 
 void tDevices::queueLockAfterDroppedJob(const ThSocket *worker)

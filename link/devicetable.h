@@ -64,7 +64,8 @@ public:
     void queueRequest(int slot, const QByteArray &path, QByteArrayView argument);
 
     // Hands the head of the queue to the slot's worker when it is free, or
-    // lets the worker retry the job it holds.
+    // lets the worker retry the job it holds. A worker whose job is over
+    // takes the next one itself.
     void dispatch(int slot);
 
     // Applies what the workers have finished: stores status blocks, queues
@@ -89,9 +90,9 @@ Q_SIGNALS:
 private:
     int slotOf(const ThSocket *worker) const;
     void collect(ThSocket *worker);
-    // Returns the slot the block was stored into, 0 for none; sets changed
-    // when the record took another name or group.
-    int adoptStatusBlock(const ThSocket *worker, const QByteArray &block, bool &changed);
+    // Stores a status block into the slot; false when it is none. Sets
+    // changed when the record took another name or group.
+    bool adoptStatusBlock(int slot, const QByteArray &block, bool &changed);
     void queueLockAfterDroppedJob(const ThSocket *worker);
     void retire(std::shared_ptr<ThSocket> worker);
     void release(QThread *finishedThread);

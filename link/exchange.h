@@ -88,6 +88,7 @@ public:
 
     // The body, when its announced length was the kept length.
     const QByteArray &keptBody() const { return m_body; }
+    QByteArray takeKeptBody() { return std::move(m_body); }
 
 private:
     void finishLine(bool timedOut);

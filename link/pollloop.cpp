@@ -26,55 +26,43 @@ void PollLoop::run()
     ::setpriority(PRIO_PROCESS, self, ::getpriority(PRIO_PROCESS, self) + kNiceLevelsBelowNormal);
 
     while (waitForJob()) {
-        if (!attempt())
+        const Ending ending = attempt();
+        if (ending == Ending::Aborted || m_worker.m_stop.load(std::memory_order_acquire))
             return;
-        if (m_worker.m_stop.load(std::memory_order_acquire))
-            return;
+        if (ending != Ending::Held)
+            m_worker.takeNextJob();
     }
 }
 
+// A retry that is not due yet is slept out without asking to be woken: the
+// dispatch sets the flag again long before it is due, and the flag is looked
+// at when the wait is over.
 bool PollLoop::waitForJob()
 {
     for (;;) {
-        if (m_worker.m_abort.load(std::memory_order_acquire))
+        // A stop request ends a waiting worker, even one that has taken its
+        // next job already: only a running attempt is finished first.
+        if (m_worker.m_abort.load(std::memory_order_acquire)
+            || m_worker.m_stop.load(std::memory_order_acquire))
             return false;
-        const bool job = m_worker.m_jobFlag.load(std::memory_order_acquire)
-                         && !m_worker.m_awaitingAdoption.load(std::memory_order_acquire);
-        const bool stop = m_worker.m_stop.load(std::memory_order_acquire);
-        const auto now = Clock::now();
-        if (job && now >= m_notBefore)
-            return true;
-        if (stop)
-            return false;  // idle, holding, or a retry not yet due
         int waitMs = -1;
-        if (job) {
+        if (const auto now = Clock::now(); now < m_notBefore)
             waitMs = int(std::chrono::ceil<std::chrono::milliseconds>(m_notBefore - now).count());
-        } else {
-            m_worker.m_sleeping.store(true, std::memory_order_seq_cst);
-            if (m_worker.m_jobFlag.load(std::memory_order_seq_cst)
-                && !m_worker.m_awaitingAdoption.load(std::memory_order_acquire)) {
-                m_worker.m_sleeping.store(false, std::memory_order_relaxed);
-                continue;
-            }
-        }
+        else if (m_worker.takeUpJob())
+            return true;
         m_connectionLookedAt = m_connection.sleep(waitMs);
-        m_worker.m_sleeping.store(false, std::memory_order_relaxed);
     }
 }
 
-bool PollLoop::attempt()
+PollLoop::Ending PollLoop::attempt()
 {
     const Clock::time_point began = Clock::now();
     const std::chrono::milliseconds timeout = m_timeout;
     m_worker.m_requestCount.fetch_add(1, std::memory_order_relaxed);
     ResponseReader reader(kStatusBlockSize);
     if (!exchange(reader))
-        return false;
-    if (reader.succeeded())
-        succeed(reader);
-    else
-        fail(began, timeout);
-    return true;
+        return Ending::Aborted;
+    return reader.succeeded() ? succeed(reader) : fail(began, timeout);
 }
 
 bool PollLoop::exchange(ResponseReader &reader)
@@ -139,37 +127,27 @@ bool PollLoop::readResponse(ResponseReader &reader)
     }
 }
 
-void PollLoop::succeed(const ResponseReader &reader)
+// Only a body of a status block's length is a block to store.
+PollLoop::Ending PollLoop::succeed(ResponseReader &reader)
 {
-    if (reader.announcedLength() != kStatusBlockSize) {
-        m_worker.publishSuccess();
-        return;
-    }
-    // The main thread stores the block, then publishes the success; this
-    // worker waits for that before it takes its next job.
-    const QByteArray &body = reader.keptBody();
-    m_worker.m_block = QByteArray(body.constData(), body.size());  // shares nothing with the reader
-    m_worker.m_awaitingAdoption.store(true, std::memory_order_release);
-    m_worker.m_mailbox.post(&m_worker);
+    QByteArray block;
+    if (reader.announcedLength() == kStatusBlockSize)
+        block = reader.takeKeptBody();
+    m_worker.report(std::move(block), ThSocket::Online, false);
+    return Ending::Succeeded;
 }
 
-void PollLoop::fail(Clock::time_point began, std::chrono::milliseconds timeout)
+PollLoop::Ending PollLoop::fail(Clock::time_point began, std::chrono::milliseconds timeout)
 {
     m_connection.close();
     m_timeout = ThSocket::kTimeoutAfterFailure;
     m_notBefore = began + timeout;
     const int failures = m_worker.m_failureCount.fetch_add(1, std::memory_order_relaxed) + 1;
-    const bool dropped = failures >= ThSocket::kAttemptsPerJob;
-    if (dropped) {
-        m_worker.m_linkState.store(ThSocket::Offline, std::memory_order_relaxed);
-        m_worker.m_path.clear();
-        m_worker.m_argument.clear();
+    if (failures >= ThSocket::kAttemptsPerJob) {
+        m_worker.report({}, ThSocket::Offline, true);
+        return Ending::Dropped;
     }
+    // Held: the next dispatch lets the worker retry.
     m_worker.m_jobFlag.store(false, std::memory_order_release);
-    // Posted after the flag is clear, so that the main thread can hand over
-    // the lock command as soon as it sees the request.
-    if (dropped) {
-        m_worker.m_lockWanted.store(true, std::memory_order_release);
-        m_worker.m_mailbox.post(&m_worker);
-    }
+    return Ending::Held;
 }

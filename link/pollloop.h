@@ -1,7 +1,8 @@
 #pragma once
 
 // The body of a poll worker's thread: waits for a job, carries out one
-// attempt, records its outcome, and again. Internal to ThSocket.
+// attempt, records its outcome, takes the next job, and again. Internal to
+// ThSocket.
 
 #include "deviceconnection.h"
 
@@ -21,15 +22,16 @@ public:
 
 private:
     using Clock = DeviceConnection::Clock;
+    enum class Ending { Succeeded, Held, Dropped, Aborted };
 
     // False when the worker is to end instead.
     bool waitForJob();
+    Ending attempt();
     // False when the worker is to end at once.
-    bool attempt();
     bool exchange(ResponseReader &reader);
     bool readResponse(ResponseReader &reader);
-    void succeed(const ResponseReader &reader);
-    void fail(Clock::time_point began, std::chrono::milliseconds timeout);
+    Ending succeed(ResponseReader &reader);
+    Ending fail(Clock::time_point began, std::chrono::milliseconds timeout);
 
     ThSocket &m_worker;
     DeviceConnection m_connection;

@@ -3,9 +3,11 @@
 #include "pollloop.h"
 #include "resultmailbox.h"
 
-ThSocket::ThSocket(const QString &address, quint16 port, ResultMailbox &mailbox)
+ThSocket::ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox)
     : m_port(port)
+    , m_queue(std::move(queue))
     , m_mailbox(mailbox)
+    , m_host(address)
 {
     m_thread.reset(QThread::create([this] {
         PollLoop(*this).run();
@@ -31,30 +33,70 @@ void ThSocket::endNow()
     m_wake.signal();
 }
 
-void ThSocket::handOver(int slot, const QString &host, const QByteArray &path,
-                        const QByteArray &argument)
+void ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &host)
 {
-    // Deep copies: the worker frees what it holds, so nothing it holds may
-    // share storage with the queue or the record (Qt's reference counts are
-    // partly out of the thread sanitizer's sight).
-    if (m_host != host)
-        m_host = QString(host.constData(), host.size());
-    m_path = QByteArray(path.constData(), path.size());
-    m_argument = QByteArray(argument.constData(), argument.size());
-    m_slot = slot;
-    m_failureCount.store(0, std::memory_order_relaxed);
-    retry();
+    if (m_jobFlag.load(std::memory_order_acquire))
+        return;
+    if (!holdsJob()) {
+        if (queue.entries().isEmpty())
+            return;
+        // Deep copies: the worker frees what it holds, so nothing it holds may
+        // share storage with the queue or the record (Qt's reference counts
+        // are partly out of the thread sanitizer's sight).
+        if (m_host != host)
+            m_host = QString(host.constData(), host.size());
+        m_slot = slot;
+        takeJob(queue.entries().at(0));
+        queue.entries().popHead();
+    }
+    m_jobFlag.store(true, std::memory_order_release);
+    if (std::exchange(m_idle, false))
+        m_wake.signal();
 }
 
-void ThSocket::retry()
+void ThSocket::takeJob(const QueryEntry &head)
 {
-    // A worker that waits out a paced retry looks at the flag when its wait
-    // is over; only one asleep waiting for work needs the wake-up. Both
-    // sides write their flag before reading the other's (sequentially
-    // consistent), so a wake-up is never missed.
-    m_jobFlag.store(true, std::memory_order_seq_cst);
-    if (m_sleeping.exchange(false, std::memory_order_seq_cst))
-        m_wake.signal();
+    m_path = QByteArray(head.path.constData(), head.path.size());
+    m_argument = QByteArray(head.argument.constData(), head.argument.size());
+    m_failureCount.store(0, std::memory_order_relaxed);
+}
+
+void ThSocket::takeNextJob()
+{
+    m_path.clear();
+    m_argument.clear();
+    DeviceQueue::Locked queue = m_queue.lock();
+    if (!queue.entries().isEmpty()) {
+        takeJob(queue.entries().at(0));
+        queue.entries().popHead();
+        return;
+    }
+    {
+        const std::lock_guard lock(m_outcomeMutex);
+        if (m_outcomePosted) {
+            m_outcome.jobOver = m_jobOver = true;  // the collector clears the flag
+            return;
+        }
+    }
+    m_jobFlag.store(false, std::memory_order_release);
+}
+
+void ThSocket::finishJob(int slot, const QString &host)
+{
+    DeviceQueue::Locked queue = m_queue.lock();
+    m_jobOver = false;
+    m_jobFlag.store(false, std::memory_order_release);
+    if (slot != 0)
+        dispatch(queue, slot, host);
+}
+
+bool ThSocket::takeUpJob()
+{
+    const DeviceQueue::Locked queue = m_queue.lock();
+    if (m_jobFlag.load(std::memory_order_acquire) && !m_jobOver)
+        return true;
+    m_idle = true;
+    return false;
 }
 
 void ThSocket::requestStop()
@@ -66,20 +108,40 @@ void ThSocket::requestStop()
     m_wake.signal();
 }
 
-void ThSocket::completeAdoption()
+void ThSocket::report(QByteArray block, int linkState, bool dropped)
 {
-    if (!m_awaitingAdoption.load(std::memory_order_acquire))
-        return;
-    m_block.clear();
-    m_awaitingAdoption.store(false, std::memory_order_relaxed);
-    publishSuccess();
+    bool post = false;
+    {
+        const std::lock_guard lock(m_outcomeMutex);
+        if (!block.isEmpty())
+            m_outcome.block.swap(block);  // an older block not stored yet is superseded
+        if (linkState == Online)
+            ++m_outcome.successes;
+        m_outcome.dropped = m_outcome.dropped || dropped;
+        m_outcome.linkState = linkState;
+        post = !std::exchange(m_outcomePosted, true);
+    }
+    if (post)
+        m_mailbox.post(this);
 }
 
-void ThSocket::publishSuccess()
+ThSocket::Outcome ThSocket::takeOutcome()
 {
-    m_linkState.store(Online, std::memory_order_relaxed);
-    m_successCount.fetch_add(1, std::memory_order_relaxed);
-    m_path.clear();
-    m_argument.clear();
-    m_jobFlag.store(false, std::memory_order_release);
+    const std::lock_guard lock(m_outcomeMutex);
+    m_outcomePosted = false;
+    return std::exchange(m_outcome, {});
+}
+
+void ThSocket::publish(const Outcome &outcome)
+{
+    if (outcome.successes > 0)
+        m_successCount.fetch_add(outcome.successes, std::memory_order_relaxed);
+    if (outcome.linkState != NoResultYet)
+        m_linkState.store(outcome.linkState, std::memory_order_relaxed);
+}
+
+bool ThSocket::awaitsAdoption() const
+{
+    const std::lock_guard lock(m_outcomeMutex);
+    return !m_outcome.block.isEmpty();
 }

@@ -3,24 +3,31 @@
 // The poll worker of one device: a thread of its own that carries out one HTTP
 // exchange at a time with that device over a kept-alive TCP connection.
 //
-// Hand-over protocol (no locks): the job flag is the only synchronisation
-// between the dispatch operation and the worker. While it is clear, only the
-// main thread writes host, path, argument and slot and resets the failure
-// count; while it is set, only the worker touches them. Each side writes the
-// flag last (release) and reads it first (acquire). The worker sleeps in
-// poll() between jobs; the hand-over, the retry and the stop request wake it.
+// Jobs: the job flag says the worker has one. While the flag is clear, only
+// the dispatch on the main thread writes host, path, argument and slot and
+// resets the failure count; while it is set, only the worker touches them.
+// Each side writes the flag last (release) and reads it first (acquire). The
+// main thread dispatches with the device's queue locked; the worker, when a
+// job is over, takes the next one from the queue itself under the same lock,
+// or clears the flag and marks itself idle there, so that a later hand-over
+// knows to wake it. A failed job is held and retried at the next dispatch.
 //
-// The worker writes its link state and counters itself; they live here, in
-// the worker that belongs to exactly one device, so the results of an
-// exchange can only ever reach that device. A status block and the lock
-// command after a job's third failure go to the main thread through the
-// result mailbox. A status block is stored there before the attempt's
-// success is published: the main thread stores it, then sets link state 3,
-// counts the success and clears the job flag, while the worker waits.
+// Results: the worker writes its request and failure counts itself. Whatever
+// only the main thread may apply goes there through the result mailbox, in
+// one merged outcome: the latest status block, the successes, a dropped job's
+// unlock command, and the link state. The main thread stores the block
+// before it publishes the link state and the successes; the worker does not
+// wait for that and goes on with its next job. Only when nothing is queued
+// does its job flag stay set until the main thread has published the
+// outcome, so that a cleared flag means the counts show the job.
 //
 // After a failed attempt the next one starts no sooner than one connect
 // time-out after the failed one began, so that a device that refuses at once
-// costs no more than one whose connect times out.
+// costs no more than one whose connect times out. The worker sleeps out that
+// wait without asking to be woken for the retry.
+
+#include "devicequeue.h"
+#include "wakeup.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,8 +36,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-
-#include "wakeup.h"
+#include <mutex>
 
 class PollLoop;
 class ResultMailbox;
@@ -46,9 +52,22 @@ public:
     static constexpr std::chrono::milliseconds kTimeoutAfterFailure{500};
     static constexpr int kAttemptsPerJob = 3;
 
-    // Starts the worker thread, named after the address, idle. The mailbox
-    // must outlive the worker.
-    ThSocket(const QString &address, quint16 port, ResultMailbox &mailbox);
+    // What the main thread applies for the worker, merged since it last
+    // looked, in the order the attempts ended.
+    struct Outcome
+    {
+        QByteArray block;      // the latest status block not stored yet; empty: none
+        int successes = 0;
+        bool dropped = false;  // a job was dropped: the unlock command is due
+        int linkState = NoResultYet;  // the latest attempt's; NoResultYet: none ended
+        // The worker found nothing queued after its job: its job flag is
+        // cleared once this is published (finishJob()).
+        bool jobOver = false;
+    };
+
+    // Starts the worker thread, named after the address, idle. It takes its
+    // jobs from the queue. The mailbox must outlive the worker.
+    ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox);
 
     // Ends the thread at once, also in the middle of an exchange or a
     // connect, and waits for it; every wait of the worker watches for this.
@@ -59,13 +78,10 @@ public:
     void endNow();
 
     // --- main thread, dispatch ---------------------------------------------
+    // With the device's queue locked: hands the head over when the worker is
+    // free, or lets it retry the job it holds.
+    void dispatch(DeviceQueue::Locked &queue, int slot, const QString &host);
     bool jobFlag() const { return m_jobFlag.load(std::memory_order_acquire); }
-    // Only while the job flag is clear.
-    bool holdsJob() const { return !m_path.isEmpty(); }
-    // A new job; only while the job flag is clear and no job is held.
-    void handOver(int slot, const QString &host, const QByteArray &path, const QByteArray &argument);
-    // Another attempt at the held job; only while the job flag is clear.
-    void retry();
 
     // The worker ends once a running attempt is over; an idle one at once.
     void requestStop();
@@ -75,16 +91,17 @@ public:
     QThread *thread() { return m_thread.get(); }
 
     // --- main thread, collecting from the mailbox ---------------------------
-    // A status block waits to be stored; valid until completeAdoption().
-    bool awaitsAdoption() const { return m_awaitingAdoption.load(std::memory_order_acquire); }
-    const QByteArray &statusBlock() const { return m_block; }
-    // After the block is stored: publishes the attempt's success and frees
-    // the worker for its next job.
-    void completeAdoption();
-    // True once after the worker dropped a job at its third failure.
-    bool takeLockRequest() { return m_lockWanted.exchange(false, std::memory_order_acquire); }
+    Outcome takeOutcome();
+    // After the block is stored: the successes and the link state.
+    void publish(const Outcome &outcome);
+    // After an outcome whose job was over with nothing queued is published:
+    // clears the job flag and dispatches (slot 0: a stopped worker, no
+    // dispatch), so that a cleared flag always comes after the counts.
+    void finishJob(int slot, const QString &host);
 
     // --- any thread ---------------------------------------------------------
+    // A status block waits to be stored.
+    bool awaitsAdoption() const;
     int linkState() const { return m_linkState.load(std::memory_order_relaxed); }
     int requestCount() const { return m_requestCount.load(std::memory_order_relaxed); }
     int successCount() const { return m_successCount.load(std::memory_order_relaxed); }
@@ -95,9 +112,18 @@ public:
 private:
     friend class PollLoop;
 
-    void publishSuccess();
+    // Worker thread.
+    bool holdsJob() const { return !m_path.isEmpty(); }
+    void takeJob(const QueryEntry &head);
+    // After a success or a dropped job: the next job from the queue, or idle.
+    void takeNextJob();
+    // True when there is a job to start; otherwise marks the worker idle,
+    // so that the next hand-over wakes it.
+    bool takeUpJob();
+    void report(QByteArray block, int linkState, bool dropped);
 
     const quint16 m_port;
+    const DeviceQueue m_queue;
     ResultMailbox &m_mailbox;
     WakeUp m_wake;
 
@@ -107,11 +133,15 @@ private:
     QByteArray m_path;
     QByteArray m_argument;
     std::atomic<bool> m_jobFlag{false};
+    // Guarded by the queue's lock. Idle: the worker sleeps waiting for a
+    // job; only then does a hand-over or a retry need to wake it. Job over:
+    // the flag is still set, waiting for finishJob().
+    bool m_idle = false;
+    bool m_jobOver = false;
 
-    // Written by the worker, then handed to the main thread by the flag.
-    QByteArray m_block;
-    std::atomic<bool> m_awaitingAdoption{false};
-    std::atomic<bool> m_lockWanted{false};
+    mutable std::mutex m_outcomeMutex;
+    Outcome m_outcome;            // guarded by m_outcomeMutex
+    bool m_outcomePosted = false;  // guarded by m_outcomeMutex
 
     std::atomic<int> m_linkState{NoResultYet};
     std::atomic<int> m_requestCount{0};
@@ -121,9 +151,6 @@ private:
     bool m_stopRequested = false;  // main thread only
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abort{false};
-    // Set by the worker while it sleeps waiting for the job flag; only then
-    // does a hand-over or retry need to wake it.
-    std::atomic<bool> m_sleeping{false};
 
     // Set as the last thing the worker thread does with this object.
     // QThread::wait() does synchronise, but out of sight of the thread

@@ -66,6 +66,8 @@ private Q_SLOTS:
     void requestTextOnTheWire();
     void anyAnswerOfBlockLengthIsAdopted();
     void identityEndsAtItsFirstZeroByte();
+    void lowerCaseIdentityRebuildsTheTreeOnce();
+    void nextJobGoesOutWithoutTheMainThread();
     void emptyBodySucceedsWithoutTouchingTheBlock();
     void failedAnswers_data();
     void failedAnswers();
@@ -207,6 +209,51 @@ void tst_PollWorker::identityEndsAtItsFirstZeroByte()
     Commands::statusFetch(devices, 1);
     QVERIFY(stored.wait());
     QCOMPARE(rebuild.count(), 1);
+}
+
+void tst_PollWorker::lowerCaseIdentityRebuildsTheTreeOnce()
+{
+    // The record takes the names upper-cased; later blocks that report the
+    // same lower-case names must not count as a change every time.
+    QByteArray block(kStatusBlockSize, '\0');
+    block.replace(StatusField::Group, 5, "stage");
+    block.replace(StatusField::Name, 5, "amp1 ");
+    ScriptedServer server({ScriptedServer::response(block)});
+    tDevices devices(server.port());
+    QSignalSpy rebuild(&devices, &tDevices::treeRebuildNeeded);
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    devices.appendDevice(u"AMP1 "_s, u"FOH  "_s, u"127.0.0.1"_s);
+
+    for (int i = 0; i < 3; ++i) {
+        Commands::statusFetch(devices, 1);
+        QVERIFY(stored.wait());
+    }
+    QCOMPARE(devices[1].group, u"STAGE"_s);
+    QCOMPARE(devices[1].name, u"AMP1 "_s);
+    QCOMPARE(rebuild.count(), 1);
+}
+
+void tst_PollWorker::nextJobGoesOutWithoutTheMainThread()
+{
+    // A worker whose job is over takes the next one from the queue itself:
+    // all three requests reach the device while the main thread looks away,
+    // and the outcomes wait for it, merged.
+    tDevices &devices = *m_devices;
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
+    Commands::statusFetch(devices, 1);
+    Commands::muteA(devices, 1, true);
+    Commands::lock(devices, 1, true);
+    QDeadlineTimer deadline(10000);
+    while (m_sim->requestLines(0).size() < 3 && !deadline.hasExpired())
+        QThread::yieldCurrentThread();  // no events: nothing is collected
+    QCOMPARE(m_sim->requestLines(0).size(), 3);
+    QVERIFY(devices[1].queue.isEmpty());
+    QCOMPARE(devices[1].successCount(), 0);
+
+    QTRY_COMPARE(devices[1].successCount(), 3);
+    QCOMPARE(devices[1].linkState(), int(ThSocket::Online));
+    QCOMPARE(fieldOf(devices[1].status, StatusField::Model), "T1900"_ba);
 }
 
 void tst_PollWorker::emptyBodySucceedsWithoutTouchingTheBlock()

@@ -1,0 +1,31 @@
+#include "devicequeue.h"
+
+DeviceQueue DeviceQueue::create()
+{
+    DeviceQueue queue;
+    queue.m_state = std::make_shared<State>();
+    return queue;
+}
+
+DeviceQueue::Locked::Locked(State &state)
+    : m_state(state)
+    , m_lock(state.mutex)
+{
+}
+
+DeviceQueue::Locked DeviceQueue::lock() const
+{
+    Q_ASSERT(m_state);
+    return Locked(*m_state);
+}
+
+int DeviceQueue::size() const
+{
+    return m_state ? Locked(*m_state).entries().size() : 0;
+}
+
+QueryEntry DeviceQueue::at(int index) const
+{
+    Locked locked = lock();
+    return locked.entries().at(index);
+}

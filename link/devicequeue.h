@@ -1,0 +1,54 @@
+#pragma once
+
+// The query queue of one device as the main thread and the device's poll
+// worker share it. The main thread queues requests; whichever of the two
+// finds the worker free hands it the head: the main thread when it
+// dispatches, the worker itself as soon as a job is over. Every access holds
+// the queue's lock, which also guards the worker's idle mark (ThSocket).
+//
+// A handle: copies refer to the same queue. The device record holds one and
+// the worker another, so the queue moves with the record.
+
+#include "queryqueue.h"
+
+#include <memory>
+#include <mutex>
+
+class DeviceQueue final
+{
+    struct State
+    {
+        std::mutex mutex;
+        QueryQueue entries;
+    };
+
+public:
+    // No queue: reads as empty. Records without a device hold this.
+    DeviceQueue() = default;
+    // A queue of its own, empty.
+    static DeviceQueue create();
+
+    // The entries, locked for as long as this lives.
+    class Locked final
+    {
+    public:
+        QueryQueue &entries() { return m_state.entries; }
+
+    private:
+        friend class DeviceQueue;
+        explicit Locked(State &state);
+
+        State &m_state;
+        std::unique_lock<std::mutex> m_lock;
+    };
+    // Only for a handle that refers to a queue.
+    Locked lock() const;
+
+    // Readers' conveniences; each takes the lock.
+    bool isEmpty() const { return size() == 0; }
+    int size() const;
+    QueryEntry at(int index) const;
+
+private:
+    std::shared_ptr<State> m_state;
+};

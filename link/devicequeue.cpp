@@ -19,6 +19,17 @@ DeviceQueue::Locked DeviceQueue::lock() const
     return Locked(*m_state);
 }
 
+void DeviceQueue::Locked::popHead()
+{
+    m_state.entries.popHead();
+    m_state.removals.fetch_add(1, std::memory_order_release);
+}
+
+quint32 DeviceQueue::removals() const
+{
+    return m_state ? m_state->removals.load(std::memory_order_acquire) : 0;
+}
+
 int DeviceQueue::size() const
 {
     return m_state ? Locked(*m_state).entries().size() : 0;

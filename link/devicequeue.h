@@ -11,6 +11,7 @@
 
 #include "queryqueue.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -20,6 +21,7 @@ class DeviceQueue final
     {
         std::mutex mutex;
         QueryQueue entries;
+        std::atomic<quint32> removals{0};  // written under the lock
     };
 
 public:
@@ -32,7 +34,13 @@ public:
     class Locked final
     {
     public:
-        QueryQueue &entries() { return m_state.entries; }
+        const QueryQueue &entries() const { return m_state.entries; }
+        bool put(const QByteArray &path, QByteArrayView argument)
+        {
+            return m_state.entries.put(path, argument);
+        }
+        void popHead();
+        quint32 removals() const { return m_state.removals.load(std::memory_order_relaxed); }
 
     private:
         friend class DeviceQueue;
@@ -43,6 +51,12 @@ public:
     };
     // Only for a handle that refers to a queue.
     Locked lock() const;
+
+    // Without the lock: how many entries have left the queue so far. While it
+    // stays the same, whatever was queued is still there.
+    quint32 removals() const;
+    // Tells queues apart: the same for every handle of one queue.
+    const void *identity() const { return m_state.get(); }
 
     // Readers' conveniences; each takes the lock.
     bool isEmpty() const { return size() == 0; }

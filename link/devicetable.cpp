@@ -76,6 +76,7 @@ bool tDevices::appendDevice(const QString &name, const QString &group, const QSt
     record.address = address;
     record.status.fill(0);
     record.queue = DeviceQueue::create();
+    m_lastVisit[std::size_t(m_count)] = {};
     record.worker = std::make_shared<ThSocket>(address, m_port, record.queue, m_mailbox);
     return true;
 }
@@ -85,8 +86,10 @@ void tDevices::deleteDevice(int slot)
     if (slot < 1 || slot > m_count)
         return;
     retire(std::move((*this)[slot].worker));
-    for (int t = slot; t < m_count; ++t)
+    for (int t = slot; t < m_count; ++t) {
         (*this)[t] = std::move((*this)[t + 1]);
+        m_lastVisit[std::size_t(t)] = m_lastVisit[std::size_t(t + 1)];
+    }
     --m_count;
 }
 
@@ -107,7 +110,7 @@ void tDevices::queueRequest(int slot, const QByteArray &path, QByteArrayView arg
     tDevice &record = (*this)[slot];
     {
         DeviceQueue::Locked queue = record.queue.lock();
-        if (queue.entries().put(path, argument)) {
+        if (queue.put(path, argument)) {
             record.worker->dispatch(queue, slot, record.address);
             return;
         }
@@ -122,6 +125,38 @@ void tDevices::dispatch(int slot)
     tDevice &record = (*this)[slot];
     DeviceQueue::Locked queue = record.queue.lock();
     record.worker->dispatch(queue, slot, record.address);
+}
+
+void tDevices::pollSlot(int slot, const Commands::SettingsDigits *settings)
+{
+    if (unchangedSinceLastVisit(slot, settings))
+        return;
+    tDevice &record = (*this)[slot];
+    int refused = 0;
+    {
+        DeviceQueue::Locked queue = record.queue.lock();
+        refused += !queue.put(CommandPath::StatusFetch, {});
+        record.worker->dispatch(queue, slot, record.address);
+        if (settings) {
+            refused += !queue.put(CommandPath::GroupSettings,
+                                  QByteArrayView(settings->data(), qsizetype(settings->size())));
+            record.worker->dispatch(queue, slot, record.address);
+        }
+        record.worker->dispatch(queue, slot, record.address);
+        m_lastVisit[std::size_t(slot)] = {record.queue.identity(), queue.removals(), settings != nullptr,
+                                          settings ? *settings : Commands::SettingsDigits{}};
+    }
+    for (; refused > 0; --refused)
+        Q_EMIT queryQueueFull();
+}
+
+bool tDevices::unchangedSinceLastVisit(int slot, const Commands::SettingsDigits *settings) const
+{
+    const tDevice &record = (*this)[slot];
+    const TickVisit &last = m_lastVisit[std::size_t(slot)];
+    return last.queue == record.queue.identity() && last.removals == record.queue.removals()
+           && last.hasSettings == (settings != nullptr) && (!settings || last.settings == *settings)
+           && record.worker->jobFlag();
 }
 
 int tDevices::slotOf(const ThSocket *worker) const

@@ -9,6 +9,7 @@
 // sent the stop request is referred to by no record and changes none; it is
 // released once its thread has ended.
 
+#include "commands.h"
 #include "device.h"
 #include "deviceport.h"
 #include "resultmailbox.h"
@@ -68,6 +69,13 @@ public:
     // takes the next one itself.
     void dispatch(int slot);
 
+    // The polling tick's visit of a slot: queues the status fetch, then the
+    // group settings with these digits (none: the device has no group), then
+    // dispatches, as separate queue-requests and a dispatch would, under one
+    // lock. A visit that would change nothing takes no lock: both requests
+    // are still queued as the last visit left them and the worker is busy.
+    void pollSlot(int slot, const Commands::SettingsDigits *settings);
+
     // Applies what the workers have finished: stores status blocks, queues
     // lock commands. Happens by itself soon after; a caller that runs often
     // (the polling tick) may do it itself and say so, which spares the
@@ -102,4 +110,15 @@ private:
     std::array<tDevice, kCapacity + 1> m_records{};
     int m_count = 0;
     std::vector<std::shared_ptr<ThSocket>> m_retired;
+
+    // What the last tick visit of each slot left queued.
+    struct TickVisit
+    {
+        const void *queue = nullptr;  // DeviceQueue::identity()
+        quint32 removals = 0;
+        bool hasSettings = false;
+        Commands::SettingsDigits settings{};
+    };
+    bool unchangedSinceLastVisit(int slot, const Commands::SettingsDigits *settings) const;
+    std::array<TickVisit, kCapacity + 1> m_lastVisit{};
 };

@@ -35,11 +35,23 @@ void PollingTick::Timer3Timer()
     m_devices.collectResults();
     ++m_tickNumber;
     for (int slot = 1; slot <= m_devices.count(); ++slot) {
-        Commands::statusFetch(m_devices, slot);
-        if (const int groupSlot = m_groups.findGroupOfDevice(m_devices[slot].group))
-            Commands::groupSettings(m_devices, slot, settingsOfGroup(groupSlot));
-        m_devices.dispatch(slot);
+        const int groupSlot = groupOfDevice(slot);
+        m_devices.pollSlot(slot, groupSlot != 0 ? &settingsOfGroup(groupSlot) : nullptr);
     }
+}
+
+// A device's group rarely changes: ask the group table again only when the
+// device's group text or the table's names did.
+int PollingTick::groupOfDevice(int slot)
+{
+    KnownGroup &known = m_groupOfSlot[std::size_t(slot)];
+    const QString &group = m_devices[slot].group;
+    if (known.namesVersion != m_groups.namesVersion() || known.deviceGroup != group) {
+        known.deviceGroup = group;
+        known.namesVersion = m_groups.namesVersion();
+        known.groupSlot = m_groups.findGroupOfDevice(group);
+    }
+    return known.groupSlot;
 }
 
 // Most devices share a few groups, whose values change only while the

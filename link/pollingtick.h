@@ -36,6 +36,8 @@ public:
 private:
     // The settings digits of a group slot, built at most once per tick.
     const Commands::SettingsDigits &settingsOfGroup(int groupSlot);
+    // The group slot of a device slot's group, 0 for none.
+    int groupOfDevice(int slot);
 
     struct CachedSettings
     {
@@ -49,4 +51,12 @@ private:
     QTimer m_timer;
     quint64 m_tickNumber = 0;
     std::array<CachedSettings, 256> m_settings{};  // by group slot
+
+    struct KnownGroup
+    {
+        QString deviceGroup;
+        quint64 namesVersion = ~quint64(0);  // never a table's
+        int groupSlot = 0;
+    };
+    std::array<KnownGroup, 256> m_groupOfSlot{};  // by device slot
 };

@@ -10,7 +10,10 @@
 // The list is guarded by a std::mutex, so that the hand-over is one that
 // ThreadSanitizer can follow.
 
+#include "wakeup.h"
+
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <functional>
 #include <mutex>
@@ -39,6 +42,8 @@ public:
 
 private:
     const std::function<void(ThSocket *)> m_collect;
+    WakeUp m_wake;  // wakes this object's thread for a post
+    QSocketNotifier m_notifier;
     std::mutex m_mutex;
     std::vector<ThSocket *> m_posted;
     bool m_drainPosted = false;

@@ -47,7 +47,7 @@ void ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &hos
             m_host = QString(host.constData(), host.size());
         m_slot = slot;
         takeJob(queue.entries().at(0));
-        queue.entries().popHead();
+        queue.popHead();
     }
     m_jobFlag.store(true, std::memory_order_release);
     if (std::exchange(m_idle, false))
@@ -68,7 +68,7 @@ void ThSocket::takeNextJob()
     DeviceQueue::Locked queue = m_queue.lock();
     if (!queue.entries().isEmpty()) {
         takeJob(queue.entries().at(0));
-        queue.entries().popHead();
+        queue.popHead();
         return;
     }
     {

@@ -74,6 +74,7 @@ void tGroup::indexNames()
 
 void tGroup::namesChanged()
 {
+    ++m_namesVersion;
     m_groupOfDeviceText.clear();
     Q_EMIT groupsChanged();
 }

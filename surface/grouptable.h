@@ -72,6 +72,10 @@ public:
     // two threads at once; like the rest of the table it runs on the main one.
     int findGroupOfDevice(QStringView deviceGroup) const;
 
+    // Changes whenever a group is added or removed or the table emptied, so
+    // that a caller may remember findGroupOfDevice's answers itself.
+    quint64 namesVersion() const { return m_namesVersion; }
+
     // Removes the group of a slot, moving later groups down one slot.
     void removeGroup(int slot);
 
@@ -103,6 +107,7 @@ private:
 
     std::array<tGroupItem, kCapacity + 1> m_items{};
     int m_count = 0;
+    quint64 m_namesVersion = 0;
     SlotByName m_slotByName;                     // names of slots 1..count
     mutable SlotByName m_groupOfDeviceText;      // findGroupOfDevice's answers, 0 included
 };

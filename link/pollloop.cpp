@@ -5,9 +5,15 @@
 #include "statusblock.h"
 #include "thsocket.h"
 
+#include <algorithm>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
+
+namespace {
+constexpr std::chrono::milliseconds kRetryWaitsForTicks{2};
+} // namespace
 
 PollLoop::PollLoop(ThSocket &worker)
     : m_worker(worker)
@@ -88,15 +94,21 @@ bool PollLoop::exchange(ResponseReader &reader)
 }
 
 // Each line read and the body read have their own time-out; body bytes that
-// keep arriving keep the body read alive.
+// keep arriving keep the body read alive. A device that has sent nothing at
+// all is waited for in one go until its fifth line would run out of time;
+// the line time-outs that passed meanwhile are then counted off as if each
+// had been waited for on its own. A silent device so wakes its worker once
+// per attempt, not once per line.
 bool PollLoop::readResponse(ResponseReader &reader)
 {
     using Result = DeviceConnection::Result;
     Clock::time_point deadline = Clock::now() + m_timeout;
     bool justSent = true;
+    bool heardAnything = false;
     for (;;) {
         const QByteArrayView received = m_connection.received();
         if (!received.isEmpty()) {
+            heardAnything = true;
             const int linesBefore = reader.linesRead();
             const qint64 bodyBefore = reader.bodyBytesReceived();
             m_connection.consume(reader.feed(received));
@@ -105,18 +117,22 @@ bool PollLoop::readResponse(ResponseReader &reader)
             if (reader.linesRead() != linesBefore || reader.bodyBytesReceived() != bodyBefore)
                 deadline = Clock::now() + m_timeout;
         }
-        switch (m_connection.receive(deadline, std::exchange(justSent, false) && received.isEmpty())) {
+        const int silentLines = heardAnything ? 1 : linesUntilLength(reader);
+        const Clock::time_point wakeAt = deadline + m_timeout * std::max(0, silentLines - 1);
+        switch (m_connection.receive(wakeAt, std::exchange(justSent, false) && received.isEmpty())) {
         case Result::Done:
+            for (const auto now = Clock::now(); !heardAnything && deadline <= now && !reader.isDone();
+                 deadline += m_timeout)
+                reader.lineTimedOut();
             break;
         case Result::TimedOut:
             if (reader.phase() == ResponseReader::Phase::Lines) {
-                reader.lineTimedOut();
+                for (int line = 0; line < silentLines && !reader.isDone(); ++line)
+                    reader.lineTimedOut();
                 deadline = Clock::now() + m_timeout;
             } else {
                 reader.fail();
             }
-            if (reader.isDone())
-                return true;
             break;
         case Result::Closed:
             reader.fail();
@@ -124,7 +140,18 @@ bool PollLoop::readResponse(ResponseReader &reader)
         case Result::Aborted:
             return false;
         }
+        if (reader.isDone())
+            return true;
     }
+}
+
+// Lines still to be read up to and including the one that carries the
+// length; at least one, the line being read.
+int PollLoop::linesUntilLength(const ResponseReader &reader)
+{
+    if (reader.phase() != ResponseReader::Phase::Lines)
+        return 1;
+    return std::max(1, ResponseReader::kLengthLine - reader.linesRead());
 }
 
 // Only a body of a status block's length is a block to store.
@@ -141,7 +168,10 @@ PollLoop::Ending PollLoop::fail(Clock::time_point began, std::chrono::millisecon
 {
     m_connection.close();
     m_timeout = ThSocket::kTimeoutAfterFailure;
-    m_notBefore = began + timeout;
+    // An attempt that used up its whole time-out is due again at once, but
+    // the retry comes with the next tick's dispatch: waiting for the tick
+    // after that, without asking to be woken, saves waking the worker twice.
+    m_notBefore = std::max(began + timeout, Clock::now() + kRetryWaitsForTicks);
     const int failures = m_worker.m_failureCount.fetch_add(1, std::memory_order_relaxed) + 1;
     if (failures >= ThSocket::kAttemptsPerJob) {
         m_worker.report({}, ThSocket::Offline, true);

@@ -30,6 +30,7 @@ private:
     // False when the worker is to end at once.
     bool exchange(ResponseReader &reader);
     bool readResponse(ResponseReader &reader);
+    static int linesUntilLength(const ResponseReader &reader);
     Ending succeed(ResponseReader &reader);
     Ending fail(Clock::time_point began, std::chrono::milliseconds timeout);
 

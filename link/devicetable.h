@@ -5,9 +5,10 @@
 //
 // It belongs to the main thread: only main-thread code appends, deletes,
 // clears, queues and dispatches. Each device has its own poll worker, which
-// the record refers to and which moves with the record. A worker that was
-// sent the stop request is referred to by no record and changes none; it is
-// released once its thread has ended.
+// the record refers to and which moves with the record, together with the
+// query queue that the worker takes its next job from once a job is over. A
+// worker that was sent the stop request is referred to by no record and
+// changes none; it is released once its thread has ended.
 
 #include "commands.h"
 #include "device.h"
@@ -76,8 +77,8 @@ public:
     // are still queued as the last visit left them and the worker is busy.
     void pollSlot(int slot, const Commands::SettingsDigits *settings);
 
-    // Applies what the workers have finished: stores status blocks, queues
-    // lock commands. Happens by itself soon after; a caller that runs often
+    // Applies what the workers have finished: stores status blocks, then
+    // publishes link states and success counts, queues lock commands. Happens by itself soon after; a caller that runs often
     // (the polling tick) may do it itself and say so, which spares the
     // workers from waking the main thread.
     void collectResults() { m_mailbox.collect(); }

@@ -135,6 +135,7 @@ void tDevices::pollSlot(int slot, const Commands::SettingsDigits *settings)
     int refused = 0;
     {
         DeviceQueue::Locked queue = record.queue.lock();
+        const quint32 removalsBefore = queue.removals();
         refused += !queue.put(CommandPath::StatusFetch, {});
         record.worker->dispatch(queue, slot, record.address);
         if (settings) {
@@ -143,8 +144,11 @@ void tDevices::pollSlot(int slot, const Commands::SettingsDigits *settings)
             record.worker->dispatch(queue, slot, record.address);
         }
         record.worker->dispatch(queue, slot, record.address);
-        m_lastVisit[std::size_t(slot)] = {record.queue.identity(), queue.removals(), settings != nullptr,
-                                          settings ? *settings : Commands::SettingsDigits{}};
+        // A visit that handed a request over left the queue without it: the
+        // next one must queue it again.
+        const bool handedOver = queue.removals() != removalsBefore;
+        m_lastVisit[std::size_t(slot)] = {handedOver ? nullptr : record.queue.identity(), queue.removals(),
+                                          settings != nullptr, settings ? *settings : Commands::SettingsDigits{}};
     }
     for (; refused > 0; --refused)
         Q_EMIT queryQueueFull();

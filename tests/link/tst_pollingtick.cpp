@@ -52,6 +52,7 @@ private Q_SLOTS:
     void deleteMovesTheNextDevicesQueueInOrder();
     void queueFullIsReported();
     void resultsStillArriveAfterTheTickEnds();
+    void busyWorkersQueueFollowsTheGroup();
 
 private:
     std::unique_ptr<AmpSimulator> m_sim;
@@ -277,6 +278,38 @@ void tst_PollingTick::resultsStillArriveAfterTheTickEnds()
         return !stored.isEmpty();
     };
     QTRY_VERIFY(fetched());
+}
+
+void tst_PollingTick::busyWorkersQueueFollowsTheGroup()
+{
+    // Ticks by hand while slot 1's worker is stuck in its first exchange:
+    // visits that change nothing may be skipped, but a change of the group's
+    // values, of the device's group or of the group table must reach the
+    // queued settings on the very next tick.
+    m_sim->setFault(0, Fault::Stall);
+    tDevice &device = (*m_devices)[1];
+    const auto queued = [&device] {
+        QList<QByteArray> requests;
+        for (int i = 0; i < device.queue.size(); ++i)
+            requests.append(device.queue.at(i).path + device.queue.at(i).argument);
+        return requests;
+    };
+    const QByteArray fetch = CommandPath::StatusFetch;
+    const auto settings = [](const char *digits) { return CommandPath::GroupSettings + digits; };
+    m_tick->Timer3Timer();
+    m_tick->Timer3Timer();
+    QCOMPARE(queued(), (QList{settings("000000000000010010"), fetch}));
+
+    (*m_groups)[m_groups->findGroup(u"STAGE"_s)].volumeA = 191;
+    m_tick->Timer3Timer();
+    QCOMPARE(queued(), (QList{settings("191000000000010010"), fetch}));
+
+    device.group = u"OTHER"_s;  // a group the table does not know yet
+    m_tick->Timer3Timer();
+    m_groups->addGroup(u"OTHER"_s);
+    (*m_groups)[m_groups->findGroup(u"OTHER"_s)].volumeB = 7;
+    m_tick->Timer3Timer();
+    QCOMPARE(queued(), (QList{settings("000007000000010010"), fetch}));
 }
 
 QTEST_GUILESS_MAIN(tst_PollingTick)

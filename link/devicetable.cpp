@@ -191,7 +191,7 @@ void tDevices::collect(ThSocket *worker)
     if (stored)
         Q_EMIT statusBlockStored(slot);
     if (outcome.jobOver)
-        worker->finishJob(slot, slot != 0 ? (*this)[slot].address : QString());
+        worker->finishJob();
     if (outcome.dropped)
         queueLockAfterDroppedJob(worker);
 }

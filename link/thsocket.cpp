@@ -35,6 +35,7 @@ void ThSocket::endNow()
 
 void ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &host)
 {
+    ++m_dispatches;
     if (m_jobFlag.load(std::memory_order_acquire))
         return;
     if (!holdsJob()) {
@@ -66,7 +67,11 @@ void ThSocket::takeNextJob()
     m_path.clear();
     m_argument.clear();
     DeviceQueue::Locked queue = m_queue.lock();
-    if (!queue.entries().isEmpty()) {
+    // One job of its own per dispatch of the main thread at most: taking two
+    // would empty the queue between two ticks, and the tick would queue the
+    // status fetch again ahead of the settings, while a fetch is running.
+    if (!queue.entries().isEmpty() && m_takenAtDispatch != m_dispatches) {
+        m_takenAtDispatch = m_dispatches;
         takeJob(queue.entries().at(0));
         queue.popHead();
         return;
@@ -81,13 +86,11 @@ void ThSocket::takeNextJob()
     m_jobFlag.store(false, std::memory_order_release);
 }
 
-void ThSocket::finishJob(int slot, const QString &host)
+void ThSocket::finishJob()
 {
-    DeviceQueue::Locked queue = m_queue.lock();
+    const DeviceQueue::Locked queue = m_queue.lock();
     m_jobOver = false;
     m_jobFlag.store(false, std::memory_order_release);
-    if (slot != 0)
-        dispatch(queue, slot, host);
 }
 
 bool ThSocket::takeUpJob()

@@ -17,9 +17,10 @@
 // one merged outcome: the latest status block, the successes, a dropped job's
 // unlock command, and the link state. The main thread stores the block
 // before it publishes the link state and the successes; the worker does not
-// wait for that and goes on with its next job. Only when nothing is queued
-// does its job flag stay set until the main thread has published the
-// outcome, so that a cleared flag means the counts show the job.
+// wait for that and goes on with its next job, one per dispatch of the main
+// thread at most. When it takes none, its job flag stays set until the main
+// thread has published the outcome, so that a cleared flag means the counts
+// show the job.
 //
 // After a failed attempt the next one starts no sooner than one connect
 // time-out after the failed one began, so that a device that refuses at once
@@ -60,8 +61,8 @@ public:
         int successes = 0;
         bool dropped = false;  // a job was dropped: the unlock command is due
         int linkState = NoResultYet;  // the latest attempt's; NoResultYet: none ended
-        // The worker found nothing queued after its job: its job flag is
-        // cleared once this is published (finishJob()).
+        // The worker took no next job of its own: its job flag is cleared
+        // once this is published (finishJob()).
         bool jobOver = false;
     };
 
@@ -94,10 +95,12 @@ public:
     Outcome takeOutcome();
     // After the block is stored: the successes and the link state.
     void publish(const Outcome &outcome);
-    // After an outcome whose job was over with nothing queued is published:
-    // clears the job flag and dispatches (slot 0: a stopped worker, no
-    // dispatch), so that a cleared flag always comes after the counts.
-    void finishJob(int slot, const QString &host);
+    // After an outcome whose job was over is published: clears the job
+    // flag, so that a cleared flag always comes after the counts. The next
+    // dispatch hands over the next job, as it would have after the tick's
+    // queuing; handing it over here, ahead of the tick, would let the tick
+    // queue the same request again behind it.
+    void finishJob();
 
     // --- any thread ---------------------------------------------------------
     // A status block waits to be stored.
@@ -115,7 +118,9 @@ private:
     // Worker thread.
     bool holdsJob() const { return !m_path.isEmpty(); }
     void takeJob(const QueryEntry &head);
-    // After a success or a dropped job: the next job from the queue, or idle.
+    // After a success or a dropped job: the next job from the queue, unless
+    // it took one already since the main thread last dispatched; else idle,
+    // or waiting for finishJob().
     void takeNextJob();
     // True when there is a job to start; otherwise marks the worker idle,
     // so that the next hand-over wakes it.
@@ -138,6 +143,10 @@ private:
     // the flag is still set, waiting for finishJob().
     bool m_idle = false;
     bool m_jobOver = false;
+    // Also guarded by the queue's lock: the main thread's dispatches so far,
+    // and the count at the worker's last job of its own.
+    quint64 m_dispatches = 0;
+    quint64 m_takenAtDispatch = ~quint64(0);
 
     mutable std::mutex m_outcomeMutex;
     Outcome m_outcome;            // guarded by m_outcomeMutex

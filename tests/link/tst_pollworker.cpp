@@ -235,23 +235,32 @@ void tst_PollWorker::lowerCaseIdentityRebuildsTheTreeOnce()
 
 void tst_PollWorker::nextJobGoesOutWithoutTheMainThread()
 {
-    // A worker whose job is over takes the next one from the queue itself:
-    // all three requests reach the device while the main thread looks away,
-    // and the outcomes wait for it, merged.
+    // A worker whose job is over takes the next one from the queue itself,
+    // one per dispatch of the main thread: two requests reach the device
+    // while the main thread looks away, and their outcomes wait for it,
+    // merged. The third goes out at the next dispatch once the main thread
+    // has collected them.
     tDevices &devices = *m_devices;
-    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    m_sim->setSlowBody(0, 1000, 20ms);  // the fetch lasts until all three are queued
+    m_sim->setFault(0, Fault::SlowBody);
     devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
     Commands::statusFetch(devices, 1);
     Commands::muteA(devices, 1, true);
     Commands::lock(devices, 1, true);
     QDeadlineTimer deadline(10000);
-    while (m_sim->requestLines(0).size() < 3 && !deadline.hasExpired())
+    while (!devices[1].worker->awaitsAdoption() || m_sim->requestLines(0).size() < 2) {
+        if (deadline.hasExpired())
+            break;
         QThread::yieldCurrentThread();  // no events: nothing is collected
-    QCOMPARE(m_sim->requestLines(0).size(), 3);
-    QVERIFY(devices[1].queue.isEmpty());
+    }
+    QCOMPARE(m_sim->requestLines(0).size(), 2);
+    QCOMPARE(devices[1].queue.size(), 1);
     QCOMPARE(devices[1].successCount(), 0);
 
+    QTRY_COMPARE(devices[1].successCount(), 2);
+    devices.dispatch(1);
     QTRY_COMPARE(devices[1].successCount(), 3);
+    QCOMPARE(m_sim->requestLines(0).size(), 3);
     QCOMPARE(devices[1].linkState(), int(ThSocket::Online));
     QCOMPARE(fieldOf(devices[1].status, StatusField::Model), "T1900"_ba);
 }

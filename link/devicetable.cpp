@@ -111,7 +111,7 @@ void tDevices::queueRequest(int slot, const QByteArray &path, QByteArrayView arg
     {
         DeviceQueue::Locked queue = record.queue.lock();
         if (queue.put(path, argument)) {
-            record.worker->dispatch(queue, slot, record.address);
+            dispatchLocked(queue, slot);
             return;
         }
     }
@@ -124,7 +124,7 @@ void tDevices::dispatch(int slot)
 {
     tDevice &record = (*this)[slot];
     DeviceQueue::Locked queue = record.queue.lock();
-    record.worker->dispatch(queue, slot, record.address);
+    dispatchLocked(queue, slot);
 }
 
 void tDevices::pollSlot(int slot, const Commands::SettingsDigits *settings)
@@ -137,13 +137,13 @@ void tDevices::pollSlot(int slot, const Commands::SettingsDigits *settings)
         DeviceQueue::Locked queue = record.queue.lock();
         const quint32 removalsBefore = queue.removals();
         refused += !queue.put(CommandPath::StatusFetch, {});
-        record.worker->dispatch(queue, slot, record.address);
+        dispatchLocked(queue, slot);
         if (settings) {
             refused += !queue.put(CommandPath::GroupSettings,
                                   QByteArrayView(settings->data(), qsizetype(settings->size())));
-            record.worker->dispatch(queue, slot, record.address);
+            dispatchLocked(queue, slot);
         }
-        record.worker->dispatch(queue, slot, record.address);
+        dispatchLocked(queue, slot);
         // A visit that handed a request over left the queue without it: the
         // next one must queue it again.
         const bool handedOver = queue.removals() != removalsBefore;
@@ -161,6 +161,12 @@ bool tDevices::unchangedSinceLastVisit(int slot, const Commands::SettingsDigits 
     return last.queue == record.queue.identity() && last.removals == record.queue.removals()
            && last.hasSettings == (settings != nullptr) && (!settings || last.settings == *settings)
            && record.worker->jobFlag();
+}
+
+void tDevices::dispatchLocked(DeviceQueue::Locked &queue, int slot)
+{
+    tDevice &record = (*this)[slot];
+    record.worker->dispatch(queue, slot, record.address);
 }
 
 int tDevices::slotOf(const ThSocket *worker) const

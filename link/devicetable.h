@@ -97,6 +97,8 @@ Q_SIGNALS:
     void statusBlockStored(int slot);
 
 private:
+    // With the slot's queue locked.
+    void dispatchLocked(DeviceQueue::Locked &queue, int slot);
     int slotOf(const ThSocket *worker) const;
     void collect(ThSocket *worker);
     // Stores a status block into the slot; false when it is none. Sets

@@ -47,19 +47,20 @@ void ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &hos
         if (m_host != host)
             m_host = QString(host.constData(), host.size());
         m_slot = slot;
-        takeJob(queue.entries().at(0));
-        queue.popHead();
+        takeHead(queue);
     }
     m_jobFlag.store(true, std::memory_order_release);
     if (std::exchange(m_idle, false))
         m_wake.signal();
 }
 
-void ThSocket::takeJob(const QueryEntry &head)
+void ThSocket::takeHead(DeviceQueue::Locked &queue)
 {
+    const QueryEntry &head = queue.entries().at(0);
     m_path = QByteArray(head.path.constData(), head.path.size());
     m_argument = QByteArray(head.argument.constData(), head.argument.size());
     m_failureCount.store(0, std::memory_order_relaxed);
+    queue.popHead();
 }
 
 void ThSocket::takeNextJob()
@@ -72,8 +73,7 @@ void ThSocket::takeNextJob()
     // status fetch again ahead of the settings, while a fetch is running.
     if (!queue.entries().isEmpty() && m_takenAtDispatch != m_dispatches) {
         m_takenAtDispatch = m_dispatches;
-        takeJob(queue.entries().at(0));
-        queue.popHead();
+        takeHead(queue);
         return;
     }
     {

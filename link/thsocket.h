@@ -117,7 +117,8 @@ private:
 
     // Worker thread.
     bool holdsJob() const { return !m_path.isEmpty(); }
-    void takeJob(const QueryEntry &head);
+    // Takes the head of the queue as a new job (deep copies) and removes it.
+    void takeHead(DeviceQueue::Locked &queue);
     // After a success or a dropped job: the next job from the queue, unless
     // it took one already since the main thread last dispatched; else idle,
     // or waiting for finishJob().

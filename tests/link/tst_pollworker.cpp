@@ -33,6 +33,15 @@ QByteArray fieldOf(const StatusBlock &block, int offset, int width = StatusField
     return QByteArray(reinterpret_cast<const char *>(block.data() + offset), width);
 }
 
+// A status block reporting this group and name, the rest filled.
+QByteArray blockWithIdentity(QByteArrayView group, QByteArrayView name, char fill = '\0')
+{
+    QByteArray block(kStatusBlockSize, fill);
+    block.replace(StatusField::Group, 5, group.toByteArray());
+    block.replace(StatusField::Name, 5, name.toByteArray());
+    return block;
+}
+
 // Lets held jobs be retried, as the polling tick does, without queueing
 // anything itself.
 class RetryPump final
@@ -173,10 +182,7 @@ void tst_PollWorker::requestTextOnTheWire()
 
 void tst_PollWorker::anyAnswerOfBlockLengthIsAdopted()
 {
-    QByteArray block(kStatusBlockSize, 'x');
-    block.replace(StatusField::Group, 5, "stage");
-    block.replace(StatusField::Name, 5, "amp-9");
-    ScriptedServer server({ScriptedServer::response(block)});
+    ScriptedServer server({ScriptedServer::response(blockWithIdentity("stage", "amp-9", 'x'))});
     tDevices devices(server.port());
     QSignalSpy stored(&devices, &tDevices::statusBlockStored);
     devices.appendDevice(u"AMP9 "_s, u"STAGE"_s, u"127.0.0.1"_s);
@@ -192,10 +198,7 @@ void tst_PollWorker::anyAnswerOfBlockLengthIsAdopted()
 
 void tst_PollWorker::identityEndsAtItsFirstZeroByte()
 {
-    QByteArray block(kStatusBlockSize, '\0');
-    block.replace(StatusField::Group, 5, "STAGE");
-    block.replace(StatusField::Name, 5, QByteArray("AMP1\0", 5));
-    ScriptedServer server({ScriptedServer::response(block)});
+    ScriptedServer server({ScriptedServer::response(blockWithIdentity("STAGE", QByteArray("AMP1\0", 5)))});
     tDevices devices(server.port());
     QSignalSpy rebuild(&devices, &tDevices::treeRebuildNeeded);
     QSignalSpy stored(&devices, &tDevices::statusBlockStored);
@@ -215,10 +218,7 @@ void tst_PollWorker::lowerCaseIdentityRebuildsTheTreeOnce()
 {
     // The record takes the names upper-cased; later blocks that report the
     // same lower-case names must not count as a change every time.
-    QByteArray block(kStatusBlockSize, '\0');
-    block.replace(StatusField::Group, 5, "stage");
-    block.replace(StatusField::Name, 5, "amp1 ");
-    ScriptedServer server({ScriptedServer::response(block)});
+    ScriptedServer server({ScriptedServer::response(blockWithIdentity("stage", "amp1 "))});
     tDevices devices(server.port());
     QSignalSpy rebuild(&devices, &tDevices::treeRebuildNeeded);
     QSignalSpy stored(&devices, &tDevices::statusBlockStored);

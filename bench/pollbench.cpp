@@ -2,12 +2,15 @@
 // simulated amplifiers served by a separate ampsim process on loopback, and
 // beside it, against the same server in the same run, the floor: the
 // simplest blocking client, one thread and one kept-alive connection per
-// amplifier, sending the same requests and reading the same framing.
+// amplifier, sending the same requests and reading the same framing; and
+// that floor paced as the polling tick paces a device, at most two exchanges
+// per 1 ms tick, which makes its threads sleep and be woken as the workers
+// are.
 //
 //   pollbench [--seconds S] [--sizes 1,16,255] [--delays 5,20] [--port P] [--no-faults]
 //
 // Then the controller's CPU at realistic answer delays, with no devices at
-// all, and with 255 devices that refuse the connection, that accept and
+// all (beside a bare 1 ms tick that does nothing), and with 255 devices that refuse the connection, that accept and
 // never answer, and whose connect is dropped; and how long the end of 255
 // busy workers takes.
 // Loopback addresses only.
@@ -19,6 +22,7 @@
 #include "pollingtick.h"
 #include "processfigures.h"
 #include "statusblock.h"
+#include "thsocket.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,6 +40,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -43,7 +48,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double mainThreadCpuSeconds()
+double threadCpuSeconds()
 {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -164,10 +169,10 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     for (int slot = 1; slot <= devices->count(); ++slot)
         before += (*devices)[slot].successCount();
     const double cpuBefore = cpuSeconds();
-    const double mainBefore = mainThreadCpuSeconds();
+    const double mainBefore = threadCpuSeconds();
     runEventLoop(seconds * 1000);
     figures.cpu = cpuSeconds() - cpuBefore;
-    figures.mainCpu = mainThreadCpuSeconds() - mainBefore;
+    figures.mainCpu = threadCpuSeconds() - mainBefore;
     for (int slot = 1; slot <= devices->count(); ++slot) {
         figures.exchanges += (*devices)[slot].successCount();
         figures.failures += (*devices)[slot].failureCount();
@@ -208,13 +213,65 @@ int connectBlocking(const QString &address, quint16 port)
     return fd;
 }
 
+// Counts 1 ms ticks on a thread of its own and wakes whoever waits for one;
+// its own CPU time is what any 1 ms tick costs this machine.
+class BareTicker final
+{
+public:
+    BareTicker()
+        : m_thread([this] { run(); })
+    {
+    }
+    ~BareTicker()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    const std::atomic<quint64> &ticks() const { return m_ticks; }
+    double cpuSeconds() const { return m_cpu.load(); }
+
+private:
+    void run()
+    {
+        timespec next{};
+        clock_gettime(CLOCK_MONOTONIC, &next);
+        while (!m_stop.load(std::memory_order_relaxed)) {
+            next.tv_nsec += 1'000'000;
+            if (next.tv_nsec >= 1'000'000'000) {
+                next.tv_nsec -= 1'000'000'000;
+                ++next.tv_sec;
+            }
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+            m_ticks.fetch_add(1);
+            m_ticks.notify_all();
+            m_cpu = threadCpuSeconds();
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<quint64> m_ticks{0};
+    std::atomic<double> m_cpu{0};
+    std::thread m_thread;
+};
+
+struct FloorFigures
+{
+    qint64 exchanges = 0;
+    double cpu = 0;
+};
+
 // The floor: per amplifier one thread with one blocking connection,
 // alternating the status fetch and the group settings command as the tick
-// does, reading each answer with the same framing.
-std::pair<qint64, double> runFloor(int count, quint16 port, int seconds)
+// does, reading each answer with the same framing. Paced, each thread makes
+// at most the two exchanges per 1 ms tick that the polling tick allows a
+// device, and waits for the next tick when it has made them.
+FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
 {
     std::atomic<bool> stop{false};
     std::atomic<qint64> total{0};
+    std::optional<BareTicker> ticker;
+    if (paced)
+        ticker.emplace();
     const QByteArray requests[2] = {requestText(CommandPath::StatusFetch, {}),
                                     requestText(CommandPath::GroupSettings, "050050050050050050")};
     const auto client = [&](int index) {
@@ -224,7 +281,14 @@ std::pair<qint64, double> runFloor(int count, quint16 port, int seconds)
         char buffer[16 * 1024];
         qsizetype begin = 0, end = 0;
         qint64 exchanges = 0;
+        quint64 tick = ticker ? ticker->ticks().load() : 0;
+        int madeThisTick = 0;
         while (!stop.load(std::memory_order_relaxed)) {
+            if (ticker && madeThisTick == 2) {
+                ticker->ticks().wait(tick);
+                tick = ticker->ticks().load();
+                madeThisTick = 0;
+            }
             const QByteArray &request = requests[exchanges % 2];
             if (::send(fd, request.constData(), std::size_t(request.size()), MSG_NOSIGNAL) != request.size())
                 break;
@@ -242,6 +306,7 @@ std::pair<qint64, double> runFloor(int count, quint16 port, int seconds)
             if (!reader.succeeded())
                 break;
             ++exchanges;
+            ++madeThisTick;
         }
         total += exchanges;
         ::close(fd);
@@ -260,6 +325,47 @@ std::pair<qint64, double> runFloor(int count, quint16 port, int seconds)
     // Exchanges of the settling half second count too: scale them away.
     const double share = double(seconds) / (double(seconds) + 0.5);
     return {qint64(double(total.load() - settled) * share), cpu};
+}
+
+// The floor for devices that refuse: beside a bare 1 ms tick, one thread per
+// address that tries a connect as often as a worker retries a failed job,
+// once per time-out after failure, and sleeps in between.
+double refusedFloorShare(const QStringList &addresses, quint16 port, int seconds)
+{
+    const BareTicker ticker;
+    std::atomic<bool> stop{false};
+    const auto client = [&](const QString &address) {
+        const sockaddr_in peer = socketAddress(address, port);
+        while (!stop.load(std::memory_order_relaxed)) {
+            const auto began = std::chrono::steady_clock::now();
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            ::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer);
+            ::close(fd);
+            std::this_thread::sleep_until(began + ThSocket::kTimeoutAfterFailure);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (const QString &address : addresses)
+        threads.emplace_back(client, address);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double cpuBefore = cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu = cpuSeconds() - cpuBefore;
+    stop = true;
+    for (std::thread &thread : threads)
+        thread.join();
+    return cpu / seconds;
+}
+
+// The CPU share of a bare 1 ms tick that does nothing: a floor under every
+// run of the polling tick.
+double bareTickShare(int seconds)
+{
+    const BareTicker ticker;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double before = ticker.cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    return (ticker.cpuSeconds() - before) / seconds;
 }
 
 // Loopback listeners for the fault scenarios, all on one port.
@@ -313,6 +419,17 @@ void printPolling(const char *label, int count, int seconds, const PollFigures &
     std::fflush(stdout);
 }
 
+void printFloor(const char *label, int count, int seconds, const PollFigures &controller,
+                const FloorFigures &floor)
+{
+    const double floorUs = floor.exchanges ? floor.cpu * 1e6 / double(floor.exchanges) : 0.0;
+    const double controllerUs = controller.exchanges ? controller.cpu * 1e6 / double(controller.exchanges) : 0.0;
+    std::printf("%-10s %4d %10.0f %9.1f %8.1f%%   ratio of cpu per exchange %.2f\n", label, count,
+                double(floor.exchanges) / seconds, floorUs, 100.0 * floor.cpu / seconds,
+                floorUs > 0 ? controllerUs / floorUs : 0.0);
+    std::fflush(stdout);
+}
+
 QStringList addresses(int count, int network)
 {
     QStringList list;
@@ -352,12 +469,8 @@ int main(int argc, char *argv[])
         }
         const PollFigures f = runPolling(addresses(count, 0), port, seconds);
         printPolling("controller", count, seconds, f);
-        const auto [exchanges, cpu] = runFloor(count, port, seconds);
-        const double floorUs = exchanges ? cpu * 1e6 / double(exchanges) : 0.0;
-        std::printf("%-10s %4d %10.0f %9.1f %8.1f%%   ratio of cpu per exchange %.2f\n", "floor", count,
-                    double(exchanges) / seconds, floorUs, 100.0 * cpu / seconds,
-                    floorUs > 0 && f.exchanges ? f.cpu * 1e6 / double(f.exchanges) / floorUs : 0.0);
-        std::fflush(stdout);
+        printFloor("floor", count, seconds, f, runFloor(count, port, seconds, false));
+        printFloor("paced flr", count, seconds, f, runFloor(count, port, seconds, true));
     }
     for (const QString &delay : parser.value(delaysOption).split(u',', Qt::SkipEmptyParts)) {
         SimulatorProcess simulator(255, port, delay.toInt());
@@ -371,9 +484,10 @@ int main(int argc, char *argv[])
     // The share of the 1 ms tick's own timer, which the scenarios below
     // cannot go under.
     printPolling("no devices", 0, seconds, runPolling({}, port, seconds));
-    {
-        printPolling("refused", 255, seconds, runPolling(addresses(255, 1), port, seconds));
-    }
+    std::printf("%-10s %4d %10s %9s %8.1f%%\n", "bare tick", 0, "", "", 100.0 * bareTickShare(seconds));
+    printPolling("refused", 255, seconds, runPolling(addresses(255, 1), port, seconds));
+    std::printf("%-10s %4d %10s %9s %8.1f%%\n", "floor", 255, "", "",
+                100.0 * refusedFloorShare(addresses(255, 1), port, seconds));
     {
         const Listeners silent(addresses(255, 2), port, 1024);
         printPolling("silent", 255, seconds, runPolling(addresses(255, 2), port, seconds));

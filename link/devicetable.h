@@ -83,6 +83,9 @@ public:
     // workers from waking the main thread.
     void collectResults() { m_mailbox.collect(); }
     void setResultsCollectedOften(bool often) { m_mailbox.setCollectedOften(often); }
+    // Blocks until a worker has left results, without applying them; false
+    // when the deadline came first. For callers that run no event loop.
+    bool waitForResults(QDeadlineTimer deadline) { return m_mailbox.waitForPost(deadline); }
 
     // Stopped workers whose threads have not ended yet.
     int retiredWorkerCount() const { return static_cast<int>(m_retired.size()); }

@@ -18,6 +18,7 @@ void ResultMailbox::post(ThSocket *worker)
     {
         const std::lock_guard lock(m_mutex);
         m_posted.push_back(worker);
+        m_postArrived.notify_all();
         if (m_collectedOften || std::exchange(m_drainPosted, true))
             return;
     }
@@ -31,6 +32,13 @@ void ResultMailbox::forget(const ThSocket *worker)
 {
     const std::lock_guard lock(m_mutex);
     std::erase(m_posted, worker);
+}
+
+bool ResultMailbox::waitForPost(QDeadlineTimer deadline)
+{
+    std::unique_lock lock(m_mutex);
+    return m_postArrived.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(),
+                                    [this] { return !m_posted.empty(); });
 }
 
 void ResultMailbox::setCollectedOften(bool often)

@@ -12,9 +12,11 @@
 
 #include "wakeup.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QSocketNotifier>
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -34,6 +36,10 @@ public:
     // This object's thread: a worker that goes away is collected no more.
     void forget(const ThSocket *worker);
 
+    // Blocks until a post waits for collection, without collecting it; false
+    // when the deadline came first. For a thread that runs no event loop.
+    bool waitForPost(QDeadlineTimer deadline);
+
     // This object's thread: collects every post now.
     void collect();
     // This object's thread: while set, posts rely on collect() being called
@@ -45,6 +51,7 @@ private:
     WakeUp m_wake;  // wakes this object's thread for a post
     QSocketNotifier m_notifier;
     std::mutex m_mutex;
+    std::condition_variable m_postArrived;
     std::vector<ThSocket *> m_posted;
     bool m_drainPosted = false;
     bool m_collectedOften = false;

@@ -34,6 +34,7 @@ constexpr int kFreePortAttempts = 20;
 struct Amps
 {
     mutable std::mutex mutex;
+    mutable std::condition_variable requestArrived;
     std::vector<SimulatedState> states;  // fixed in number once started
 
     SimulatedState &at(int amp) { return states.at(std::size_t(amp)); }
@@ -135,6 +136,7 @@ private:
         const std::lock_guard lock(m_amps.mutex);
         SimulatedState &state = m_amps.at(m_amp);
         state.requests.append(request);
+        m_amps.requestArrived.notify_all();
         const QByteArray target = actOnRequest(state, request);
         Reply reply;
         reply.fault = state.fault;
@@ -595,6 +597,14 @@ QList<QByteArray> AmpSimulator::requests(int amp) const
     for (const QByteArray &request : recorded)
         copies.append(QByteArray(request.constData(), request.size()));
     return copies;
+}
+
+bool AmpSimulator::waitForRequests(int amp, qsizetype count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_shared->amps.mutex);
+    return m_shared->amps.requestArrived.wait_for(lock, timeout, [&] {
+        return m_shared->amps.at(amp).requests.size() >= count;
+    });
 }
 
 QList<QByteArray> AmpSimulator::requestLines(int amp) const

@@ -73,6 +73,9 @@ public:
     // A deep copy, taken under the simulator's lock: the caller may keep it
     // while the server thread goes on recording.
     QList<QByteArray> requests(int amp) const;
+    // Blocks until the amp's recorded requests are at least count; false
+    // when the time-out came first.
+    bool waitForRequests(int amp, qsizetype count, std::chrono::milliseconds timeout) const;
     // The request lines alone, without CR LF.
     QList<QByteArray> requestLines(int amp) const;
     void clearRequests(int amp);

@@ -58,6 +58,13 @@ public:
         return m_tickPending;
     }
 
+    bool waitForTickPending(QDeadlineTimer deadline) const
+    {
+        std::unique_lock lock(m_mutex);
+        return m_wake.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(),
+                                 [this] { return m_tickPending; });
+    }
+
     // After QThread::wait(): reading the flag the thread set last, under the
     // mutex, makes the thread's end visible to the sanitizer as well.
     bool ended() const
@@ -105,6 +112,7 @@ private:
     void handOverTick(std::unique_lock<std::mutex> &lock)
     {
         m_tickPending = true;
+        m_wake.notify_all();  // for waitForTickPending()
         QMetaObject::invokeMethod(&m_owner, &TThreadedTimer::runTick, Qt::QueuedConnection);
         m_wake.wait(lock, [this] { return !m_tickPending || m_terminated; });
     }
@@ -112,7 +120,7 @@ private:
     TThreadedTimer &m_owner;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
+    mutable std::condition_variable m_wake;
     quint32 m_interval = TThreadedTimer::kDefaultIntervalMs;
     bool m_stopEvent = false;
     bool m_suspended = true;
@@ -183,6 +191,11 @@ void TThreadedTimer::setThreadPriority(TThreadPriority priority)
 bool TThreadedTimer::tickPending() const
 {
     return m_thread->tickPending();
+}
+
+bool TThreadedTimer::waitForTickPending(QDeadlineTimer deadline) const
+{
+    return m_thread->waitForTickPending(deadline);
 }
 
 // The thread waits until this returns. The handler may disable, reconfigure

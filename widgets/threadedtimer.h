@@ -10,6 +10,7 @@
 // thread. Destruction never waits for an interval nor for the main thread:
 // a tick already handed over is dropped without calling the handler.
 
+#include <QDeadlineTimer>
 #include <QObject>
 
 #include <functional>
@@ -58,9 +59,12 @@ public:
     TThreadPriority threadPriority() const;
     void setThreadPriority(TThreadPriority priority);
 
-    // True while a tick has been handed to the main thread and not yet run;
-    // lets a test catch the timer with a tick in flight.
+    // True while a tick has been handed to the main thread and not yet run.
     bool tickPending() const;
+    // Blocks until a tick is in that state; false when none is by the
+    // deadline. Lets a test catch the timer with a tick in flight without
+    // running the event loop, which would run the tick.
+    bool waitForTickPending(QDeadlineTimer deadline) const;
 
 private:
     friend class TTimerThread;

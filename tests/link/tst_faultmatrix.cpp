@@ -107,7 +107,7 @@ void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
     for (int amp = 0; amp < kAmps; ++amp)
         devices.appendDevice(QString::fromLatin1(ampName(amp)), u"RACK "_s, amps[amp].address);
     PollingTick tick(devices, groups);
-    const qint64 residentBefore = residentKiB();
+    [[maybe_unused]] const qint64 residentBefore = residentKiB();
     tick.start();
 
     const auto settled = [&](int amp) {

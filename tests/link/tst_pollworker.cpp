@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -247,12 +246,9 @@ void tst_PollWorker::nextJobGoesOutWithoutTheMainThread()
     Commands::statusFetch(devices, 1);
     Commands::muteA(devices, 1, true);
     Commands::lock(devices, 1, true);
-    QDeadlineTimer deadline(10000);
-    while (!devices[1].worker->awaitsAdoption() || m_sim->requestLines(0).size() < 2) {
-        if (deadline.hasExpired())
-            break;
-        QThread::yieldCurrentThread();  // no events: nothing is collected
-    }
+    // No events meanwhile: nothing is collected.
+    QVERIFY(m_sim->waitForRequests(0, 2, 10s));
+    QVERIFY(devices[1].worker->awaitsAdoption());
     QCOMPARE(m_sim->requestLines(0).size(), 2);
     QCOMPARE(devices[1].queue.size(), 1);
     QCOMPARE(devices[1].successCount(), 0);
@@ -434,9 +430,7 @@ void tst_PollWorker::blockIsStoredBeforeTheDeviceShowsOnline()
     Commands::statusFetch(devices, 1);
     // Without the main thread the block cannot be stored, so the worker must
     // not show the device online yet.
-    QDeadlineTimer deadline(10000);
-    while (!worker.awaitsAdoption() && worker.linkState() == ThSocket::NoResultYet && !deadline.hasExpired())
-        QThread::yieldCurrentThread();
+    QVERIFY(devices.waitForResults(QDeadlineTimer(10s)));
     QVERIFY(worker.awaitsAdoption());
     QCOMPARE(devices[1].linkState(), int(ThSocket::NoResultYet));
     QCOMPARE(devices[1].successCount(), 0);

@@ -9,7 +9,6 @@
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -45,13 +44,9 @@ void letPacerTick(CountingTimer &pacer, int count)
     QTRY_VERIFY(pacer.ticks >= until);
 }
 
-// Spins until a tick is handed over; not the event loop, which would run it.
 bool waitForTickInFlight(const TThreadedTimer &timer)
 {
-    const QDeadlineTimer deadline(60s);
-    while (!timer.tickPending() && !deadline.hasExpired())
-        QThread::yieldCurrentThread();
-    return timer.tickPending();
+    return timer.waitForTickPending(QDeadlineTimer(60s));
 }
 
 } // namespace

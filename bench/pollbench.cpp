@@ -10,9 +10,10 @@
 //   pollbench [--seconds S] [--sizes 1,16,255] [--delays 5,20] [--port P] [--no-faults]
 //
 // Then the controller's CPU at realistic answer delays, with no devices at
-// all (beside a bare 1 ms tick that does nothing), and with 255 devices that refuse the connection, that accept and
-// never answer, and whose connect is dropped; and how long the end of 255
-// busy workers takes.
+// all (beside a bare 1 ms tick that does nothing), and with 255 devices that
+// refuse the connection (beside their floor), that accept and never answer,
+// and whose connect is dropped; and how long the end of 255 busy workers
+// takes.
 // Loopback addresses only.
 
 #include "commands.h"
@@ -40,6 +41,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -48,7 +50,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double threadCpuSeconds()
+double mainThreadCpuSeconds()
 {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -169,10 +171,10 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     for (int slot = 1; slot <= devices->count(); ++slot)
         before += (*devices)[slot].successCount();
     const double cpuBefore = cpuSeconds();
-    const double mainBefore = threadCpuSeconds();
+    const double mainBefore = mainThreadCpuSeconds();
     runEventLoop(seconds * 1000);
     figures.cpu = cpuSeconds() - cpuBefore;
-    figures.mainCpu = threadCpuSeconds() - mainBefore;
+    figures.mainCpu = mainThreadCpuSeconds() - mainBefore;
     for (int slot = 1; slot <= devices->count(); ++slot) {
         figures.exchanges += (*devices)[slot].successCount();
         figures.failures += (*devices)[slot].failureCount();
@@ -213,8 +215,7 @@ int connectBlocking(const QString &address, quint16 port)
     return fd;
 }
 
-// Counts 1 ms ticks on a thread of its own and wakes whoever waits for one;
-// its own CPU time is what any 1 ms tick costs this machine.
+// Counts 1 ms ticks on a thread of its own and wakes whoever waits for one.
 class BareTicker final
 {
 public:
@@ -228,7 +229,6 @@ public:
         m_thread.join();
     }
     const std::atomic<quint64> &ticks() const { return m_ticks; }
-    double cpuSeconds() const { return m_cpu.load(); }
 
 private:
     void run()
@@ -244,15 +244,35 @@ private:
             clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
             m_ticks.fetch_add(1);
             m_ticks.notify_all();
-            m_cpu = threadCpuSeconds();
         }
     }
 
     std::atomic<bool> m_stop{false};
     std::atomic<quint64> m_ticks{0};
-    std::atomic<double> m_cpu{0};
     std::thread m_thread;
 };
+
+// Runs one client thread per index, lets them settle for half a second and
+// returns the process's CPU seconds over the measured run. atSettled runs
+// when the measured run begins.
+template <typename Client>
+double cpuOfClients(int count, int seconds, const Client &client, const std::function<void()> &atSettled = {})
+{
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back([&, i] { client(i, stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    if (atSettled)
+        atSettled();
+    const double cpuBefore = cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu = cpuSeconds() - cpuBefore;
+    stop = true;
+    for (std::thread &thread : threads)
+        thread.join();
+    return cpu;
+}
 
 struct FloorFigures
 {
@@ -267,14 +287,14 @@ struct FloorFigures
 // device, and waits for the next tick when it has made them.
 FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
 {
-    std::atomic<bool> stop{false};
+    constexpr int kExchangesPerTick = 2;
     std::atomic<qint64> total{0};
     std::optional<BareTicker> ticker;
     if (paced)
         ticker.emplace();
     const QByteArray requests[2] = {requestText(CommandPath::StatusFetch, {}),
                                     requestText(CommandPath::GroupSettings, "050050050050050050")};
-    const auto client = [&](int index) {
+    const auto client = [&](int index, const std::atomic<bool> &stop) {
         const int fd = connectBlocking(ampAddress(index), port);
         if (fd < 0)
             return;
@@ -284,7 +304,7 @@ FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
         quint64 tick = ticker ? ticker->ticks().load() : 0;
         int madeThisTick = 0;
         while (!stop.load(std::memory_order_relaxed)) {
-            if (ticker && madeThisTick == 2) {
+            if (ticker && madeThisTick == kExchangesPerTick) {
                 ticker->ticks().wait(tick);
                 tick = ticker->ticks().load();
                 madeThisTick = 0;
@@ -311,17 +331,8 @@ FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
         total += exchanges;
         ::close(fd);
     };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < count; ++i)
-        threads.emplace_back(client, i);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const qint64 settled = total.load();  // only finished clients count here, normally none
-    const double cpuBefore = cpuSeconds();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    stop = true;
-    const double cpu = cpuSeconds() - cpuBefore;
-    for (std::thread &thread : threads)
-        thread.join();
+    qint64 settled = 0;  // only finished clients count here, normally none
+    const double cpu = cpuOfClients(count, seconds, client, [&] { settled = total.load(); });
     // Exchanges of the settling half second count too: scale them away.
     const double share = double(seconds) / (double(seconds) + 0.5);
     return {qint64(double(total.load() - settled) * share), cpu};
@@ -333,9 +344,8 @@ FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
 double refusedFloorShare(const QStringList &addresses, quint16 port, int seconds)
 {
     const BareTicker ticker;
-    std::atomic<bool> stop{false};
-    const auto client = [&](const QString &address) {
-        const sockaddr_in peer = socketAddress(address, port);
+    const auto client = [&](int index, const std::atomic<bool> &stop) {
+        const sockaddr_in peer = socketAddress(addresses[index], port);
         while (!stop.load(std::memory_order_relaxed)) {
             const auto began = std::chrono::steady_clock::now();
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -344,28 +354,15 @@ double refusedFloorShare(const QStringList &addresses, quint16 port, int seconds
             std::this_thread::sleep_until(began + ThSocket::kTimeoutAfterFailure);
         }
     };
-    std::vector<std::thread> threads;
-    for (const QString &address : addresses)
-        threads.emplace_back(client, address);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const double cpuBefore = cpuSeconds();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double cpu = cpuSeconds() - cpuBefore;
-    stop = true;
-    for (std::thread &thread : threads)
-        thread.join();
-    return cpu / seconds;
+    return cpuOfClients(int(addresses.size()), seconds, client) / seconds;
 }
 
-// The CPU share of a bare 1 ms tick that does nothing: a floor under every
-// run of the polling tick.
+// The CPU share of a bare 1 ms tick that does nothing, the only thread at
+// work in the process meanwhile: a floor under every run of the polling tick.
 double bareTickShare(int seconds)
 {
     const BareTicker ticker;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const double before = ticker.cpuSeconds();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    return (ticker.cpuSeconds() - before) / seconds;
+    return cpuOfClients(0, seconds, [](int, const std::atomic<bool> &) {}) / seconds;
 }
 
 // Loopback listeners for the fault scenarios, all on one port.
@@ -430,6 +427,12 @@ void printFloor(const char *label, int count, int seconds, const PollFigures &co
     std::fflush(stdout);
 }
 
+void printShare(const char *label, int count, double share)
+{
+    std::printf("%-10s %4d %10s %9s %8.1f%%\n", label, count, "", "", 100.0 * share);
+    std::fflush(stdout);
+}
+
 QStringList addresses(int count, int network)
 {
     QStringList list;
@@ -484,10 +487,9 @@ int main(int argc, char *argv[])
     // The share of the 1 ms tick's own timer, which the scenarios below
     // cannot go under.
     printPolling("no devices", 0, seconds, runPolling({}, port, seconds));
-    std::printf("%-10s %4d %10s %9s %8.1f%%\n", "bare tick", 0, "", "", 100.0 * bareTickShare(seconds));
+    printShare("bare tick", 0, bareTickShare(seconds));
     printPolling("refused", 255, seconds, runPolling(addresses(255, 1), port, seconds));
-    std::printf("%-10s %4d %10s %9s %8.1f%%\n", "floor", 255, "", "",
-                100.0 * refusedFloorShare(addresses(255, 1), port, seconds));
+    printShare("floor", 255, refusedFloorShare(addresses(255, 1), port, seconds));
     {
         const Listeners silent(addresses(255, 2), port, 1024);
         printPolling("silent", 255, seconds, runPolling(addresses(255, 2), port, seconds));

@@ -27,7 +27,8 @@ using namespace Qt::StringLiterals;
 TForm1::TForm1(quint16 devicePort, QWidget *parent)
     : QMainWindow(parent),
       m_devices(devicePort),
-      m_timer3(m_devices, m_groups),
+      m_tickSettings(m_devices, m_groups),
+      m_timer3(m_devices, m_tickSettings),
       m_showMessage(showOperatorNote)
 {
     setWindowTitle(u"KRV Amplifier controller v0.3"_s);

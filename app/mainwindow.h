@@ -6,6 +6,7 @@
 
 #include "devicetable.h"
 #include "deviceport.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "pollingtick.h"
 
@@ -122,6 +123,7 @@ private:
 
     tDevices m_devices;
     tGroup m_groups;
+    GroupSettingsOfDevices m_tickSettings;
     PollingTick m_timer3;
     QTimer m_timer1;
     QTimer m_faderParameterSend;

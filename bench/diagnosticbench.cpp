@@ -13,6 +13,7 @@
 #include "ampsimulator.h"
 #include "devicetable.h"
 #include "diagramwindow.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "networkstatwindow.h"
 #include "pollingtick.h"
@@ -104,7 +105,8 @@ void benchStatistics(int rounds)
     print("statistics tick, 255 devices, counts still",
           timeRounds(rounds, [&] { form.ThreadedTimer1Timer(); }, [] {}));
 
-    PollingTick polling(devices, groups);
+    GroupSettingsOfDevices settings(devices, groups);
+    PollingTick polling(devices, settings);
     polling.start();
     runEventLoopFor(2000);
     print("statistics tick, 255 devices polled",

@@ -15,6 +15,7 @@
 #include "devicetable.h"
 #include "devicetreeview.h"
 #include "grouppropertiesbox.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "mainwindow.h"
 #include "picturecontrol.h"
@@ -64,7 +65,7 @@ bool runUntil(Condition condition, qint64 limitMs)
 
 QByteArray settingsDigits(const tGroupItem &group)
 {
-    const Commands::SettingsDigits digits = Commands::groupSettingsDigits(group);
+    const Commands::SettingsDigits digits = groupSettingsDigits(group);
     return QByteArray(digits.data(), qsizetype(digits.size()));
 }
 

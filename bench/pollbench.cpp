@@ -19,6 +19,7 @@
 #include "commands.h"
 #include "devicetable.h"
 #include "exchange.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "pollingtick.h"
 #include "processfigures.h"
@@ -159,7 +160,8 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     groups.addGroup(u"FOH"_s);
     for (int i = 0; i < addresses.size(); ++i)
         devices->appendDevice(u"AMP  "_s, i % 2 ? u"FOH  "_s : u"STAGE"_s, addresses[i]);
-    PollingTick tick(*devices, groups);
+    GroupSettingsOfDevices settings(*devices, groups);
+    PollingTick tick(*devices, settings);
     devices->setResultsCollectedOften(true);  // as the tick's own start() does
     LatenessProbe tickProbe(PollingTick::kIntervalMs, [&tick] { tick.Timer3Timer(); });
     LatenessProbe slowProbe(200);

@@ -14,6 +14,7 @@
 #include "addressscan.h"
 #include "ampsimulator.h"
 #include "devicetable.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "ipaddress.h"
 #include "pollingtick.h"
@@ -92,7 +93,8 @@ public:
     Soak(quint16 port, quint32 sequence)
         : m_devices(port)
         , m_fetcher(port)
-        , m_tick(m_devices, m_groups)
+        , m_tickSettings(m_devices, m_groups)
+        , m_tick(m_devices, m_tickSettings)
         , m_random(sequence)
     {
     }
@@ -176,6 +178,7 @@ private:
     tDevices m_devices;
     tGroup m_groups;
     StatusFetcher m_fetcher;
+    GroupSettingsOfDevices m_tickSettings;
     PollingTick m_tick;
     QRandomGenerator m_random;
     int m_deletes = 0;

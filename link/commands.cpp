@@ -1,7 +1,6 @@
 #include "commands.h"
 
 #include "devicetable.h"
-#include "grouptable.h"
 #include "names.h"
 
 namespace Commands {
@@ -11,10 +10,8 @@ QByteArray preparedName(QStringView name)
     return ::preparedName(name).toLatin1();
 }
 
-SettingsDigits groupSettingsDigits(const tGroupItem &group)
+SettingsDigits settingsDigits(const SettingsValues &values)
 {
-    const quint8 values[] = {group.volumeA,     group.volumeB,  group.inputLevelA,
-                             group.inputLevelB, group.limiterA, group.limiterB};
     SettingsDigits digits{};
     std::size_t at = 0;
     for (const quint8 value : values) {
@@ -35,19 +32,9 @@ void deviceName(tDevices &devices, int slot, QStringView name)
     devices.queueRequest(slot, CommandPath::DeviceName, Commands::preparedName(name));
 }
 
-void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group)
+void deviceGroup(tDevices &devices, int slot, QStringView group)
 {
-    const QByteArray prepared = Commands::preparedName(group);
-    groups.addGroup(QString::fromLatin1(prepared));
-    devices.queueRequest(slot, CommandPath::DeviceGroup, prepared);
-}
-
-void groupSettings(tDevices &devices, const tGroup &groups, int slot)
-{
-    const int groupSlot = groups.findGroupOfDevice(devices[slot].group);
-    if (groupSlot == 0)
-        return;
-    groupSettings(devices, slot, groupSettingsDigits(groups[groupSlot]));
+    devices.queueRequest(slot, CommandPath::DeviceGroup, Commands::preparedName(group));
 }
 
 void groupSettings(tDevices &devices, int slot, const SettingsDigits &digits)

@@ -11,8 +11,6 @@
 #include <array>
 
 class tDevices;
-class tGroup;
-struct tGroupItem;
 
 namespace CommandPath {
 inline const QByteArray StatusFetch = QByteArrayLiteral("/krv.krv");
@@ -34,19 +32,17 @@ namespace Commands {
 // The name as it goes onto the wire: padded to five characters, normalised.
 QByteArray preparedName(QStringView name);
 
-// Eighteen digits: volume A, volume B, input level A, input level B,
-// limiter A, limiter B, each in three-digit form.
+// A group's six channel settings in the order they go onto the wire:
+// volume A, volume B, input level A, input level B, limiter A, limiter B.
+using SettingsValues = std::array<quint8, 6>;
+
+// Eighteen digits: each of the six values in three-digit form.
 using SettingsDigits = std::array<char, 18>;
-SettingsDigits groupSettingsDigits(const tGroupItem &group);
+SettingsDigits settingsDigits(const SettingsValues &values);
 
 void statusFetch(tDevices &devices, int slot);
 void deviceName(tDevices &devices, int slot, QStringView name);
-// Also adds the prepared group name to the group table.
-void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group);
-// Carries the settings of the device's own group (tGroup::findGroupOfDevice);
-// a device whose group is not in the table gets nothing queued.
-void groupSettings(tDevices &devices, const tGroup &groups, int slot);
-// The same with the digits of that group already built.
+void deviceGroup(tDevices &devices, int slot, QStringView group);
 void groupSettings(tDevices &devices, int slot, const SettingsDigits &digits);
 void muteA(tDevices &devices, int slot, bool on);
 void muteB(tDevices &devices, int slot, bool on);

@@ -10,10 +10,19 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <array>
-
 class tDevices;
-class tGroup;
+
+// Where the tick takes each device's group settings from. Asked for every
+// device on every tick, on the tick's thread, so an answer must be cheap.
+class DeviceSettingsSource
+{
+public:
+    virtual ~DeviceSettingsSource() = default;
+    // Called once at the start of every tick, before any settingsOf().
+    virtual void beginTick() {}
+    // The settings the device in this slot is sent; none: it gets nothing.
+    virtual const Commands::SettingsDigits *settingsOf(int slot) = 0;
+};
 
 class PollingTick final : public QObject
 {
@@ -22,7 +31,7 @@ class PollingTick final : public QObject
 public:
     static constexpr int kIntervalMs = 1;
 
-    PollingTick(tDevices &devices, const tGroup &groups, QObject *parent = nullptr);
+    PollingTick(tDevices &devices, DeviceSettingsSource &settings, QObject *parent = nullptr);
     ~PollingTick() override;
 
     void start();
@@ -34,29 +43,8 @@ public:
     const QTimer &timer() const { return m_timer; }
 
 private:
-    // The settings digits of a group slot, built at most once per tick.
-    const Commands::SettingsDigits &settingsOfGroup(int groupSlot);
-    // The group slot of a device slot's group, 0 for none.
-    int groupOfDevice(int slot);
-
-    struct CachedSettings
-    {
-        quint64 tick = 0;  // the tick that built them; 0: never
-        Commands::SettingsDigits digits{};
-    };
-
     tDevices &m_devices;
     QPointer<tDevices> m_devicesAlive;  // the table may go before the tick
-    const tGroup &m_groups;
+    DeviceSettingsSource &m_settings;
     QTimer m_timer;
-    quint64 m_tickNumber = 0;
-    std::array<CachedSettings, 256> m_settings{};  // by group slot
-
-    struct KnownGroup
-    {
-        QString deviceGroup;
-        quint64 namesVersion = ~quint64(0);  // never a table's
-        int groupSlot = 0;
-    };
-    std::array<KnownGroup, 256> m_groupOfSlot{};  // by device slot
 };

@@ -1,6 +1,5 @@
 #include "deletegroup.h"
 
-#include "commands.h"
 #include "devicetable.h"
 #include "groupcommands.h"
 #include "grouptable.h"
@@ -12,7 +11,7 @@ int deleteGroup(tDevices &devices, tGroup &groups, QStringView name)
     const QList<int> members = GroupCommands::devicesOf(devices, groups, deleted);
     for (const int slot : members) {
         devices[slot].group = kUndefinedGroupName;
-        Commands::deviceGroup(devices, groups, slot, kUndefinedGroupName);
+        GroupCommands::deviceGroup(devices, groups, slot, kUndefinedGroupName);
     }
     groups.removeGroup(groups.findGroup(deleted));
     return int(members.size());

@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "devicetable.h"
+#include "groupcommands.h"
 #include "grouptable.h"
 #include "names.h"
 
@@ -43,7 +44,7 @@ void DeviceIdentityEditor::GroupComboBoxChange(int index)
     const int slot = m_selectedSlot();
     if (slot == 0 || index < 0)
         return;
-    Commands::deviceGroup(m_devices, m_groups, slot, m_controls.groupSelector->itemText(index));
+    GroupCommands::deviceGroup(m_devices, m_groups, slot, m_controls.groupSelector->itemText(index));
     m_controls.focusAfterChoice->setFocus();
 }
 
@@ -65,5 +66,5 @@ void DeviceIdentityEditor::PD_Network_GroupKeyDown()
         return;
     QLineEdit *field = m_controls.groupField;
     field->setText(upperCasedAscii(field->text()));
-    Commands::deviceGroup(m_devices, m_groups, slot, field->text());
+    GroupCommands::deviceGroup(m_devices, m_groups, slot, field->text());
 }

@@ -2,7 +2,9 @@
 
 #include "commands.h"
 #include "devicetable.h"
+#include "groupsettings.h"
 #include "grouptable.h"
+#include "names.h"
 
 #include <algorithm>
 
@@ -32,9 +34,18 @@ QList<int> devicesOf(const tDevices &devices, const tGroup &groups, QStringView 
 int sendSettings(tDevices &devices, const tGroup &groups, QStringView groupName)
 {
     const QList<int> members = devicesOf(devices, groups, groupName);
+    if (members.isEmpty())
+        return 0;
+    const Commands::SettingsDigits digits = groupSettingsDigits(groups[groups.findGroup(groupName)]);
     for (const int slot : members)
-        Commands::groupSettings(devices, groups, slot);
+        Commands::groupSettings(devices, slot, digits);
     return int(members.size());
+}
+
+void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group)
+{
+    groups.addGroup(preparedName(group));
+    Commands::deviceGroup(devices, slot, group);
 }
 
 int mute(tDevices &devices, const tGroup &groups, QStringView groupName, bool on)

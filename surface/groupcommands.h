@@ -1,7 +1,8 @@
 #pragma once
 
-// Commands for every device of one group: the devices that the tree shows
-// under it (tGroup::findGroupOfDevice). Main thread only.
+// Commands that involve the group table: for every device of one group (the
+// devices that the tree shows under it, tGroup::findGroupOfDevice), and the
+// device group command. Main thread only.
 
 #include <QList>
 #include <QStringView>
@@ -15,6 +16,10 @@ namespace GroupCommands {
 // Queues the group settings command for every device of the group; returns
 // how many devices that was.
 int sendSettings(tDevices &devices, const tGroup &groups, QStringView groupName);
+
+// Queues the device group command for one device and adds the group, as the
+// command sends it, to the group table.
+void deviceGroup(tDevices &devices, tGroup &groups, int slot, QStringView group);
 
 // Queues the mute command for both channels to every device of the group.
 int mute(tDevices &devices, const tGroup &groups, QStringView groupName, bool on);

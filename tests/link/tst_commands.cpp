@@ -1,9 +1,10 @@
 // Argument texts of the command set that do not need a device on the wire.
 
 #include "commands.h"
-#include "grouptable.h"
 
 #include <QTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -51,14 +52,9 @@ void tst_Commands::groupSettingsDigits()
 {
     QFETCH(QList<int>, values);
     QFETCH(QByteArray, expected);
-    tGroupItem group;
-    group.volumeA = quint8(values[0]);
-    group.volumeB = quint8(values[1]);
-    group.inputLevelA = quint8(values[2]);
-    group.inputLevelB = quint8(values[3]);
-    group.limiterA = quint8(values[4]);
-    group.limiterB = quint8(values[5]);
-    const Commands::SettingsDigits digits = Commands::groupSettingsDigits(group);
+    Commands::SettingsValues settings{};
+    std::copy(values.cbegin(), values.cend(), settings.begin());
+    const Commands::SettingsDigits digits = Commands::settingsDigits(settings);
     QCOMPARE(QByteArray(digits.data(), qsizetype(digits.size())), expected);
 }
 

@@ -6,7 +6,6 @@
 
 #include "ampsimulator.h"
 #include "devicetable.h"
-#include "grouptable.h"
 #include "pollingtick.h"
 #include "statusblock.h"
 
@@ -19,6 +18,16 @@ using namespace Qt::StringLiterals;
 using Fault = AmpSimulator::Fault;
 
 namespace {
+
+// Every device gets the same group settings, as the devices of one group do.
+class OneGroupsSettings final : public DeviceSettingsSource
+{
+public:
+    const Commands::SettingsDigits *settingsOf(int) override { return &m_digits; }
+
+private:
+    Commands::SettingsDigits m_digits = Commands::settingsDigits({100, 100, 100, 100, 160, 160});
+};
 
 struct Row
 {
@@ -102,11 +111,10 @@ void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
         sim.setFault(amp, kRows[amp].fault);
 
     tDevices devices(port);
-    tGroup groups;
-    groups.addGroup(u"RACK"_s);
     for (int amp = 0; amp < kAmps; ++amp)
         devices.appendDevice(QString::fromLatin1(ampName(amp)), u"RACK "_s, amps[amp].address);
-    PollingTick tick(devices, groups);
+    OneGroupsSettings settings;
+    PollingTick tick(devices, settings);
     [[maybe_unused]] const qint64 residentBefore = residentKiB();
     tick.start();
 

@@ -3,7 +3,6 @@
 #include "ampsimulator.h"
 #include "commands.h"
 #include "devicetable.h"
-#include "grouptable.h"
 #include "scriptedserver.h"
 #include "statusblock.h"
 
@@ -167,11 +166,10 @@ void tst_PollWorker::requestTextOnTheWire()
     QFETCH(QString, text);
     QFETCH(QByteArray, expected);
     tDevices &devices = *m_devices;
-    tGroup groups;
     devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
     switch (command) {
     case 0: Commands::deviceName(devices, 1, text); break;
-    case 1: Commands::deviceGroup(devices, groups, 1, text); break;
+    case 1: Commands::deviceGroup(devices, 1, text); break;
     case 2: Commands::muteA(devices, 1, true); break;
     default: Commands::lock(devices, 1, false); break;
     }

@@ -8,6 +8,7 @@
 #include "cursordrag.h"
 #include "devicetable.h"
 #include "grouppropertiesbox.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "picturecontrol.h"
 
@@ -118,7 +119,7 @@ void tst_GroupPropertiesBox::cleanup()
 
 QByteArray tst_GroupPropertiesBox::settingsLine(int groupSlot) const
 {
-    const Commands::SettingsDigits digits = Commands::groupSettingsDigits((*m_groups)[groupSlot]);
+    const Commands::SettingsDigits digits = groupSettingsDigits((*m_groups)[groupSlot]);
     return "GET " + CommandPath::GroupSettings + QByteArray(digits.data(), qsizetype(digits.size()))
            + " HTTP/1.1";
 }

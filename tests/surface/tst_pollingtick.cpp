@@ -4,6 +4,7 @@
 #include "ampsimulator.h"
 #include "commands.h"
 #include "devicetable.h"
+#include "groupsettings.h"
 #include "grouptable.h"
 #include "pollingtick.h"
 
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<AmpSimulator> m_sim;
     std::unique_ptr<tDevices> m_devices;
     std::unique_ptr<tGroup> m_groups;
+    std::unique_ptr<GroupSettingsOfDevices> m_settings;
     std::unique_ptr<PollingTick> m_tick;
 };
 
@@ -73,12 +75,14 @@ void tst_PollingTick::init()
     m_groups->addGroup(u"FOH"_s);
     m_devices->appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.20"_s);
     m_devices->appendDevice(u"AMP2 "_s, u"FOH  "_s, u"127.0.0.21"_s);
-    m_tick = std::make_unique<PollingTick>(*m_devices, *m_groups);
+    m_settings = std::make_unique<GroupSettingsOfDevices>(*m_devices, *m_groups);
+    m_tick = std::make_unique<PollingTick>(*m_devices, *m_settings);
 }
 
 void tst_PollingTick::cleanup()
 {
     m_tick.reset();
+    m_settings.reset();
     m_devices.reset();
     m_groups.reset();
     m_sim.reset();

@@ -1,19 +1,29 @@
 #include "deviceconnection.h"
 
-#include "wakeup.h"
+#include "connectioninterrupt.h"
 
 #include <QHostAddress>
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-DeviceConnection::DeviceConnection(WakeUp &wake, const std::atomic<bool> &abort)
-    : m_wake(wake)
+namespace {
+
+timeval timeValue(std::chrono::milliseconds duration)
+{
+    return {time_t(duration.count() / 1000), suseconds_t(duration.count() % 1000 * 1000)};
+}
+
+} // namespace
+
+DeviceConnection::DeviceConnection(ConnectionInterrupt &interrupt, const std::atomic<bool> &abort)
+    : m_interrupt(interrupt)
     , m_abort(abort)
 {
 }
@@ -25,9 +35,12 @@ DeviceConnection::~DeviceConnection()
 
 void DeviceConnection::close()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        m_interrupt.untrack();
         ::close(m_fd);
+    }
     m_fd = -1;
+    m_answered = false;
     m_begin = m_end = 0;
 }
 
@@ -37,86 +50,104 @@ void DeviceConnection::checkBetweenAttempts()
         return;
     Result result = Result::Done;
     while (result == Result::Done && m_end < qsizetype(m_buffer.size()))
-        result = readAvailable();
+        result = read(MSG_DONTWAIT);
     // A device that fills the whole buffer unasked is not heard any further.
     if (result != Result::TimedOut)
         close();
 }
 
+// The connect itself waits in poll(), so that its time-out is exact; the
+// socket is made blocking once it is connected.
 DeviceConnection::Result DeviceConnection::connectTo(const QString &host, quint16 port,
-                                                     Clock::time_point deadline)
+                                                     Clock::time_point deadline,
+                                                     std::chrono::milliseconds sendTimeout,
+                                                     std::chrono::milliseconds firstReadWait)
 {
     close();
     bool isIPv4 = false;
     const quint32 address = QHostAddress(host).toIPv4Address(&isIPv4);
     if (!isIPv4)
         return Result::Closed;
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_fd < 0)
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
         return Result::Closed;
+    if (!m_interrupt.track(fd)) {
+        ::close(fd);
+        return Result::Aborted;
+    }
+    m_fd = fd;
     const int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     peer.sin_addr.s_addr = htonl(address);
-    if (::connect(m_fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0)
-        return Result::Done;
-    if (errno != EINPROGRESS) {
-        close();
-        return Result::Closed;
+    Result result = Result::Done;
+    if (::connect(m_fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0) {
+        result = errno == EINPROGRESS ? waitFor(POLLOUT, deadline) : Result::Closed;
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (result == Result::Done
+            && (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0))
+            result = Result::Closed;
     }
-    const Result waited = waitFor(POLLOUT, deadline);
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (waited == Result::Done
-        && (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)) {
+    if (result != Result::Done) {
         close();
-        return Result::Closed;
+        return result;
     }
-    if (waited != Result::Done)
-        close();
-    return waited;
+    const timeval sendLimit = timeValue(sendTimeout);
+    const timeval readLimit = timeValue(firstReadWait);
+    ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &readLimit, sizeof readLimit);
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    return Result::Done;
 }
 
-DeviceConnection::Result DeviceConnection::send(QByteArrayView bytes, Clock::time_point deadline)
+DeviceConnection::Result DeviceConnection::send(QByteArrayView bytes)
 {
     while (!bytes.isEmpty()) {
         if (m_fd < 0)
             return Result::Closed;
         const ssize_t sent = ::send(m_fd, bytes.data(), std::size_t(bytes.size()), MSG_NOSIGNAL);
+        if (m_abort.load(std::memory_order_acquire))
+            return Result::Aborted;
         if (sent > 0) {
             bytes = bytes.sliced(sent);
             continue;
         }
         if (sent < 0 && errno == EINTR)
             continue;
-        if (sent == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-            return Result::Closed;
-        if (const Result waited = waitFor(POLLOUT, deadline); waited != Result::Done)
-            return waited;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return Result::TimedOut;
+        return Result::Closed;
     }
     return Result::Done;
 }
 
-DeviceConnection::Result DeviceConnection::receive(Clock::time_point deadline, bool waitFirst)
+DeviceConnection::Result DeviceConnection::receiveFirst()
 {
     if (m_fd < 0)
         return Result::Closed;
-    if (waitFirst) {
-        if (const Result waited = waitFor(POLLIN, deadline); waited != Result::Done)
-            return waited;
-    }
+    const Result result = read(0);
+    if (m_abort.load(std::memory_order_acquire))
+        return Result::Aborted;
+    return result;
+}
+
+DeviceConnection::Result DeviceConnection::receive(Clock::time_point deadline)
+{
+    if (m_fd < 0)
+        return Result::Closed;
     for (;;) {
-        const Result read = readAvailable();
-        if (read != Result::TimedOut)
-            return read;
+        const Result result = read(MSG_DONTWAIT);
+        if (result != Result::TimedOut)
+            return result;
         if (const Result waited = waitFor(POLLIN, deadline); waited != Result::Done)
             return waited;
     }
 }
 
-DeviceConnection::Result DeviceConnection::readAvailable()
+DeviceConnection::Result DeviceConnection::read(int flags)
 {
     if (m_begin == m_end)
         m_begin = m_end = 0;
@@ -129,7 +160,7 @@ DeviceConnection::Result DeviceConnection::readAvailable()
     if (room == 0)
         return Result::TimedOut;  // full: nothing can come in until bytes are consumed
     for (;;) {
-        const ssize_t count = ::recv(m_fd, m_buffer.data() + m_end, room, MSG_DONTWAIT);
+        const ssize_t count = ::recv(m_fd, m_buffer.data() + m_end, room, flags);
         if (count > 0) {
             m_end += count;
             return Result::Done;
@@ -142,17 +173,6 @@ DeviceConnection::Result DeviceConnection::readAvailable()
     }
 }
 
-bool DeviceConnection::sleep(int timeoutMs)
-{
-    pollfd fds[2] = {{m_wake.fd(), POLLIN, 0}, {m_fd, POLLIN | POLLRDHUP, 0}};
-    const int ready = ::poll(fds, m_fd >= 0 ? 2 : 1, timeoutMs);
-    if (ready > 0 && (fds[0].revents & POLLIN))
-        m_wake.clear();
-    if (ready > 0 && m_fd >= 0 && fds[1].revents != 0)
-        checkBetweenAttempts();
-    return ready >= 0 && m_fd >= 0;
-}
-
 DeviceConnection::Result DeviceConnection::waitFor(short events, Clock::time_point deadline)
 {
     for (;;) {
@@ -161,13 +181,13 @@ DeviceConnection::Result DeviceConnection::waitFor(short events, Clock::time_poi
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return Result::TimedOut;
-        pollfd fds[2] = {{m_fd, events, 0}, {m_wake.fd(), POLLIN, 0}};
-        const int ready = ::poll(fds, 2, int(left.count()));
+        pollfd watched{m_fd, events, 0};
+        const int ready = ::poll(&watched, 1, int(left.count()));
         if (ready < 0 && errno != EINTR)
             return Result::Closed;
-        if (ready > 0 && (fds[1].revents & POLLIN))
-            m_wake.clear();
-        if (ready > 0 && fds[0].revents != 0 && !m_abort.load(std::memory_order_acquire))
+        if (m_abort.load(std::memory_order_acquire))
+            return Result::Aborted;
+        if (ready > 0)
             return Result::Done;  // readable, writable, or an error the next call reports
     }
 }

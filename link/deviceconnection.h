@@ -1,9 +1,12 @@
 #pragma once
 
 // One TCP connection from a poll worker to its device, used by that worker's
-// thread only. The socket is non-blocking underneath; every wait is a poll()
-// that also watches the worker's wake-up descriptor, so that the worker can
-// be told to end at any moment and ends at once.
+// thread only. An exchange on an open connection costs what a plain blocking
+// client's does: the request is sent with one blocking send and the answer
+// is read with blocking reads bounded by the socket's own time-outs, set once
+// per connection. Only an answer that arrives in pieces, or bytes the device
+// sends unasked, are waited for with poll() and exact deadlines. Another
+// thread ends any wait at once through the connection's interrupt.
 
 #include <QByteArrayView>
 #include <QString>
@@ -12,7 +15,7 @@
 #include <atomic>
 #include <chrono>
 
-class WakeUp;
+class ConnectionInterrupt;
 
 class DeviceConnection final
 {
@@ -22,36 +25,44 @@ public:
     using Clock = std::chrono::steady_clock;
     enum class Result { Done, TimedOut, Closed, Aborted };
 
-    // abort: set (with a wake-up) when the worker must end now.
-    DeviceConnection(WakeUp &wake, const std::atomic<bool> &abort);
+    // abort: set, with an interrupt, when the worker must end now.
+    DeviceConnection(ConnectionInterrupt &interrupt, const std::atomic<bool> &abort);
     ~DeviceConnection();
 
     bool isOpen() const { return m_fd >= 0; }
+    // Whether the connection carried a whole answer since it was opened.
+    bool hasAnswered() const { return m_answered; }
     void close();
 
-    // Between two attempts, without waiting: takes in what the device sent
-    // unasked (it stays for the next response on this connection), and closes
-    // the connection when the device has closed it or it broke, so that
-    // nothing read on one connection reaches the framing of another.
+    // The device sent bytes after the end of an answer: they stay for the
+    // next answer on this connection.
+    bool holdsUnaskedBytes() const { return m_begin != m_end; }
+
+    // Between two attempts, without waiting, when the device sent bytes
+    // unasked: takes in what else it sent and closes the connection when the
+    // device has closed it or it broke, so that nothing read on one
+    // connection reaches the framing of another.
     void checkBetweenAttempts();
 
     // Opens a connection to an IPv4 address text and port. Done when
     // connected; TimedOut or Closed (refused, unreachable, not an IPv4 text)
-    // leave it closed.
-    Result connectTo(const QString &host, quint16 port, Clock::time_point deadline);
+    // leave it closed. sendTimeout bounds every send on it and firstReadWait
+    // the blocking read right after a request (receiveFirst()).
+    Result connectTo(const QString &host, quint16 port, Clock::time_point deadline,
+                     std::chrono::milliseconds sendTimeout, std::chrono::milliseconds firstReadWait);
 
-    Result send(QByteArrayView bytes, Clock::time_point deadline);
+    Result send(QByteArrayView bytes);
 
+    // Right after a request, when nothing of the answer can be there yet:
+    // one blocking read, for at most the first read wait. Done when bytes
+    // came in; TimedOut when none did in that time.
+    Result receiveFirst();
     // Waits for more bytes until the deadline. Done when some came in;
-    // Closed when the device closed the connection or it broke. waitFirst:
-    // go straight to the wait (right after a request, when an answer cannot
-    // be there yet), which saves a read that would find nothing.
-    Result receive(Clock::time_point deadline, bool waitFirst = false);
+    // Closed when the device closed the connection or it broke.
+    Result receive(Clock::time_point deadline);
 
-    // Sleeps until woken, the time-out passes (-1: none), or the connection,
-    // when open, has something to say; what it says is taken in as by
-    // checkBetweenAttempts(). Returns whether the connection was looked at.
-    bool sleep(int timeoutMs);
+    // The whole answer was read.
+    void answered() { m_answered = true; }
 
     // Received and not yet consumed.
     QByteArrayView received() const { return {m_buffer.data() + m_begin, m_end - m_begin}; }
@@ -59,13 +70,15 @@ public:
 
 private:
     Result waitFor(short events, Clock::time_point deadline);
-    // Reads what the socket holds into the buffer without waiting: Done when
-    // bytes came, TimedOut when there were none, Closed at the end or on error.
-    Result readAvailable();
+    // Reads what the socket holds into the buffer: Done when bytes came,
+    // TimedOut when there were none (or none in the blocking read's time),
+    // Closed at the end or on error.
+    Result read(int flags);
 
-    WakeUp &m_wake;
+    ConnectionInterrupt &m_interrupt;
     const std::atomic<bool> &m_abort;
     int m_fd = -1;
+    bool m_answered = false;
     // What a device can make the worker hold between two responses is
     // bounded by this buffer.
     std::array<char, 16 * 1024> m_buffer;

@@ -6,6 +6,7 @@
 #include <QLatin1StringView>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -207,7 +208,7 @@ bool tDevices::adoptStatusBlock(int slot, const QByteArray &block, bool &changed
     if (block.size() != kStatusBlockSize)
         return false;
     tDevice &record = (*this)[slot];
-    std::copy(block.cbegin(), block.cend(), record.status.begin());
+    std::memcpy(record.status.data(), block.constData(), kStatusBlockSize);
     record.status[kStatusBlockSize] = 0;
 
     const auto field = [&record](int offset) {

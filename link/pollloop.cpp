@@ -17,7 +17,7 @@ constexpr std::chrono::milliseconds kRetryWaitsForTicks{2};
 
 PollLoop::PollLoop(ThSocket &worker)
     : m_worker(worker)
-    , m_connection(worker.m_wake, worker.m_abort)
+    , m_connection(worker.m_interrupt, worker.m_abort)
     , m_timeout(ThSocket::kFirstTimeout)
 {
 }
@@ -46,6 +46,7 @@ void PollLoop::run()
 bool PollLoop::waitForJob()
 {
     for (;;) {
+        const quint32 seen = m_worker.m_wake.sequence();
         // A stop request ends a waiting worker, even one that has taken its
         // next job already: only a running attempt is finished first.
         if (m_worker.m_abort.load(std::memory_order_acquire)
@@ -56,7 +57,7 @@ bool PollLoop::waitForJob()
             waitMs = int(std::chrono::ceil<std::chrono::milliseconds>(m_notBefore - now).count());
         else if (m_worker.takeUpJob())
             return true;
-        m_connectionLookedAt = m_connection.sleep(waitMs);
+        m_worker.m_wake.wait(seen, waitMs);
     }
 }
 
@@ -71,24 +72,39 @@ PollLoop::Ending PollLoop::attempt()
     return reader.succeeded() ? succeed(reader) : fail(began, timeout);
 }
 
+// A kept-alive connection that the device closed after its last answer is
+// not looked at between attempts: that would cost a read per exchange. The
+// request meets the close instead, and goes once more over a new connection.
 bool PollLoop::exchange(ResponseReader &reader)
 {
-    using Result = DeviceConnection::Result;
-    if (!std::exchange(m_connectionLookedAt, false))
+    if (m_connection.holdsUnaskedBytes())
         m_connection.checkBetweenAttempts();
+    const bool keptAlive = m_connection.isOpen() && m_connection.hasAnswered();
+    Exchanged exchanged = sendAndRead(reader);
+    if (exchanged == Exchanged::MetClosedConnection && keptAlive) {
+        m_connection.close();
+        reader = ResponseReader(kStatusBlockSize);
+        exchanged = sendAndRead(reader);
+    }
+    return exchanged != Exchanged::Aborted;
+}
+
+PollLoop::Exchanged PollLoop::sendAndRead(ResponseReader &reader)
+{
+    using Result = DeviceConnection::Result;
     if (!m_connection.isOpen()) {
         // A failed connect is not judged here: the send below then fails.
-        if (m_connection.connectTo(m_worker.m_host, m_worker.m_port, Clock::now() + m_timeout)
+        if (m_connection.connectTo(m_worker.m_host, m_worker.m_port, Clock::now() + m_timeout,
+                                   m_timeout, m_timeout * ResponseReader::kLengthLine)
             == Result::Aborted)
-            return false;
+            return Exchanged::Aborted;
     }
-    const Result sent = m_connection.send(requestText(m_worker.m_path, m_worker.m_argument),
-                                          Clock::now() + m_timeout);
+    const Result sent = m_connection.send(requestText(m_worker.m_path, m_worker.m_argument));
     if (sent == Result::Aborted)
-        return false;
+        return Exchanged::Aborted;
     if (sent != Result::Done) {
         reader.fail();
-        return true;
+        return sent == Result::Closed ? Exchanged::MetClosedConnection : Exchanged::Finished;
     }
     return readResponse(reader);
 }
@@ -99,7 +115,7 @@ bool PollLoop::exchange(ResponseReader &reader)
 // the line time-outs that passed meanwhile are then counted off as if each
 // had been waited for on its own. A silent device so wakes its worker once
 // per attempt, not once per line.
-bool PollLoop::readResponse(ResponseReader &reader)
+PollLoop::Exchanged PollLoop::readResponse(ResponseReader &reader)
 {
     using Result = DeviceConnection::Result;
     Clock::time_point deadline = Clock::now() + m_timeout;
@@ -113,13 +129,14 @@ bool PollLoop::readResponse(ResponseReader &reader)
             const qint64 bodyBefore = reader.bodyBytesReceived();
             m_connection.consume(reader.feed(received));
             if (reader.isDone())
-                return true;
+                return Exchanged::Finished;
             if (reader.linesRead() != linesBefore || reader.bodyBytesReceived() != bodyBefore)
                 deadline = Clock::now() + m_timeout;
         }
         const int silentLines = heardAnything ? 1 : linesUntilLength(reader);
         const Clock::time_point wakeAt = deadline + m_timeout * std::max(0, silentLines - 1);
-        switch (m_connection.receive(wakeAt, std::exchange(justSent, false) && received.isEmpty())) {
+        const bool first = std::exchange(justSent, false) && received.isEmpty();
+        switch (first ? m_connection.receiveFirst() : m_connection.receive(wakeAt)) {
         case Result::Done:
             for (const auto now = Clock::now(); !heardAnything && deadline <= now && !reader.isDone();
                  deadline += m_timeout)
@@ -136,12 +153,12 @@ bool PollLoop::readResponse(ResponseReader &reader)
             break;
         case Result::Closed:
             reader.fail();
-            return true;
+            return heardAnything ? Exchanged::Finished : Exchanged::MetClosedConnection;
         case Result::Aborted:
-            return false;
+            return Exchanged::Aborted;
         }
         if (reader.isDone())
-            return true;
+            return Exchanged::Finished;
     }
 }
 
@@ -160,6 +177,7 @@ PollLoop::Ending PollLoop::succeed(ResponseReader &reader)
     QByteArray block;
     if (reader.announcedLength() == kStatusBlockSize)
         block = reader.takeKeptBody();
+    m_connection.answered();
     m_worker.report(std::move(block), ThSocket::Online, false);
     return Ending::Succeeded;
 }

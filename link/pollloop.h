@@ -23,13 +23,17 @@ public:
 private:
     using Clock = DeviceConnection::Clock;
     enum class Ending { Succeeded, Held, Dropped, Aborted };
+    // How one request went: its answer was read or failed, the worker is to
+    // end, or the connection turned out closed before anything came back.
+    enum class Exchanged { Finished, Aborted, MetClosedConnection };
 
     // False when the worker is to end instead.
     bool waitForJob();
     Ending attempt();
     // False when the worker is to end at once.
     bool exchange(ResponseReader &reader);
-    bool readResponse(ResponseReader &reader);
+    Exchanged sendAndRead(ResponseReader &reader);
+    Exchanged readResponse(ResponseReader &reader);
     static int linesUntilLength(const ResponseReader &reader);
     Ending succeed(ResponseReader &reader);
     Ending fail(Clock::time_point began, std::chrono::milliseconds timeout);
@@ -38,5 +42,4 @@ private:
     DeviceConnection m_connection;
     std::chrono::milliseconds m_timeout;
     Clock::time_point m_notBefore;  // the paced start of the attempt after a failure
-    bool m_connectionLookedAt = false;  // by the last sleep, with nothing to take in
 };

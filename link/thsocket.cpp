@@ -30,6 +30,7 @@ ThSocket::~ThSocket()
 void ThSocket::endNow()
 {
     m_abort.store(true, std::memory_order_release);
+    m_interrupt.interrupt();
     m_wake.signal();
 }
 

@@ -27,8 +27,9 @@
 // costs no more than one whose connect times out. The worker sleeps out that
 // wait without asking to be woken for the retry.
 
+#include "connectioninterrupt.h"
 #include "devicequeue.h"
-#include "wakeup.h"
+#include "workerwake.h"
 
 #include <QByteArray>
 #include <QString>
@@ -71,7 +72,7 @@ public:
     ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox);
 
     // Ends the thread at once, also in the middle of an exchange or a
-    // connect, and waits for it; every wait of the worker watches for this.
+    // connect, and waits for it: the connection is shut down under it.
     ~ThSocket();
 
     // Tells the thread to end at once without waiting for it; the destructor
@@ -131,7 +132,8 @@ private:
     const quint16 m_port;
     const DeviceQueue m_queue;
     ResultMailbox &m_mailbox;
-    WakeUp m_wake;
+    WorkerWake m_wake;                 // for a job, a stop request or the end
+    ConnectionInterrupt m_interrupt;  // for the end in the middle of an exchange
 
     // Job fields, guarded by the job flag.
     int m_slot = 0;

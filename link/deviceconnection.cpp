@@ -138,12 +138,12 @@ DeviceConnection::Result DeviceConnection::receive(Clock::time_point deadline)
 {
     if (m_fd < 0)
         return Result::Closed;
+    // The last read took all there was: wait before reading again.
     for (;;) {
-        const Result result = read(MSG_DONTWAIT);
-        if (result != Result::TimedOut)
-            return result;
         if (const Result waited = waitFor(POLLIN, deadline); waited != Result::Done)
             return waited;
+        if (const Result result = read(MSG_DONTWAIT); result != Result::TimedOut)
+            return result;
     }
 }
 

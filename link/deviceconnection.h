@@ -57,8 +57,9 @@ public:
     // one blocking read, for at most the first read wait. Done when bytes
     // came in; TimedOut when none did in that time.
     Result receiveFirst();
-    // Waits for more bytes until the deadline. Done when some came in;
-    // Closed when the device closed the connection or it broke.
+    // After a read that took all there was: waits for more bytes until the
+    // deadline. Done when some came in; Closed when the device closed the
+    // connection or it broke.
     Result receive(Clock::time_point deadline);
 
     // The whole answer was read.

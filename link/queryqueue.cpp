@@ -1,6 +1,20 @@
 #include "queryqueue.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Into the entry's own storage: the polling tick refills the same entries
+// every millisecond, and keeping their buffers spares an allocation each time.
+void assignBytes(QByteArray &target, QByteArrayView bytes)
+{
+    target.resize(bytes.size());
+    if (!bytes.isEmpty())
+        std::memcpy(target.data(), bytes.data(), std::size_t(bytes.size()));
+}
+
+} // namespace
 
 bool QueryQueue::put(const QByteArray &path, QByteArrayView argument)
 {
@@ -14,7 +28,7 @@ bool QueryQueue::put(const QByteArray &path, QByteArrayView argument)
             // The polling tick repeats the same argument every millisecond;
             // leave the stored bytes alone when they already match.
             if (entry.argument != argument)
-                entry.argument = argument.toByteArray();
+                assignBytes(entry.argument, argument);
             return true;
         }
     }
@@ -22,7 +36,7 @@ bool QueryQueue::put(const QByteArray &path, QByteArrayView argument)
         return false;
     QueryEntry &entry = m_entries[static_cast<std::size_t>(m_size++)];
     entry.path = path;
-    entry.argument = argument.toByteArray();
+    assignBytes(entry.argument, argument);
     return true;
 }
 
@@ -30,8 +44,10 @@ void QueryQueue::popHead()
 {
     if (m_size == 0)
         return;
-    std::move(m_entries.begin() + 1, m_entries.begin() + m_size, m_entries.begin());
-    m_entries[static_cast<std::size_t>(--m_size)] = QueryEntry{};
+    std::rotate(m_entries.begin(), m_entries.begin() + 1, m_entries.begin() + m_size);
+    QueryEntry &freed = m_entries[static_cast<std::size_t>(--m_size)];
+    freed.path = QByteArray();
+    freed.argument.resize(0);  // keeps its storage for the next request
 }
 
 void QueryQueue::clear()

@@ -1,19 +1,27 @@
 // Polling cost: the real polling tick, queue, dispatch and workers against
 // simulated amplifiers served by a separate ampsim process on loopback, and
-// beside it, against the same server in the same run, the floor: the
+// beside it, against the same server in the same run, three floors: the
 // simplest blocking client, one thread and one kept-alive connection per
-// amplifier, sending the same requests and reading the same framing; and
-// that floor paced as the polling tick paces a device, at most two exchanges
-// per 1 ms tick, which makes its threads sleep and be woken as the workers
-// are.
-//
-//   pollbench [--seconds S] [--sizes 1,16,255] [--delays 5,20] [--port P] [--no-faults]
-//
-// Then the controller's CPU at realistic answer delays, with no devices at
-// all (beside a bare 1 ms tick that does nothing), and with 255 devices that
+// amplifier, sending the same requests and reading the same framing; that
+// client paced as the polling tick paces a device, at most two exchanges per
+// 1 ms tick, its threads asleep on a futex until the next tick as the
+// workers sleep until they have work; and one thread with every connection
+// under one epoll instance, unpaced: the lower limit for this work here.
+// Then the controller at realistic answer delays, with no devices at all
+// (beside a bare 1 ms tick that does nothing), and with 255 devices that
 // refuse the connection (beside their floor), that accept and never answer,
 // and whose connect is dropped; and how long the end of 255 busy workers
 // takes.
+//
+// Every run shows, for the whole process over the measured window (the
+// ampsim server is another process), the CPU, the context switches and the
+// system calls per exchange, or per second where there are no exchanges.
+// `perf stat` counts the system calls when it is installed and allowed to
+// attach; otherwise they show as "-". While it counts, every system call
+// costs a little more, in the controller and the floors alike.
+//
+//   pollbench [--seconds S] [--sizes 1,16,255] [--delays 5,20] [--port P] [--no-faults]
+//
 // Loopback addresses only.
 
 #include "commands.h"
@@ -31,19 +39,30 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/futex.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -96,6 +115,142 @@ private:
     bool m_ready = false;
 };
 
+// This process's system calls over a window, counted by `perf stat` in a
+// child process that attaches to every thread the process has when it
+// starts (and follows the threads those start). It starts disabled and is
+// switched on and off through its control fifo, each switch acknowledged,
+// so that it counts the window and, at either end, only the moment perf
+// takes to act. No count when perf is missing or fails.
+class SyscallCounter final
+{
+public:
+    // Returns once perf has attached, or has failed.
+    SyscallCounter()
+    {
+        const QString perf = QStandardPaths::findExecutable(u"perf"_s);
+        if (perf.isEmpty() || !m_dir.isValid())
+            return;
+        const QString control = m_dir.filePath(u"control"_s), ack = m_dir.filePath(u"ack"_s);
+        if (::mkfifo(QFile::encodeName(control).constData(), 0600) != 0
+            || ::mkfifo(QFile::encodeName(ack).constData(), 0600) != 0)
+            return;
+        // Opened for reading and writing, so that neither open waits for perf.
+        m_control = ::open(QFile::encodeName(control).constData(), O_RDWR | O_CLOEXEC);
+        m_ack = ::open(QFile::encodeName(ack).constData(), O_RDWR | O_CLOEXEC);
+        if (m_control < 0 || m_ack < 0)
+            return;
+        m_perf.setProgram(perf);
+        m_perf.setArguments({u"stat"_s, u"-x,"_s, u"-e"_s, u"raw_syscalls:sys_enter"_s, u"-D"_s, u"-1"_s,
+                             u"--control"_s, u"fifo:%1,%2"_s.arg(control, ack), u"-p"_s,
+                             QString::number(QCoreApplication::applicationPid())});
+        m_perf.setStandardOutputFile(QProcess::nullDevice());
+        m_perf.start();
+        m_attached = m_perf.waitForStarted(10000) && command("ping\n");
+    }
+    ~SyscallCounter()
+    {
+        if (m_perf.state() != QProcess::NotRunning) {
+            m_perf.kill();
+            m_perf.waitForFinished(3000);
+        }
+        for (const int fd : {m_control, m_ack}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    Q_DISABLE_COPY_MOVE(SyscallCounter)
+
+    // Each returns once perf has acted, or has failed.
+    void enable() { m_counting = m_attached && command("enable\n"); }
+    void disable() { m_counted = m_counting && command("disable\n"); }
+
+    // Ends perf and returns its count.
+    std::optional<qint64> count()
+    {
+        if (!m_counted)
+            return {};
+        ::kill(pid_t(m_perf.processId()), SIGINT);
+        if (!m_perf.waitForFinished(10000))
+            return {};
+        for (const QByteArray &line : m_perf.readAllStandardError().split('\n')) {
+            const QList<QByteArray> fields = line.split(',');
+            if (fields.size() > 2 && fields[2] == "raw_syscalls:sys_enter") {
+                bool ok = false;
+                const qint64 count = fields[0].toLongLong(&ok);
+                return ok ? std::optional(count) : std::nullopt;
+            }
+        }
+        return {};
+    }
+
+private:
+    // Sends a command and waits for perf's acknowledgement; gives up when
+    // perf has ended or has not answered in ten seconds.
+    bool command(const std::string &line)
+    {
+        if (::write(m_control, line.data(), line.size()) != ssize_t(line.size()))
+            return false;
+        QElapsedTimer waited;
+        waited.start();
+        QByteArray received;
+        while (!received.contains("ack")) {
+            pollfd ready{m_ack, POLLIN, 0};
+            if (::poll(&ready, 1, 50) > 0) {
+                char chunk[16];
+                const ssize_t got = ::read(m_ack, chunk, sizeof chunk);
+                if (got > 0)
+                    received.append(chunk, got);
+                continue;
+            }
+            m_perf.waitForFinished(0);
+            if (m_perf.state() == QProcess::NotRunning || waited.hasExpired(10000))
+                return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir m_dir;
+    QProcess m_perf;
+    int m_control = -1, m_ack = -1;
+    bool m_attached = false, m_counting = false, m_counted = false;
+};
+
+// What a measured window cost the whole process.
+struct Costs
+{
+    double cpu = 0;  // seconds, user and system
+    long switches = 0;
+    std::optional<qint64> syscalls;
+};
+
+// Brackets a measured window. Made once the threads to be measured exist;
+// returns once perf has attached to them.
+class CostWindow final
+{
+public:
+    void begin()
+    {
+        m_syscalls.enable();
+        m_cpu = cpuSeconds();
+        m_switches = contextSwitches();
+    }
+    // The CPU and the switches; the system calls follow from syscalls(),
+    // best called once the measured threads are quiet, as perf needs the
+    // CPU to finish.
+    Costs end()
+    {
+        const Costs costs{cpuSeconds() - m_cpu, contextSwitches() - m_switches, {}};
+        m_syscalls.disable();
+        return costs;
+    }
+    std::optional<qint64> syscalls() { return m_syscalls.count(); }
+
+private:
+    SyscallCounter m_syscalls;
+    double m_cpu = 0;
+    long m_switches = 0;
+};
+
 // Measures how late a timer's ticks come, in microseconds.
 class LatenessProbe final
 {
@@ -140,15 +295,16 @@ struct PollFigures
 {
     qint64 exchanges = 0;
     int failures = 0;
-    double cpu = 0;
-    double mainCpu = 0;  // of that, the main thread's
+    Costs costs;
+    double mainCpu = 0;  // of the CPU, the main thread's
     double tickP50 = 0, tickP99 = 0, workP50 = 0, workP99 = 0, slowP99 = 0;
     long rssKiB = 0;
     double exitMs = 0;
 };
 
 // The polling tick over `count` devices at the given addresses; one second
-// to connect and settle, then the measured run. The tick's own handler is
+// to connect and settle, perf attaching to the workers, a fifth of a second
+// more, then the measured run. The tick's own handler is
 // driven by a timer set up exactly like its own so that each call can be
 // timed; a 200 ms timer beside it shows how late the slower refreshes come.
 PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
@@ -167,21 +323,24 @@ PollFigures runPolling(const QStringList &addresses, quint16 port, int seconds)
     LatenessProbe slowProbe(200);
 
     runEventLoop(1000);
+    CostWindow window;
+    runEventLoop(200);
+    window.begin();  // blocks the main thread until perf counts: the probes start after it
     tickProbe.reset();
     slowProbe.reset();
+    const double mainBefore = mainThreadCpuSeconds();
     qint64 before = 0;
     for (int slot = 1; slot <= devices->count(); ++slot)
         before += (*devices)[slot].successCount();
-    const double cpuBefore = cpuSeconds();
-    const double mainBefore = mainThreadCpuSeconds();
     runEventLoop(seconds * 1000);
-    figures.cpu = cpuSeconds() - cpuBefore;
-    figures.mainCpu = mainThreadCpuSeconds() - mainBefore;
     for (int slot = 1; slot <= devices->count(); ++slot) {
         figures.exchanges += (*devices)[slot].successCount();
         figures.failures += (*devices)[slot].failureCount();
     }
     figures.exchanges -= before;
+    figures.mainCpu = mainThreadCpuSeconds() - mainBefore;
+    figures.costs = window.end();
+    figures.costs.syscalls = window.syscalls();
     figures.tickP50 = tickProbe.lateP50();
     figures.tickP99 = tickProbe.lateP99();
     figures.workP50 = tickProbe.workP50();
@@ -217,12 +376,17 @@ int connectBlocking(const QString &address, quint16 port)
     return fd;
 }
 
-// Counts 1 ms ticks on a thread of its own and wakes whoever waits for one.
+// Counts 1 ms ticks on a thread of its own. Built to wake waiters, it wakes
+// whoever sleeps in waitPast() with one FUTEX_WAKE per tick; otherwise the
+// tick is a bare clock_nanosleep.
 class BareTicker final
 {
 public:
-    BareTicker()
-        : m_thread([this] { run(); })
+    enum class Waiters { None, Woken };
+
+    explicit BareTicker(Waiters waiters = Waiters::None)
+        : m_wakes(waiters == Waiters::Woken)
+        , m_thread([this] { run(); })
     {
     }
     ~BareTicker()
@@ -230,7 +394,19 @@ public:
         m_stop = true;
         m_thread.join();
     }
-    const std::atomic<quint64> &ticks() const { return m_ticks; }
+    Q_DISABLE_COPY_MOVE(BareTicker)
+
+    quint32 ticks() const { return m_ticks.load(std::memory_order_acquire); }
+
+    // Sleeps on the tick word, with no spinning or yielding first, until
+    // the count is no longer `seen`, and returns it.
+    quint32 waitPast(quint32 seen)
+    {
+        quint32 now = ticks();
+        for (; now == seen; now = ticks())
+            static_cast<void>(::syscall(SYS_futex, &m_ticks, FUTEX_WAIT_PRIVATE, seen, nullptr, nullptr, 0));
+        return now;
+    }
 
 private:
     void run()
@@ -244,74 +420,106 @@ private:
                 ++next.tv_sec;
             }
             clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
-            m_ticks.fetch_add(1);
-            m_ticks.notify_all();
+            m_ticks.fetch_add(1, std::memory_order_release);
+            if (m_wakes)
+                static_cast<void>(::syscall(SYS_futex, &m_ticks, FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0));
         }
     }
 
+    // The futex is this word itself.
+    static_assert(sizeof(std::atomic<quint32>) == sizeof(quint32) && std::atomic<quint32>::is_always_lock_free);
+    std::atomic<quint32> m_ticks{0};
     std::atomic<bool> m_stop{false};
-    std::atomic<quint64> m_ticks{0};
+    const bool m_wakes;
     std::thread m_thread;
 };
 
-// Runs one client thread per index, lets them settle for half a second and
-// returns the process's CPU seconds over the measured run. atSettled runs
-// when the measured run begins.
-template <typename Client>
-double cpuOfClients(int count, int seconds, const Client &client, const std::function<void()> &atSettled = {})
+// Exchanges made so far by one client thread, written by that thread alone,
+// on a cache line of its own so that counting costs the clients nothing.
+struct alignas(64) ExchangeCount
 {
-    std::atomic<bool> stop{false};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < count; ++i)
-        threads.emplace_back([&, i] { client(i, stop); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    if (atSettled)
-        atSettled();
-    const double cpuBefore = cpuSeconds();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double cpu = cpuSeconds() - cpuBefore;
-    stop = true;
-    for (std::thread &thread : threads)
-        thread.join();
-    return cpu;
-}
+    std::atomic<qint64> value{0};
+    void add() { value.store(value.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
+};
 
 struct FloorFigures
 {
     qint64 exchanges = 0;
-    double cpu = 0;
+    Costs costs;
 };
+
+// Runs `threads` client threads, each given its index, the stop flag and its
+// exchange count, and measures the process over the run. The threads wait
+// until perf has attached to them, which it cannot do quickly with all of
+// them at work, then settle for half a second.
+template <typename Client>
+FloorFigures measureClients(int threads, int seconds, const Client &client)
+{
+    std::vector<ExchangeCount> counts(static_cast<std::size_t>(threads));
+    const auto exchanges = [&counts] {
+        qint64 sum = 0;
+        for (const ExchangeCount &count : counts)
+            sum += count.value.load(std::memory_order_relaxed);
+        return sum;
+    };
+    std::atomic<bool> go{false}, stop{false};
+    std::vector<std::thread> running;
+    for (int i = 0; i < threads; ++i) {
+        running.emplace_back([&, i] {
+            go.wait(false);
+            client(i, stop, counts[std::size_t(i)]);
+        });
+    }
+    CostWindow window;
+    go = true;
+    go.notify_all();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    FloorFigures figures;
+    window.begin();
+    const qint64 before = exchanges();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    figures.exchanges = exchanges() - before;
+    figures.costs = window.end();
+    stop = true;
+    for (std::thread &thread : running)
+        thread.join();
+    figures.costs.syscalls = window.syscalls();
+    return figures;
+}
+
+const QByteArray &floorRequest(qint64 exchange)
+{
+    static const QByteArray requests[2] = {requestText(CommandPath::StatusFetch, {}),
+                                           requestText(CommandPath::GroupSettings, "050050050050050050")};
+    return requests[exchange % 2];
+}
 
 // The floor: per amplifier one thread with one blocking connection,
 // alternating the status fetch and the group settings command as the tick
 // does, reading each answer with the same framing. Paced, each thread makes
 // at most the two exchanges per 1 ms tick that the polling tick allows a
-// device, and waits for the next tick when it has made them.
+// device, and sleeps until the next tick when it has made them.
 FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
 {
     constexpr int kExchangesPerTick = 2;
-    std::atomic<qint64> total{0};
     std::optional<BareTicker> ticker;
     if (paced)
-        ticker.emplace();
-    const QByteArray requests[2] = {requestText(CommandPath::StatusFetch, {}),
-                                    requestText(CommandPath::GroupSettings, "050050050050050050")};
-    const auto client = [&](int index, const std::atomic<bool> &stop) {
+        ticker.emplace(BareTicker::Waiters::Woken);
+    const auto client = [&](int index, const std::atomic<bool> &stop, ExchangeCount &made) {
         const int fd = connectBlocking(ampAddress(index), port);
         if (fd < 0)
             return;
         char buffer[16 * 1024];
         qsizetype begin = 0, end = 0;
         qint64 exchanges = 0;
-        quint64 tick = ticker ? ticker->ticks().load() : 0;
+        quint32 tick = ticker ? ticker->ticks() : 0;
         int madeThisTick = 0;
         while (!stop.load(std::memory_order_relaxed)) {
             if (ticker && madeThisTick == kExchangesPerTick) {
-                ticker->ticks().wait(tick);
-                tick = ticker->ticks().load();
+                tick = ticker->waitPast(tick);
                 madeThisTick = 0;
             }
-            const QByteArray &request = requests[exchanges % 2];
+            const QByteArray &request = floorRequest(exchanges);
             if (::send(fd, request.constData(), std::size_t(request.size()), MSG_NOSIGNAL) != request.size())
                 break;
             ResponseReader reader(kStatusBlockSize);
@@ -328,25 +536,97 @@ FloorFigures runFloor(int count, quint16 port, int seconds, bool paced)
             if (!reader.succeeded())
                 break;
             ++exchanges;
+            made.add();
             ++madeThisTick;
         }
-        total += exchanges;
         ::close(fd);
     };
-    qint64 settled = 0;  // only finished clients count here, normally none
-    const double cpu = cpuOfClients(count, seconds, client, [&] { settled = total.load(); });
-    // Exchanges of the settling half second count too: scale them away.
-    const double share = double(seconds) / (double(seconds) + 0.5);
-    return {qint64(double(total.load() - settled) * share), cpu};
+    return measureClients(count, seconds, client);
+}
+
+// The lower limit: one thread, every connection non-blocking under one
+// level-triggered epoll instance, each alternating the two requests unpaced
+// and reading the answers with the same framing. A connection that fails
+// leaves the run.
+FloorFigures runEpollFloor(int count, quint16 port, int seconds)
+{
+    struct Connection
+    {
+        int fd = -1;
+        qint64 exchanges = 0;
+        ResponseReader reader{kStatusBlockSize};
+    };
+    const auto client = [&](int, const std::atomic<bool> &stop, ExchangeCount &total) {
+        const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+        std::vector<Connection> connections(static_cast<std::size_t>(count));
+        const auto sendNext = [](const Connection &connection) {
+            const QByteArray &request = floorRequest(connection.exchanges);
+            return ::send(connection.fd, request.constData(), std::size_t(request.size()), MSG_NOSIGNAL)
+                == request.size();
+        };
+        const auto drop = [epoll](Connection &connection) {
+            ::epoll_ctl(epoll, EPOLL_CTL_DEL, connection.fd, nullptr);
+            ::close(connection.fd);
+            connection.fd = -1;
+        };
+        for (int i = 0; i < count; ++i) {
+            Connection &connection = connections[std::size_t(i)];
+            connection.fd = connectBlocking(ampAddress(i), port);
+            if (connection.fd < 0)
+                continue;
+            ::fcntl(connection.fd, F_SETFL, ::fcntl(connection.fd, F_GETFL) | O_NONBLOCK);
+            epoll_event interest{};
+            interest.events = EPOLLIN;
+            interest.data.u32 = quint32(i);
+            ::epoll_ctl(epoll, EPOLL_CTL_ADD, connection.fd, &interest);
+            if (!sendNext(connection))
+                drop(connection);
+        }
+        char buffer[16 * 1024];
+        epoll_event ready[256];
+        while (!stop.load(std::memory_order_relaxed)) {
+            const int readyCount = ::epoll_wait(epoll, ready, int(std::size(ready)), 100);
+            for (int k = 0; k < readyCount; ++k) {
+                Connection &connection = connections[ready[k].data.u32];
+                const ssize_t got = ::recv(connection.fd, buffer, sizeof buffer, 0);
+                if (got < 0 && errno == EAGAIN)
+                    continue;
+                if (got <= 0) {
+                    drop(connection);
+                    continue;
+                }
+                for (qsizetype begin = 0; begin < got && connection.fd >= 0;) {
+                    begin += connection.reader.feed(QByteArrayView(buffer + begin, got - begin));
+                    if (!connection.reader.isDone())
+                        continue;
+                    if (!connection.reader.succeeded()) {
+                        drop(connection);
+                        break;
+                    }
+                    ++connection.exchanges;
+                    total.add();
+                    connection.reader = ResponseReader(kStatusBlockSize);
+                    if (!sendNext(connection))
+                        drop(connection);
+                }
+            }
+        }
+        for (Connection &connection : connections) {
+            if (connection.fd >= 0)
+                ::close(connection.fd);
+        }
+        ::close(epoll);
+    };
+    return measureClients(1, seconds, client);
 }
 
 // The floor for devices that refuse: beside a bare 1 ms tick, one thread per
 // address that tries a connect as often as a worker retries a failed job,
 // once per time-out after failure, and sleeps in between.
-double refusedFloorShare(const QStringList &addresses, quint16 port, int seconds)
+FloorFigures refusedFloor(const QStringList &addresses, quint16 port, int seconds)
 {
     const BareTicker ticker;
-    const auto client = [&](int index, const std::atomic<bool> &stop) {
+    const auto client = [&](int index, const std::atomic<bool> &stop, ExchangeCount &) {
         const sockaddr_in peer = socketAddress(addresses[index], port);
         while (!stop.load(std::memory_order_relaxed)) {
             const auto began = std::chrono::steady_clock::now();
@@ -356,15 +636,15 @@ double refusedFloorShare(const QStringList &addresses, quint16 port, int seconds
             std::this_thread::sleep_until(began + ThSocket::kTimeoutAfterFailure);
         }
     };
-    return cpuOfClients(int(addresses.size()), seconds, client) / seconds;
+    return measureClients(int(addresses.size()), seconds, client);
 }
 
-// The CPU share of a bare 1 ms tick that does nothing, the only thread at
-// work in the process meanwhile: a floor under every run of the polling tick.
-double bareTickShare(int seconds)
+// A bare 1 ms tick that does nothing, the only thread at work in the
+// process meanwhile: a floor under every run of the polling tick.
+FloorFigures bareTick(int seconds)
 {
     const BareTicker ticker;
-    return cpuOfClients(0, seconds, [](int, const std::atomic<bool> &) {}) / seconds;
+    return measureClients(0, seconds, [](int, const std::atomic<bool> &, ExchangeCount &) {});
 }
 
 // Loopback listeners for the fault scenarios, all on one port.
@@ -407,31 +687,62 @@ private:
     std::vector<int> m_fds;
 };
 
+double perExchangeUs(double cpu, qint64 exchanges)
+{
+    return exchanges ? cpu * 1e6 / double(exchanges) : 0.0;
+}
+
+// A count per exchange, or per second where there were none; "-" without
+// a count.
+std::string perWork(std::optional<double> count, qint64 exchanges, int seconds)
+{
+    if (!count)
+        return "-";
+    char text[32];
+    if (exchanges > 0)
+        std::snprintf(text, sizeof text, "%.2f", *count / double(exchanges));
+    else
+        std::snprintf(text, sizeof text, "%.0f/s", *count / seconds);
+    return text;
+}
+
+// Exchanges per second, CPU per exchange, then context switches and system
+// calls per exchange: the columns every row shares.
+void printCosts(const char *label, int count, int seconds, qint64 exchanges, const Costs &costs)
+{
+    const std::optional<double> syscalls =
+        costs.syscalls ? std::optional(double(*costs.syscalls)) : std::nullopt;
+    std::printf("%-10s %4d %10s %9s %7s %8s %8.1f%%", label, count,
+                exchanges ? QByteArray::number(double(exchanges) / seconds, 'f', 0).constData() : "",
+                exchanges ? QByteArray::number(perExchangeUs(costs.cpu, exchanges), 'f', 1).constData() : "",
+                perWork(double(costs.switches), exchanges, seconds).c_str(),
+                perWork(syscalls, exchanges, seconds).c_str(), 100.0 * costs.cpu / seconds);
+}
+
 void printPolling(const char *label, int count, int seconds, const PollFigures &f)
 {
-    const double rate = double(f.exchanges) / seconds;
-    std::printf("%-10s %4d %10.0f %9.1f %8.1f%% %8.1f%% %8.0f %8.0f %8.1f %8.1f %9.1f %8.1f %7.1f%s\n", label,
-                count, rate, f.exchanges ? f.cpu * 1e6 / double(f.exchanges) : 0.0, 100.0 * f.cpu / seconds,
-                100.0 * f.mainCpu / seconds,
-                f.tickP50, f.tickP99, f.workP50, f.workP99, f.slowP99 / 1e3, double(f.rssKiB) / 1024.0,
-                f.exitMs, f.failures ? "  (failures seen)" : "");
+    printCosts(label, count, seconds, f.exchanges, f.costs);
+    std::printf(" %8.1f%% %8.0f %8.0f %8.1f %8.1f %9.1f %8.1f %7.1f%s\n", 100.0 * f.mainCpu / seconds, f.tickP50,
+                f.tickP99, f.workP50, f.workP99, f.slowP99 / 1e3, double(f.rssKiB) / 1024.0, f.exitMs,
+                f.failures ? "  (failures seen)" : "");
     std::fflush(stdout);
 }
 
 void printFloor(const char *label, int count, int seconds, const PollFigures &controller,
                 const FloorFigures &floor)
 {
-    const double floorUs = floor.exchanges ? floor.cpu * 1e6 / double(floor.exchanges) : 0.0;
-    const double controllerUs = controller.exchanges ? controller.cpu * 1e6 / double(controller.exchanges) : 0.0;
-    std::printf("%-10s %4d %10.0f %9.1f %8.1f%%   ratio of cpu per exchange %.2f\n", label, count,
-                double(floor.exchanges) / seconds, floorUs, 100.0 * floor.cpu / seconds,
-                floorUs > 0 ? controllerUs / floorUs : 0.0);
+    printCosts(label, count, seconds, floor.exchanges, floor.costs);
+    const double floorUs = perExchangeUs(floor.costs.cpu, floor.exchanges);
+    std::printf("   ratio of cpu per exchange %.2f\n",
+                floorUs > 0 ? perExchangeUs(controller.costs.cpu, controller.exchanges) / floorUs : 0.0);
     std::fflush(stdout);
 }
 
-void printShare(const char *label, int count, double share)
+// A floor without exchanges: its CPU share and what it costs per second.
+void printShare(const char *label, int count, int seconds, const FloorFigures &floor)
 {
-    std::printf("%-10s %4d %10s %9s %8.1f%%\n", label, count, "", "", 100.0 * share);
+    printCosts(label, count, seconds, 0, floor.costs);
+    std::printf("\n");
     std::fflush(stdout);
 }
 
@@ -462,9 +773,11 @@ int main(int argc, char *argv[])
     const int seconds = qMax(1, parser.value(secondsOption).toInt());
     const auto port = quint16(parser.value(portOption).toUInt());
 
-    std::printf("%-10s %4s %10s %9s %9s %9s %8s %8s %8s %8s %9s %8s %7s\n", "run", "devs", "exch/s", "cpu us/ex",
-                "cpu", "main cpu", "late p50", "late p99", "work p50", "work p99", "200ms p99", "RSS MiB", "exit ms");
-    std::printf("%-10s %4s %10s %9s %9s %9s %8s %8s %8s %8s %9s\n", "", "", "", "", "", "", "us", "us", "us", "us", "ms");
+    std::printf("%-10s %4s %10s %9s %7s %8s %9s %9s %8s %8s %8s %8s %9s %8s %7s\n", "run", "devs", "exch/s",
+                "cpu us/ex", "cswitch", "syscalls", "cpu", "main cpu", "late p50", "late p99", "work p50",
+                "work p99", "200ms p99", "RSS MiB", "exit ms");
+    std::printf("%-10s %4s %10s %9s %7s %8s %9s %9s %8s %8s %8s %8s %9s\n", "", "", "", "", "/ex", "/ex", "", "",
+                "us", "us", "us", "us", "ms");
     for (const QString &size : parser.value(sizesOption).split(u',', Qt::SkipEmptyParts)) {
         const int count = qBound(1, size.toInt(), tDevices::kCapacity);
         SimulatorProcess simulator(count, port, 0);
@@ -476,6 +789,7 @@ int main(int argc, char *argv[])
         printPolling("controller", count, seconds, f);
         printFloor("floor", count, seconds, f, runFloor(count, port, seconds, false));
         printFloor("paced flr", count, seconds, f, runFloor(count, port, seconds, true));
+        printFloor("epoll flr", count, seconds, f, runEpollFloor(count, port, seconds));
     }
     for (const QString &delay : parser.value(delaysOption).split(u',', Qt::SkipEmptyParts)) {
         SimulatorProcess simulator(255, port, delay.toInt());
@@ -489,9 +803,9 @@ int main(int argc, char *argv[])
     // The share of the 1 ms tick's own timer, which the scenarios below
     // cannot go under.
     printPolling("no devices", 0, seconds, runPolling({}, port, seconds));
-    printShare("bare tick", 0, bareTickShare(seconds));
+    printShare("bare tick", 0, seconds, bareTick(seconds));
     printPolling("refused", 255, seconds, runPolling(addresses(255, 1), port, seconds));
-    printShare("floor", 255, refusedFloorShare(addresses(255, 1), port, seconds));
+    printShare("floor", 255, seconds, refusedFloor(addresses(255, 1), port, seconds));
     {
         const Listeners silent(addresses(255, 2), port, 1024);
         printPolling("silent", 255, seconds, runPolling(addresses(255, 2), port, seconds));

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the benchmarks read about their own process: CPU time, resident
-// memory, percentiles of samples, and a way to let the event loop run.
+// What the benchmarks read about their own process: CPU time, context
+// switches, resident memory, percentiles of samples, and a way to let the
+// event loop run.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,14 @@ inline double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Voluntary and involuntary context switches of the whole process so far.
+inline long contextSwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
 }
 
 inline long residentKiB()

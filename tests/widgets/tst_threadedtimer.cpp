@@ -60,6 +60,7 @@ private Q_SLOTS:
     void zeroIntervalNeedsAllowZeroAtEnabling();
     void rewritingAValueDoesNotRestartTheInterval_data();
     void rewritingAValueDoesNotRestartTheInterval();
+    void anotherIntervalCutsTheRunningOneShort();
     void raisingHandlerKeepsTheTimerGoing();
     void ticksNeverOverlapNorPileUp();
     void disablingDropsATickInFlight();
@@ -125,6 +126,21 @@ void tst_ThreadedTimer::rewritingAValueDoesNotRestartTheInterval()
     });
     rewrite.start();
     QTRY_VERIFY_WITH_TIMEOUT(counted.ticks >= 3, 30000);
+}
+
+// A timer waiting out an hour is set to 1 ms: the ticks must come now, not
+// after the hour that was under way.
+void tst_ThreadedTimer::anotherIntervalCutsTheRunningOneShort()
+{
+    CountingTimer counted(kOneHourMs);
+    counted.timer->setEnabled(true);
+    CountingTimer pacer(0, true);
+    pacer.timer->setEnabled(true);
+    letPacerTick(pacer, 20);  // the hour's wait is surely under way
+    QCOMPARE(counted.ticks, 0);
+
+    counted.timer->setInterval(1);
+    QTRY_VERIFY(counted.ticks >= 3);
 }
 
 void tst_ThreadedTimer::raisingHandlerKeepsTheTimerGoing()

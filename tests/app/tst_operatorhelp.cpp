@@ -1,7 +1,6 @@
-// What the windows offer an operator beyond the layout: keyboard shortcuts,
-// tooltips, and accessible names and roles by which assistive tools find
-// every control, over all windows of the program, offscreen. No amplifier
-// is involved: the tables stay empty and nothing is polled.
+// Shortcuts, Escape, tooltips and the accessible roles and names by which
+// assistive tools find the controls, over every window, offscreen, with
+// empty tables (nothing is polled).
 
 #include "aboutwindow.h"
 #include "controllerwindows.h"
@@ -21,6 +20,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QMetaEnum>
 #include <QTest>
 
 #include <algorithm>
@@ -30,14 +30,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kNoRole = -1;
-
-// The interface under root, depth first, that has this role and name.
 QAccessibleInterface *findAccessible(QAccessibleInterface *root, QAccessible::Role role, const QString &name)
 {
-    if (!root)
-        return nullptr;
-    if (root->role() == role && root->text(QAccessible::Name) == name)
+    if (!root || (root->role() == role && root->text(QAccessible::Name) == name))
         return root;
     for (int i = 0; i < root->childCount(); ++i) {
         if (QAccessibleInterface *found = findAccessible(root->child(i), role, name))
@@ -46,16 +41,15 @@ QAccessibleInterface *findAccessible(QAccessibleInterface *root, QAccessible::Ro
     return nullptr;
 }
 
-// The controls an operator works with or reads a state from; Qt's own inner
-// parts (named qt_...) speak for themselves.
-bool isControl(const QWidget *widget)
+// What an operator works with or reads a state from; Qt's inner parts
+// (named qt_...) speak for themselves.
+bool isControl(const QWidget *w)
 {
-    if (widget->objectName().startsWith(u"qt_"))
-        return false;
-    return qobject_cast<const PictureControl *>(widget) || qobject_cast<const TDDLedBar *>(widget)
-           || qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QComboBox *>(widget)
-           || qobject_cast<const QAbstractButton *>(widget) || qobject_cast<const QPlainTextEdit *>(widget)
-           || (qobject_cast<const QAbstractItemView *>(widget) && !qobject_cast<const QHeaderView *>(widget));
+    return !w->objectName().startsWith(u"qt_")
+           && (qobject_cast<const PictureControl *>(w) || qobject_cast<const TDDLedBar *>(w)
+               || qobject_cast<const QLineEdit *>(w) || qobject_cast<const QComboBox *>(w)
+               || qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QPlainTextEdit *>(w)
+               || (qobject_cast<const QAbstractItemView *>(w) && !qobject_cast<const QHeaderView *>(w)));
 }
 
 } // namespace
@@ -65,171 +59,96 @@ class tst_OperatorHelp final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-
-    void shortcutsTooltipsAndNames_data();
-    void shortcutsTooltipsAndNames();
-    void everyControlHasAName();
+    void init() { m_windows = std::make_unique<ControllerWindows>(); }
+    void cleanup() { m_windows.reset(); }
+    void windowsHelpTheOperator_data();
+    void windowsHelpTheOperator();
 
 private:
-    QWidget *windowOf(const QString &key) const;
-    QList<QWidget *> windows() const;
-
     std::unique_ptr<ControllerWindows> m_windows;
 };
 
-void tst_OperatorHelp::init()
-{
-    m_windows = std::make_unique<ControllerWindows>();
-}
-
-void tst_OperatorHelp::cleanup()
-{
-    m_windows.reset();
-}
-
-QWidget *tst_OperatorHelp::windowOf(const QString &key) const
-{
-    const QHash<QString, QWidget *> byKey{{u"main"_s, &m_windows->Form1()}, {u"scan"_s, &m_windows->Form3()},
-                                          {u"netstat"_s, &m_windows->Form6()}, {u"group"_s, &m_windows->Form8()},
-                                          {u"diagram"_s, &m_windows->Form4()}, {u"about"_s, &m_windows->Form2()}};
-    return byKey.value(key);
-}
-
-QList<QWidget *> tst_OperatorHelp::windows() const
-{
-    return {&m_windows->Form1(), &m_windows->Form3(), &m_windows->Form6(),
-            &m_windows->Form8(), &m_windows->Form4(), &m_windows->Form2()};
-}
-
-// object: an object name, a menu item's text, or empty for the window
-// itself. role kNoRole: no accessibility check; an empty tooltip: none is
-// expected; a shortcut is checked on a menu item, and sent to a window.
-void tst_OperatorHelp::shortcutsTooltipsAndNames_data()
+// object: an object name, a menu item's text (expected: its shortcut), or
+// empty for the window (expected: the key that closes it). Otherwise
+// expected is the control's accessible role and name, "role:name", and a
+// trailing "?" asks for a tooltip as well.
+void tst_OperatorHelp::windowsHelpTheOperator_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("object");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("toolTip");
-    QTest::addColumn<QString>("shortcut");
-
-    const auto row = [](const char *window, const char *object, int role, const QString &name,
-                        const QString &toolTip = {}, const QString &shortcut = {}) {
-        QTest::addRow("%s %s", window, *object ? object : "window")
-            << QString::fromLatin1(window) << QString::fromLatin1(object) << role << name << toolTip << shortcut;
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *window, const char *object, const char *expected) {
+        QTest::addRow("%s %s", window, object) << QString::fromLatin1(window) << QString::fromLatin1(object)
+                                               << QString::fromLatin1(expected);
     };
-    using A = QAccessible;
-    const QString fader = u"Drag up or down; hold Shift for fine steps"_s;
-
-    row("main", "Open...", kNoRole, {}, {}, u"Ctrl+O"_s);
-    row("main", "Save as...", kNoRole, {}, {}, u"Ctrl+Shift+S"_s);
-    row("main", "Exit", kNoRole, {}, {}, u"Ctrl+Q"_s);
-    row("main", "TreeView1", A::Tree, u"Device tree"_s,
-        u"Groups and their amplifiers; a right click adds or deletes them"_s);
-    row("main", "Button1", A::Button, u"Scan"_s, u"Searches a range of addresses for amplifiers"_s);
-    row("main", "CheckBox1", A::CheckBox, u"Show IP"_s,
-        u"Shows each amplifier's address beside its name in the tree"_s);
-    row("main", "FaderImg1", A::Slider, u"Volume A fader"_s, fader);
-    row("main", "FaderImg4", A::Slider, u"Input level B fader"_s, fader);
-    row("main", "FaderImg6", A::Slider, u"Limiter B fader"_s, fader);
-    row("main", "FaderLedBar5", A::Client, u"Limiter A level"_s);
-    row("main", "Vol_L", A::Button, u"Volume channels locked"_s,
-        u"Channels A and B move together; click to free them"_s);
-    row("main", "Lim_U", A::Button, u"Limiter channels free"_s, u"Click to tie channels A and B together"_s);
-    row("main", "MUTE_ON_ALL", A::Button, u"Mute group"_s,
-        u"Mutes both channels of every amplifier in this group"_s);
-    row("main", "MUTE_OFF_ALL", A::Button, u"Un-mute group"_s,
-        u"Un-mutes both channels of every amplifier in this group"_s);
-    row("main", "Image4", A::Button, u"Limiter warning"_s,
-        u"The limiter is set above 100 V, the most a T1900 of this group takes; click to mute the group"_s);
-    row("main", "Edit4", A::EditableText, u"Group description"_s,
-        u"Press Enter to keep the text; leaving without Enter brings the old one back"_s);
-    row("main", "AS_A_O", A::Graphic, u"Channel A OK"_s, u"Channel A works"_s);
-    row("main", "AS_B_F", A::Graphic, u"Channel B fault"_s, u"Channel B reports a fault"_s);
-    row("main", "MUTE_ON_A", A::Button, u"Channel A muted"_s, u"Channel A is muted; click to un-mute it"_s);
-    row("main", "MUTE_OFF_B", A::Button, u"Channel B playing"_s, u"Channel B is not muted; click to mute it"_s);
-    row("main", "Image6", A::Button, u"Diagram"_s, u"Shows this amplifier's histories of the last 100 minutes"_s);
-    row("main", "Image21", A::Graphic, u"Channel B output peak voltage caption"_s);
-    row("main", "DDLedBar10", A::Client, u"Channel B output power"_s);
-    row("main", "DDLedBar11", A::Client, u"AC input voltage"_s);
-    row("main", "GroupComboBox", A::ComboBox, u"Group"_s, u"Pick a group to move this amplifier there"_s);
-    row("main", "PD_Network_Name", A::EditableText, u"Name"_s,
-        u"Type a new name (up to 5 letters, digits or spaces) and press Enter"_s);
-    row("main", "PD_Network_Group", A::EditableText, u"Group entry"_s,
-        u"Type a group and press Enter to move this amplifier there"_s);
-    row("scan", "", kNoRole, {}, {}, u"Esc"_s);
-    row("scan", "Button1", A::Button, u"Scan"_s, u"Asks every address from First IP to Last IP"_s);
-    row("scan", "Edit2", A::EditableText, u"Last IP"_s);
-    row("scan", "ListBox1", A::List, u"Scanned addresses"_s,
-        u"Found: an amplifier answered there. Not found: nothing answered as one"_s);
-    row("netstat", "", kNoRole, {}, {}, u"Esc"_s);
-    row("netstat", "ListBox1", A::List, u"Exchanges per amplifier"_s);
-    row("diagram", "", kNoRole, {}, {}, u"Esc"_s);
-    row("diagram", "Image1", A::Graphic, u"Histories of the last 100 minutes"_s);
-    row("about", "", kNoRole, {}, {}, u"Esc"_s);
-    row("about", "Memo1", A::EditableText, u"About"_s);
-    row("group", "Edit1", A::EditableText, u"Group name"_s);
+    row("main", "Open...", "Ctrl+O");
+    row("main", "Save as...", "Ctrl+Shift+S");
+    row("main", "Exit", "Ctrl+Q");
+    row("main", "TreeView1", "Tree:Device tree?");
+    row("main", "Button1", "Button:Scan?");
+    row("main", "CheckBox1", "CheckBox:Show IP?");
+    row("main", "FaderImg1", "Slider:Volume A fader?");
+    row("main", "FaderImg6", "Slider:Limiter B fader?");
+    row("main", "Vol_L", "Button:Volume channels locked?");
+    row("main", "Lim_U", "Button:Limiter channels free?");
+    row("main", "MUTE_ON_ALL", "Button:Mute group?");
+    row("main", "MUTE_OFF_ALL", "Button:Un-mute group?");
+    row("main", "Image4", "Button:Limiter warning?");
+    row("main", "Edit4", "EditableText:Group description?");
+    row("main", "AS_B_F", "Graphic:Channel B fault?");
+    row("main", "MUTE_ON_A", "Button:Channel A muted?");
+    row("main", "Image6", "Button:Diagram?");
+    row("main", "DDLedBar10", "Client:Channel B output power");
+    row("main", "GroupComboBox", "ComboBox:Group?");
+    row("main", "PD_Network_Name", "EditableText:Name?");
+    row("main", "PD_Network_Group", "EditableText:Group entry?");
+    row("scan", "", "Esc");
+    row("scan", "Button1", "Button:Scan?");
+    row("netstat", "", "Esc");
+    row("netstat", "ListBox1", "List:Exchanges per amplifier");
+    row("diagram", "", "Esc");
+    row("about", "", "Esc");
+    row("about", "Memo1", "EditableText:About");
+    row("group", "Edit1", "EditableText:Group name");
 }
 
-void tst_OperatorHelp::shortcutsTooltipsAndNames()
+void tst_OperatorHelp::windowsHelpTheOperator()
 {
     QFETCH(QString, window);
     QFETCH(QString, object);
-    QFETCH(int, role);
-    QFETCH(QString, name);
-    QFETCH(QString, toolTip);
-    QFETCH(QString, shortcut);
-    QWidget *top = windowOf(window);
-    QVERIFY(top);
-
+    QFETCH(QString, expected);
+    const QHash<QString, QWidget *> windows{{u"main"_s, &m_windows->Form1()}, {u"scan"_s, &m_windows->Form3()},
+                                            {u"netstat"_s, &m_windows->Form6()}, {u"group"_s, &m_windows->Form8()},
+                                            {u"diagram"_s, &m_windows->Form4()}, {u"about"_s, &m_windows->Form2()}};
+    QWidget *top = windows.value(window);
     if (object.isEmpty()) {
-        // Escape closes the window.
         top->show();
         top->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(top));
-        QTest::keySequence(top, QKeySequence(shortcut));
+        QTest::keySequence(top, QKeySequence(expected));
         QTRY_VERIFY(!top->isVisible());
-        return;
-    }
-
-    if (!shortcut.isEmpty()) {
+    } else if (auto *control = top->findChild<QWidget *>(object)) {
+        const QStringList parts = expected.chopped(expected.endsWith(u'?') ? 1 : 0).split(u':');
+        const int role = QMetaEnum::fromType<QAccessible::Role>().keyToValue(parts[0].toLatin1().constData());
+        const QAccessibleInterface *found =
+            findAccessible(QAccessible::queryAccessibleInterface(top), QAccessible::Role(role), parts[1]);
+        QVERIFY2(found && found->object() == control, qPrintable(expected));
+        QCOMPARE(!control->toolTip().isEmpty(), expected.endsWith(u'?'));
+    } else {
         const QList<QAction *> actions = top->findChildren<QAction *>();
         const auto item = std::find_if(actions.cbegin(), actions.cend(),
                                        [&](const QAction *action) { return action->text() == object; });
         QVERIFY(item != actions.cend());
-        QCOMPARE((*item)->shortcut().toString(QKeySequence::PortableText), shortcut);
-        QCOMPARE((*item)->text(), object);  // the shortcut shows beside the text, never in it
-        return;
+        QCOMPARE((*item)->shortcut().toString(QKeySequence::PortableText), expected);
     }
 
-    auto *control = top->findChild<QWidget *>(object);
-    QVERIFY(control);
-    QCOMPARE(control->toolTip(), toolTip);
-    if (role == kNoRole)
-        return;
-    QAccessibleInterface *found =
-        findAccessible(QAccessible::queryAccessibleInterface(top), QAccessible::Role(role), name);
-    QVERIFY2(found, qPrintable(u"no %1 named \"%2\""_s.arg(role).arg(name)));
-    QCOMPARE(found->object(), static_cast<QObject *>(control));
-}
-
-// Pictures, bars, fields, buttons and lists in every window, hidden ones too.
-void tst_OperatorHelp::everyControlHasAName()
-{
-    QStringList unnamed;
-    for (QWidget *top : windows()) {
-        for (QWidget *widget : top->findChildren<QWidget *>()) {
-            if (widget->window() != top || !isControl(widget))
-                continue;
-            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
-            if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
-                unnamed.append(top->windowTitle() + u": "_s + QString::fromLatin1(widget->metaObject()->className()) + u' '
-                               + widget->objectName());
+    // No control in this window without an accessible name, hidden ones too.
+    for (QWidget *widget : top->findChildren<QWidget *>()) {
+        if (widget->window() == top && isControl(widget)) {
+            const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY2(!accessible->text(QAccessible::Name).trimmed().isEmpty(), widget->metaObject()->className());
         }
     }
-    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
 }
 
 QTEST_MAIN(tst_OperatorHelp)

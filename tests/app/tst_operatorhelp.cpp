@@ -98,7 +98,7 @@ void tst_OperatorHelp::windowsHelpTheOperator_data()
     row("main", "AS_B_F", "Graphic:Channel B fault?");
     row("main", "MUTE_ON_A", "Button:Channel A muted?");
     row("main", "Image6", "Button:Diagram?");
-    row("main", "DDLedBar10", "Client:Channel B output power");
+    row("main", "DDLedBar10", "ProgressBar:Channel B output power");
     row("main", "GroupComboBox", "ComboBox:Group?");
     row("main", "PD_Network_Name", "EditableText:Name?");
     row("main", "PD_Network_Group", "EditableText:Group entry?");

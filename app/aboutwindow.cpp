@@ -1,5 +1,7 @@
 #include "aboutwindow.h"
 
+#include "operatorhelp.h"
+
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -11,6 +13,8 @@ TForm2::TForm2(QWidget *parent)
 {
     setWindowTitle(u"About"_s);
     m_memo1->setReadOnly(true);
+    describeControl(m_memo1, u"Memo1"_s, u"About"_s);
+    closeOnEscape(this);
     auto *fill = new QVBoxLayout(this);
     fill->setContentsMargins(8, 8, 8, 8);
     fill->addWidget(m_memo1);

@@ -11,6 +11,7 @@
 #include "groupdialog.h"
 #include "grouppropertiesbox.h"
 #include "networkstatwindow.h"
+#include "operatorhelp.h"
 #include "operatornote.h"
 #include "projectfileactions.h"
 #include "scanwindow.h"
@@ -54,6 +55,9 @@ void TForm1::createMenu()
     m_saveas1 = file->addAction(u"Save as..."_s);
     file->addSeparator();
     m_n4 = file->addAction(u"Exit"_s);
+    m_open1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_saveas1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_n4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_about1 = menuBar()->addAction(u"Network Stat"_s);
     m_about2 = menuBar()->addAction(u"About"_s);
 }
@@ -67,6 +71,11 @@ void TForm1::createControls()
     m_treeView1 = new DeviceTreeView(m_deviceTreeBox);
     m_button1 = new QPushButton(u"Scan"_s, m_deviceTreeBox);
     m_checkBox1 = new QCheckBox(u"Show IP"_s, m_deviceTreeBox);
+    describeControl(m_treeView1, u"TreeView1"_s, u"Device tree"_s,
+                    u"Groups and their amplifiers; a right click adds or deletes them"_s);
+    describeControl(m_button1, u"Button1"_s, u"Scan"_s, u"Searches a range of addresses for amplifiers"_s);
+    describeControl(m_checkBox1, u"CheckBox1"_s, u"Show IP"_s,
+                    u"Shows each amplifier's address beside its name in the tree"_s);
 
     m_groupPropertiesBox = new GroupPropertiesBox(m_devices, m_groups, [this] { return selectedGroupIndex(); },
                                                   client);

@@ -1,5 +1,8 @@
 #include "networkstatwindow.h"
 
+#include "fixedpitchfont.h"
+#include "operatorhelp.h"
+
 #include <QListWidget>
 #include <QVBoxLayout>
 
@@ -23,6 +26,10 @@ TForm6::TForm6(const tDevices &devices, QWidget *parent)
       m_threadedTimer1(this)
 {
     setWindowTitle(u"Network stat"_s);
+    // The scan window's font: the columns of the rows line up.
+    m_listBox1->setFont(fixedPitchFont());
+    describeControl(m_listBox1, u"ListBox1"_s, u"Exchanges per amplifier"_s);
+    closeOnEscape(this);
     auto *fill = new QVBoxLayout(this);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(m_listBox1);

@@ -3,6 +3,7 @@
 #include "addressscan.h"
 #include "fixedpitchfont.h"
 #include "ipaddress.h"
+#include "operatorhelp.h"
 #include "statusfetcher.h"
 
 #include <QCoreApplication>
@@ -69,22 +70,23 @@ void TForm3::createControls()
     const QFont fixed = fixedPitchFont();
 
     m_listBox1 = new QListWidget(this);
-    m_listBox1->setObjectName(u"ListBox1"_s);
+    describeControl(m_listBox1, u"ListBox1"_s, u"Scanned addresses"_s,
+                    u"Found: an amplifier answered there. Not found: nothing answered as one"_s);
 
     m_label1 = new QLabel(u"First IP"_s, this);
     m_edit1 = new QLineEdit(u"192.168.1.110"_s, this);
-    m_edit1->setObjectName(u"Edit1"_s);
+    describeControl(m_edit1, u"Edit1"_s, u"First IP"_s);
     m_edit1->setFont(fixed);
     m_label1->setBuddy(m_edit1);
 
     m_label2 = new QLabel(u"Last IP"_s, this);
     m_edit2 = new QLineEdit(u"192.168.1.119"_s, this);
-    m_edit2->setObjectName(u"Edit2"_s);
+    describeControl(m_edit2, u"Edit2"_s, u"Last IP"_s);
     m_edit2->setFont(fixed);
     m_label2->setBuddy(m_edit2);
 
     m_button1 = new QPushButton(u"Scan"_s, this);
-    m_button1->setObjectName(u"Button1"_s);
+    describeControl(m_button1, u"Button1"_s, u"Scan"_s, u"Asks every address from First IP to Last IP"_s);
     // Enter in a field validates it; it must not press Scan as a dialog's
     // default button would.
     m_button1->setAutoDefault(false);

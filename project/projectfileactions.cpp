@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include <memory>
 
@@ -21,9 +22,11 @@ QString runDialog(QFileDialog *dialog)
     return owned->selectedFiles().value(0);
 }
 
-QFileDialog *createDialog(QWidget *parent, QFileDialog::AcceptMode mode)
+QFileDialog *createDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &folder)
 {
     auto *dialog = new QFileDialog(parent);
+    if (!folder.isEmpty())
+        dialog->setDirectory(folder);
     dialog->setAcceptMode(mode);
     dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                         : QFileDialog::AnyFile);
@@ -47,20 +50,24 @@ ProjectFileActions::ProjectFileActions(tDevices &devices, tGroup &groups, QWidge
       m_devices(devices),
       m_groups(groups),
       m_dialogParent(dialogParent),
-      m_openDialog([](QWidget *parent) { return runDialog(createOpenDialog(parent)); }),
-      m_saveDialog([](QWidget *parent) { return runDialog(createSaveDialog(parent)); }),
+      m_openDialog([](QWidget *parent, const QString &folder) {
+          return runDialog(createOpenDialog(parent, folder));
+      }),
+      m_saveDialog([](QWidget *parent, const QString &folder) {
+          return runDialog(createSaveDialog(parent, folder));
+      }),
       m_showMessage(showMessageBox)
 {
 }
 
-QFileDialog *ProjectFileActions::createOpenDialog(QWidget *parent)
+QFileDialog *ProjectFileActions::createOpenDialog(QWidget *parent, const QString &folder)
 {
-    return createDialog(parent, QFileDialog::AcceptOpen);
+    return createDialog(parent, QFileDialog::AcceptOpen, folder);
 }
 
-QFileDialog *ProjectFileActions::createSaveDialog(QWidget *parent)
+QFileDialog *ProjectFileActions::createSaveDialog(QWidget *parent, const QString &folder)
 {
-    return createDialog(parent, QFileDialog::AcceptSave);
+    return createDialog(parent, QFileDialog::AcceptSave, folder);
 }
 
 QString ProjectFileActions::invalidFileText()
@@ -81,16 +88,25 @@ QString ProjectFileActions::leftOutText()
 
 void ProjectFileActions::Open1Click()
 {
-    const QString path = m_openDialog(m_dialogParent);
+    const QString path = choose(m_openDialog);
     if (!path.isEmpty())
         load(path);
 }
 
 void ProjectFileActions::Saveas1Click()
 {
-    const QString path = m_saveDialog(m_dialogParent);
+    const QString path = choose(m_saveDialog);
     if (!path.isEmpty())
         save(path);
+}
+
+// Either dialog opens where the operator last chose a file, opened or saved.
+QString ProjectFileActions::choose(const FileDialog &dialog)
+{
+    const QString path = dialog(m_dialogParent, m_lastFolder);
+    if (!path.isEmpty())
+        m_lastFolder = QFileInfo(path).absolutePath();
+    return path;
 }
 
 // The file is read and checked whole before the tables are touched: a refused

@@ -23,8 +23,9 @@ class ProjectFileActions final : public QObject
     Q_OBJECT
 
 public:
-    // Runs a modal file dialog; the chosen file name, or empty when cancelled.
-    using FileDialog = std::function<QString(QWidget *parent)>;
+    // Runs a modal file dialog that opens in folder (none: the dialog's own
+    // choice); the chosen file name, or empty when cancelled.
+    using FileDialog = std::function<QString(QWidget *parent, const QString &folder)>;
     using MessageFunction = std::function<void(QWidget *parent, QMessageBox::Icon icon,
                                                const QString &text)>;
 
@@ -43,11 +44,15 @@ public:
     // Writes both tables into the chosen file; memory is never changed.
     void Saveas1Click();
 
+    // The folder of the file chosen last in this run, where both dialogs
+    // open; kept in memory only, like everything but project files.
+    const QString &lastFolder() const { return m_lastFolder; }
+
     // The dialogs as the program shows them: one filter for ".amp" files and
     // "amp" added to a name typed without extension; saving asks before a
     // file is replaced.
-    static QFileDialog *createOpenDialog(QWidget *parent);
-    static QFileDialog *createSaveDialog(QWidget *parent);
+    static QFileDialog *createOpenDialog(QWidget *parent, const QString &folder = {});
+    static QFileDialog *createSaveDialog(QWidget *parent, const QString &folder = {});
 
     static QString invalidFileText();
     static QString unableToWriteText(const QString &path);
@@ -60,6 +65,7 @@ Q_SIGNALS:
 private:
     void load(const QString &path);
     void save(const QString &path);
+    QString choose(const FileDialog &dialog);
 
     tDevices &m_devices;
     tGroup &m_groups;
@@ -67,4 +73,5 @@ private:
     FileDialog m_openDialog;
     FileDialog m_saveDialog;
     MessageFunction m_showMessage;
+    QString m_lastFolder;
 };

@@ -36,6 +36,18 @@ struct Amps
     mutable std::mutex mutex;
     mutable std::condition_variable requestArrived;
     std::vector<SimulatedState> states;  // fixed in number once started
+    qsizetype keptRequests = AmpSimulator::kDefaultKeptRequests;
+
+    // Called under the lock.
+    void record(SimulatedState &state, const QByteArray &request)
+    {
+        ++state.requestCount;
+        if (keptRequests > 0)
+            state.requests.append(request);
+        while (state.requests.size() > keptRequests)
+            state.requests.removeFirst();
+        requestArrived.notify_all();
+    }
 
     SimulatedState &at(int amp) { return states.at(std::size_t(amp)); }
     const SimulatedState &at(int amp) const { return states.at(std::size_t(amp)); }
@@ -135,8 +147,7 @@ private:
     {
         const std::lock_guard lock(m_amps.mutex);
         SimulatedState &state = m_amps.at(m_amp);
-        state.requests.append(request);
-        m_amps.requestArrived.notify_all();
+        m_amps.record(state, request);
         const QByteArray target = actOnRequest(state, request);
         Reply reply;
         reply.fault = state.fault;
@@ -603,8 +614,25 @@ bool AmpSimulator::waitForRequests(int amp, qsizetype count, std::chrono::millis
 {
     std::unique_lock lock(m_shared->amps.mutex);
     return m_shared->amps.requestArrived.wait_for(lock, timeout, [&] {
-        return m_shared->amps.at(amp).requests.size() >= count;
+        return m_shared->amps.at(amp).requestCount >= count;
     });
+}
+
+qsizetype AmpSimulator::requestCount(int amp) const
+{
+    return m_shared->amps.read(amp, &SimulatedState::requestCount);
+}
+
+qsizetype AmpSimulator::keptRequests() const
+{
+    const std::lock_guard lock(m_shared->amps.mutex);
+    return m_shared->amps.keptRequests;
+}
+
+void AmpSimulator::setKeptRequests(qsizetype count)
+{
+    const std::lock_guard lock(m_shared->amps.mutex);
+    m_shared->amps.keptRequests = qMax<qsizetype>(0, count);
 }
 
 QList<QByteArray> AmpSimulator::requestLines(int amp) const
@@ -618,7 +646,9 @@ QList<QByteArray> AmpSimulator::requestLines(int amp) const
 void AmpSimulator::clearRequests(int amp)
 {
     const std::lock_guard lock(m_shared->amps.mutex);
-    m_shared->amps.at(amp).requests.clear();
+    SimulatedState &state = m_shared->amps.at(amp);
+    state.requests.clear();
+    state.requestCount = 0;
 }
 
 int AmpSimulator::connectionsAccepted(int amp) const

@@ -69,16 +69,26 @@ public:
     // What UnaskedThenClose sends after each answer.
     static QByteArray unaskedBytes();
 
-    // Every request received, raw, each up to and including its empty line.
-    // A deep copy, taken under the simulator's lock: the caller may keep it
-    // while the server thread goes on recording.
+    // The latest requests received, raw, each up to and including its empty
+    // line: at most keptRequests() of them, the older ones are forgotten, so
+    // that a simulator polled for hours keeps its memory. A deep copy, taken
+    // under the simulator's lock: the caller may keep it while the server
+    // thread goes on recording.
     QList<QByteArray> requests(int amp) const;
-    // Blocks until the amp's recorded requests are at least count; false
-    // when the time-out came first.
+    // Every request received since the start or the last clearRequests(),
+    // the forgotten ones included.
+    qsizetype requestCount(int amp) const;
+    // Blocks until requestCount() is at least count; false when the time-out
+    // came first.
     bool waitForRequests(int amp, qsizetype count, std::chrono::milliseconds timeout) const;
     // The request lines alone, without CR LF.
     QList<QByteArray> requestLines(int amp) const;
     void clearRequests(int amp);
+    // How many requests each amp keeps; 0 keeps none. Applies to requests
+    // that arrive from now on.
+    static constexpr qsizetype kDefaultKeptRequests = 16384;
+    qsizetype keptRequests() const;
+    void setKeptRequests(qsizetype count);
     int connectionsAccepted(int amp) const;
     // Accepted and not yet closed by either side.
     int openConnections(int amp) const;
@@ -89,7 +99,12 @@ public:
     void setIdentity(int amp, const QByteArray &name, const QByteArray &group);
     quint8 muteA(int amp) const;  // 0 muted, 1 not muted
     quint8 muteB(int amp) const;
-    QByteArray groupSettings(int amp) const;  // the last 18 digits received
+    // The last 18 digits received. The first three set channel A's volume
+    // and the next three channel B's (0 to 191, half a decibel a step, 191 is
+    // 0 dB): the simulated output voltages and currents follow them, and a
+    // muted channel gives none. Until the first settings arrive the amp
+    // plays at 0 dB.
+    QByteArray groupSettings(int amp) const;
     bool locked(int amp) const;
 
     // A block to send as it is, instead of the simulated measurements, for

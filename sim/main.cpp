@@ -92,6 +92,7 @@ int main(int argc, char *argv[])
                                                           parser.value(groupOption));
 
     AmpSimulator simulator;
+    simulator.setKeptRequests(0);  // nobody reads them here: hours of polling must not pile up
     FastAmpServer fastServer;
     const quint16 port = parser.isSet(fastOption)
                              ? fastServer.start(amps, quint16(portNumber), std::chrono::milliseconds(delayMs))

@@ -1,10 +1,23 @@
 #include "simulatedstate.h"
 
+#include <cmath>
 #include <optional>
 
 QByteArray identityField(QByteArrayView text)
 {
     return text.first(qMin<qsizetype>(text.size(), 5)).toByteArray().leftJustified(5, ' ');
+}
+
+double outputGain(const SimulatedState &state, int channel)
+{
+    if ((channel == 0 ? state.muteA : state.muteB) == 0)
+        return 0.0;
+    bool ok = false;
+    const int volume = state.groupSettings.mid(3 * channel, 3).toInt(&ok);
+    if (!ok || state.groupSettings.size() < 6)
+        return 1.0;  // no settings received yet
+    const double decibels = 0.5 * qBound(0, volume, 191) - 95.5;
+    return std::pow(10.0, decibels / 20.0);
 }
 
 bool applyCommand(SimulatedState &state, QByteArrayView target)

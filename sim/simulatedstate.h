@@ -27,7 +27,8 @@ struct SimulatedState
     qint64 hugeBytes = 4 * 1024 * 1024;
     int dripDelayMs = 1;
     int answerDelayMs = 0;
-    QList<QByteArray> requests;
+    QList<QByteArray> requests;  // the latest, at most the simulator's kept count
+    qsizetype requestCount = 0;  // all, the forgotten ones too
     int connections = 0;      // accepted in all
     int openConnections = 0;  // accepted and not yet closed
 
@@ -42,6 +43,11 @@ struct SimulatedState
 // The first five bytes of a text, padded with spaces to five: how the amp
 // keeps a name or group.
 QByteArray identityField(QByteArrayView text);
+
+// What the amp's output is multiplied by on one channel (0 A, 1 B): its
+// volume, received with the group settings, as a voltage ratio, or 0 when
+// the channel is muted.
+double outputGain(const SimulatedState &state, int channel);
 
 // Changes the state as the amplifier would for the path and argument of a
 // request ("/name=AB   ", "/mute_a_on.html", ...). Unknown paths change nothing.

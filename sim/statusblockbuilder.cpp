@@ -75,8 +75,14 @@ StatusFields simulatedFields(const SimulatedState &state, qint64 msecsSinceEpoch
     };
 
     StatusFields fields;
-    fields.outputs = {raw(0, 300, 60), raw(1, 290, 60), raw(2, 120, 30),
-                      raw(3, 115, 30), raw(4, 160, 40), raw(5, 150, 40)};
+    // Peak and average voltage and current of A, then of B, each scaled by
+    // its channel's volume and mute.
+    const double gains[2] = {outputGain(state, 0), outputGain(state, 1)};
+    const auto output = [&](int quantity, double centre, double spread) {
+        return quint16(std::lround(raw(quantity, centre, spread) * gains[quantity % 2]));
+    };
+    fields.outputs = {output(0, 300, 60), output(1, 290, 60), output(2, 120, 30),
+                      output(3, 115, 30), output(4, 160, 40), output(5, 150, 40)};
     fields.firstTemperature = threeCharacters(around(6, 42, 4, now), ' ');
     fields.secondTemperature = threeCharacters(around(7, 48, 5, now), ' ');
     fields.muteA = state.muteA;

@@ -5,6 +5,7 @@
 #include "devicetable.h"
 #include "diagramwindow.h"
 #include "ledbar.h"
+#include "operatorhelp.h"
 #include "panelfigures.h"
 #include "picturecontrol.h"
 #include "statusblock.h"
@@ -50,6 +51,14 @@ QLabel *addLabel(QWidget *parent, const QRect &geometry, const QString &text, Qt
     return label;
 }
 
+// What an output bar and its caption picture show, channel 0 A, 1 B.
+QString barName(int channel, int quantity)
+{
+    static const QString quantities[4] = {u"peak voltage"_s, u"average voltage"_s, u"average current"_s,
+                                          u"power"_s};
+    return (channel == 0 ? u"Channel A output "_s : u"Channel B output "_s) + quantities[quantity];
+}
+
 QString withUnit(quint16 raw, int scale, const QString &unit)
 {
     return PanelFigures::oneDecimal(raw, scale, QLocale().decimalPoint()) + unit;
@@ -81,7 +90,7 @@ DevicePanel::DevicePanel(tDevices &devices, SelectedSlot selectedSlot, QGroupBox
 void DevicePanel::createPictures()
 {
     auto *front = new PictureControl(ArtPath::PanelFront, this);
-    front->setObjectName(u"Image2"_s);
+    describeControl(front, u"Image2"_s, u"Amplifier front panel"_s);
     front->setGeometry(8, 0, 768, 73);
 
     const QString captions[4] = {ArtPath::CaptionPeakVoltage, ArtPath::CaptionAverageVoltage,
@@ -91,7 +100,7 @@ void DevicePanel::createPictures()
     for (int channel = 0; channel < 2; ++channel) {
         for (int i = 0; i < 4; ++i) {
             auto *caption = new PictureControl(captions[i], this);
-            caption->setObjectName(names[channel][i]);
+            describeControl(caption, names[channel][i], barName(channel, i) + u" caption"_s);
             caption->setCentred(true);
             caption->setGeometry(40 + kChannelShift[channel] + 40 * i, 80, 17, 193);
             if (!m_firstCaption)
@@ -104,17 +113,23 @@ void DevicePanel::createPictures()
     for (int channel = 0; channel < 2; ++channel) {
         const int left = 212 + kChannelShift[channel];
         const QString suffix = channel == 0 ? u"_A"_s : u"_B"_s;
+        const QString name = channel == 0 ? u"Channel A"_s : u"Channel B"_s;
         m_stateOk[channel] = new PictureControl(ArtPath::ChannelOk, this);
-        m_stateOk[channel]->setObjectName(u"AS"_s + suffix + u"_O"_s);
+        describeControl(m_stateOk[channel], u"AS"_s + suffix + u"_O"_s, name + u" OK"_s,
+                        name + u" works"_s);
         m_stateFault[channel] = new PictureControl(ArtPath::ChannelFault, this);
-        m_stateFault[channel]->setObjectName(u"AS"_s + suffix + u"_F"_s);
+        describeControl(m_stateFault[channel], u"AS"_s + suffix + u"_F"_s, name + u" fault"_s,
+                        name + u" reports a fault"_s);
         m_muteOn[channel] = new PictureControl(ArtPath::MuteOn, this);
-        m_muteOn[channel]->setObjectName(u"MUTE_ON"_s + suffix);
+        describeControl(m_muteOn[channel], u"MUTE_ON"_s + suffix, name + u" muted"_s,
+                        name + u" is muted; click to un-mute it"_s);
         m_muteOff[channel] = new PictureControl(ArtPath::MuteOff, this);
-        m_muteOff[channel]->setObjectName(u"MUTE_OFF"_s + suffix);
+        describeControl(m_muteOff[channel], u"MUTE_OFF"_s + suffix, name + u" playing"_s,
+                        name + u" is not muted; click to mute it"_s);
         for (PictureControl *state : {m_stateOk[channel], m_stateFault[channel]})
             state->setGeometry(left, 80, 134, 23);
         for (PictureControl *mute : {m_muteOn[channel], m_muteOff[channel]}) {
+            mute->setAccessibleRole(QAccessible::Button);
             mute->setGeometry(left, 120, 134, 35);
             mute->setCursor(Qt::PointingHandCursor);
             connect(mute, &PictureControl::clicked, this,
@@ -123,7 +138,9 @@ void DevicePanel::createPictures()
     }
 
     m_diagramButton = new PictureControl(ArtPath::DiagramButton, this);
-    m_diagramButton->setObjectName(u"Image6"_s);
+    describeControl(m_diagramButton, u"Image6"_s, u"Diagram"_s,
+                    u"Shows this amplifier's histories of the last 100 minutes"_s);
+    m_diagramButton->setAccessibleRole(QAccessible::Button);
     m_diagramButton->setGeometry(688, 168, 94, 25);
     connect(m_diagramButton, &PictureControl::clicked, this, &DevicePanel::Image2Click);
 }
@@ -153,9 +170,19 @@ void DevicePanel::createBars()
         horizontal(317, 300, kRed, kLime, kRed, 50, 12),
         horizontal(333, 100, kLime, kLime, kLime, 32, 16),
     };
+    const QString rows[4] = {u"PSU temperature"_s, u"AMP temperature"_s, u"AC input voltage"_s, u"Fan speed"_s};
+    const auto title = [&rows](int number) {
+        if (number <= 4)
+            return barName(0, number - 1);
+        if (number <= 6)
+            return rows[number - 5];
+        if (number <= 10)
+            return barName(1, number - 7);
+        return rows[number - 9];
+    };
     for (int number = 1; number <= 12; ++number) {
         m_bars[number] = new TDDLedBar(this);
-        m_bars[number]->setObjectName(u"DDLedBar"_s + QString::number(number));
+        describeControl(m_bars[number], u"DDLedBar"_s + QString::number(number), title(number));
         m_bars[number]->load(setups[number]);
     }
 }
@@ -212,16 +239,19 @@ void DevicePanel::createLabels()
 void DevicePanel::createIdentityFields()
 {
     m_networkGroup = new QLineEdit(this);
-    m_networkGroup->setObjectName(u"PD_Network_Group"_s);
+    describeControl(m_networkGroup, u"PD_Network_Group"_s, u"Group entry"_s,
+                    u"Type a group and press Enter to move this amplifier there"_s);
     m_networkGroup->setMaxLength(Field::IdentityWidth);
     m_networkGroup->setGeometry(736, 112, 73, 21);
 
     m_groupComboBox = new QComboBox(this);
-    m_groupComboBox->setObjectName(u"GroupComboBox"_s);
+    describeControl(m_groupComboBox, u"GroupComboBox"_s, u"Group"_s,
+                    u"Pick a group to move this amplifier there"_s);
     m_groupComboBox->setGeometry(688, 112, 97, 21);
 
     m_networkName = new QLineEdit(this);
-    m_networkName->setObjectName(u"PD_Network_Name"_s);
+    describeControl(m_networkName, u"PD_Network_Name"_s, u"Name"_s,
+                    u"Type a new name (up to 5 letters, digits or spaces) and press Enter"_s);
     m_networkName->setMaxLength(Field::IdentityWidth);
     m_networkName->setGeometry(688, 136, 97, 21);
 }

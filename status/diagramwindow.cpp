@@ -2,6 +2,7 @@
 
 #include "artpaths.h"
 #include "historyplot.h"
+#include "operatorhelp.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -42,7 +43,9 @@ TForm4::TForm4(SelectedBlock selectedBlock, const QWidget *centreOver, QWidget *
 
     m_image1->setGeometry(QRect(QPoint(8, 8), HistoryPlot::kPictureSize));
     m_image1->setPixmap(QPixmap::fromImage(m_image2));
+    describeControl(m_image1, u"Image1"_s, u"Histories of the last 100 minutes"_s);
     createLabels();
+    closeOnEscape(this);
 
     m_threadedTimer1.setInterval(kRedrawIntervalMs);
     m_threadedTimer1.setThreadPriority(TThreadedTimer::tpLowest);

@@ -1,6 +1,7 @@
 #include "groupdialog.h"
 
 #include "names.h"
+#include "operatorhelp.h"
 #include "operatornote.h"
 
 #include <QKeyEvent>
@@ -30,6 +31,7 @@ TForm8::TForm8(QWidget *parent)
 
     m_edit1 = new QLineEdit(this);
     m_edit1->setMaxLength(kMinimumNameLength);
+    describeControl(m_edit1, u"Edit1"_s, u"Group name"_s);
     m_edit1->setGeometry(52, 48, 80, 21);
 
     m_button1 = new QPushButton(u"Ok"_s, this);

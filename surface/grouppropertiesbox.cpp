@@ -5,6 +5,8 @@
 #include "faderpanel.h"
 #include "groupcommands.h"
 #include "grouptable.h"
+#include "ledbar.h"
+#include "operatorhelp.h"
 #include "picturecontrol.h"
 
 #include <QCursor>
@@ -44,6 +46,7 @@ GroupPropertiesBox::GroupPropertiesBox(tDevices &devices, tGroup &groups,
     createControls();
     placeControls();
     connectEvents();
+    describeControls();
 }
 
 void GroupPropertiesBox::createControls()
@@ -108,6 +111,44 @@ void GroupPropertiesBox::connectEvents()
     connect(m_muteOffAll, &PictureControl::clicked, this, &GroupPropertiesBox::MUTE_OFF_ALLClick);
     connect(m_edit4, &QLineEdit::returnPressed, this, &GroupPropertiesBox::Edit4KeyDown);
     m_edit4->installEventFilter(this);
+}
+
+// Names after the layout's controls; tooltips where a newcomer would not
+// guess what a press or a drag does.
+void GroupPropertiesBox::describeControls()
+{
+    const QString faders[] = {u"Volume A"_s, u"Volume B"_s, u"Input level A"_s, u"Input level B"_s,
+                              u"Limiter A"_s, u"Limiter B"_s};
+    for (int entry = 1; entry <= FaderTable::kCount; ++entry) {
+        const QString &name = faders[entry - 1];
+        const QString number = QString::number(entry);
+        describeControl(FaderImg(entry), u"FaderImg"_s + number, name + u" fader"_s,
+                        u"Drag up or down; hold Shift for fine steps"_s);
+        FaderImg(entry)->setAccessibleRole(QAccessible::Slider);
+        describeControl(faderPanel(entry)->track(), u"FaderTrack"_s + number, name + u" scale"_s);
+        describeControl(faderPanel(entry)->ledBar(), u"FaderLedBar"_s + number, name + u" level"_s);
+    }
+    const QString pairs[] = {u"Vol"_s, u"Sen"_s, u"Lim"_s};
+    const QString columns[] = {u"Volume"_s, u"Input level"_s, u"Limiter"_s};
+    for (std::size_t pair = 0; pair < m_locked.size(); ++pair) {
+        describeControl(m_locked[pair], pairs[pair] + u"_L"_s, columns[pair] + u" channels locked"_s,
+                        u"Channels A and B move together; click to free them"_s);
+        describeControl(m_unlocked[pair], pairs[pair] + u"_U"_s, columns[pair] + u" channels free"_s,
+                        u"Click to tie channels A and B together"_s);
+        m_locked[pair]->setAccessibleRole(QAccessible::Button);
+        m_unlocked[pair]->setAccessibleRole(QAccessible::Button);
+    }
+    describeControl(m_edit4, u"Edit4"_s, u"Group description"_s,
+                    u"Press Enter to keep the text; leaving without Enter brings the old one back"_s);
+    describeControl(m_muteOffAll, u"MUTE_OFF_ALL"_s, u"Un-mute group"_s,
+                    u"Un-mutes both channels of every amplifier in this group"_s);
+    describeControl(m_muteOnAll, u"MUTE_ON_ALL"_s, u"Mute group"_s,
+                    u"Mutes both channels of every amplifier in this group"_s);
+    describeControl(m_image4, u"Image4"_s, u"Limiter warning"_s,
+                    u"The limiter is set above 100 V, the most a T1900 of this group takes; "
+                    "click to mute the group"_s);
+    for (PictureControl *button : {m_muteOffAll, m_muteOnAll, m_image4})
+        button->setAccessibleRole(QAccessible::Button);
 }
 
 PictureControl *GroupPropertiesBox::FaderImg(int entry) const

@@ -80,6 +80,7 @@ private:
     void createControls();
     void placeControls();
     void connectEvents();
+    void describeControls();
 
     tGroupItem *selectedGroup() const;
     // Stores the faders into the group and shows them.

@@ -1,5 +1,6 @@
 #include "ledbar.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 
 namespace {
@@ -7,11 +8,50 @@ QColor dimmed(const QColor &color)
 {
     return QColor(color.red() / 2, color.green() / 2, color.blue() / 2);
 }
+
+// A level read out by assistive tools: Position from 0 to MaxValue.
+class AccessibleLedBar final : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit AccessibleLedBar(TDDLedBar *bar)
+        : QAccessibleWidget(bar, QAccessible::ProgressBar)
+    {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return bar()->position(); }
+    void setCurrentValue(const QVariant &) override {}  // shown, not set
+    QVariant maximumValue() const override { return bar()->maxValue(); }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    const TDDLedBar *bar() const { return static_cast<const TDDLedBar *>(widget()); }
+};
+
+QAccessibleInterface *accessibleLedBar(const QString &className, QObject *object)
+{
+    auto *bar = qobject_cast<TDDLedBar *>(object);
+    if (className != QLatin1StringView("TDDLedBar") || !bar)
+        return nullptr;
+    return new AccessibleLedBar(bar);
+}
 } // namespace
 
 TDDLedBar::TDDLedBar(QWidget *parent)
     : QWidget(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleLedBar);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     // Every pixel is painted by paintEvent: the parent need not draw beneath.
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(sizeHint());
@@ -83,6 +123,10 @@ void TDDLedBar::setPosition(int position)
 {
     m_position = position;
     repaint();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, position);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void TDDLedBar::setOrientation(Orientation orientation)

@@ -15,6 +15,7 @@
 //
 // Setters that change the look repaint at once (repaint(), not update()),
 // so a value set by a timer tick is on screen when the setter returns.
+// Assistive tools read the bar as a progress bar whose value is Position.
 // Main thread only.
 
 #include <QColor>

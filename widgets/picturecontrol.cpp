@@ -1,12 +1,59 @@
 #include "picturecontrol.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
+
+namespace {
+
+// A picture in its role; one that is a button can be pressed.
+class AccessiblePicture final : public QAccessibleWidget
+{
+public:
+    explicit AccessiblePicture(PictureControl *picture)
+        : QAccessibleWidget(picture)
+    {
+    }
+
+    // Asked each time: the role may be set after the interface was made.
+    QAccessible::Role role() const override
+    {
+        return static_cast<const PictureControl *>(widget())->accessibleRole();
+    }
+
+    QStringList actionNames() const override
+    {
+        return role() == QAccessible::Button ? QStringList{pressAction()} : QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (role() == QAccessible::Button && action == pressAction())
+            Q_EMIT static_cast<PictureControl *>(widget())->clicked();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface *accessiblePicture(const QString &className, QObject *object)
+{
+    auto *picture = qobject_cast<PictureControl *>(object);
+    if (className != QLatin1StringView("PictureControl") || !picture)
+        return nullptr;
+    return new AccessiblePicture(picture);
+}
+
+} // namespace
 
 PictureControl::PictureControl(const QString &resource, QWidget *parent)
     : QWidget(parent),
       m_renderer(resource)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessiblePicture);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     resize(m_renderer.defaultSize());
 }
 

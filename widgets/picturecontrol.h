@@ -9,7 +9,11 @@
 // bottom-left pixel has, so the surface beneath shows through there.
 // The picture is rendered once per size and kept, so showing, hiding and
 // repainting it costs no SVG work. Main thread only.
+//
+// Assistive tools see it in the role it is given: a graphic unless it is
+// made a button (pressed through them as by a click) or a slider.
 
+#include <QAccessible>
 #include <QPixmap>
 #include <QSvgRenderer>
 #include <QWidget>
@@ -23,6 +27,9 @@ public:
     void setCentred(bool centred);
     void setTransparent(bool transparent);
     bool isTransparent() const { return m_transparent; }
+
+    QAccessible::Role accessibleRole() const { return m_role; }
+    void setAccessibleRole(QAccessible::Role role) { m_role = role; }
 
     // The picture as it is drawn, for tests and tools.
     QImage rendered();
@@ -50,4 +57,5 @@ private:
     bool m_centred = false;
     bool m_transparent = false;
     bool m_pressed = false;
+    QAccessible::Role m_role = QAccessible::Graphic;
 };

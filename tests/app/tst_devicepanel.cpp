@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 
 #include <memory>
@@ -45,6 +46,13 @@ QByteArray zeroBlock()
     QByteArray block(kSimulatedBlockSize, '\0');
     block.replace(75, 10, "STAGEAMP1 ");
     return block;
+}
+
+// A figure as the panel writes it: with the operator's decimal separator,
+// which is a comma in many locales.
+QString figureText(QString text)
+{
+    return text.replace(u'.', QLocale().decimalPoint());
 }
 
 // Segments drawn at full brightness, read from the painted bar.
@@ -199,7 +207,7 @@ void tst_DevicePanel::figuresAndBars()
 
     serve(block);
     QVERIFY(label(figure));
-    QCOMPARE(label(figure)->text(), text);
+    QCOMPARE(label(figure)->text(), figureText(text));
     TDDLedBar *shown = panel().DDLedBar(bar);
     QCOMPARE(shown->position(), position);
     QCOMPARE(litSegments(*shown), lit);
@@ -211,9 +219,9 @@ void tst_DevicePanel::allZeroBlock()
     for (const QString &name : {u"PD_CHA_Output_Peak_Voltage"_s, u"PD_CHB_Output_Peak_Voltage"_s,
                                 u"PD_CHA_Output_Average_Voltage"_s, u"PD_CHB_Output_Average_Voltage"_s,
                                 u"PD_Actual_AC_Input"_s})
-        QCOMPARE(label(name)->text(), u"0.0 V"_s);
-    QCOMPARE(label(u"PD_CHA_Output_Average_Current"_s)->text(), u"0.0 A"_s);
-    QCOMPARE(label(u"PD_CHB_Output_Average_Current"_s)->text(), u"0.0 A"_s);
+        QCOMPARE(label(name)->text(), figureText(u"0.0 V"_s));
+    QCOMPARE(label(u"PD_CHA_Output_Average_Current"_s)->text(), figureText(u"0.0 A"_s));
+    QCOMPARE(label(u"PD_CHB_Output_Average_Current"_s)->text(), figureText(u"0.0 A"_s));
     QCOMPARE(label(u"PD_Amplifier_Temperature"_s)->text(), u" \u00B0C"_s);
     QCOMPARE(label(u"PD_PSU_Temperature"_s)->text(), u" \u00B0C"_s);
     QCOMPARE(label(u"PD_Speaker_Impedance_CHA"_s)->text(), QString());
@@ -312,7 +320,7 @@ void tst_DevicePanel::followsSelectionAndLink()
     m_sim.setServedBlock(0, buildStatusBlock(fields));
     m_sim.setFault(0, AmpSimulator::Fault::None);
     QTRY_VERIFY(form().GroupBox1()->isVisible());
-    QTRY_COMPARE(label(u"PD_CHA_Output_Peak_Voltage"_s)->text(), u"100.0 V"_s);
+    QTRY_COMPARE(label(u"PD_CHA_Output_Peak_Voltage"_s)->text(), figureText(u"100.0 V"_s));
 
     form().TreeView1()->clearSelection();
     QTRY_VERIFY(!form().GroupBox1()->isVisible());

@@ -75,6 +75,7 @@ private:
     QString m_openPath;
     QString m_savePath;
     int m_dialogsShown = 0;
+    QStringList m_dialogFolders;  // the folder each dialog was to open in
     QList<Message> m_messages;
 };
 
@@ -96,8 +97,17 @@ void tst_ProjectMenu::init()
         m_sim.clearRequests(amp);
 
     m_windows = std::make_unique<ControllerWindows>(m_port);
-    actions().setOpenDialog([this](QWidget *) { ++m_dialogsShown; return m_openPath; });
-    actions().setSaveDialog([this](QWidget *) { ++m_dialogsShown; return m_savePath; });
+    m_dialogFolders.clear();
+    actions().setOpenDialog([this](QWidget *, const QString &folder) {
+        ++m_dialogsShown;
+        m_dialogFolders.append(folder);
+        return m_openPath;
+    });
+    actions().setSaveDialog([this](QWidget *, const QString &folder) {
+        ++m_dialogsShown;
+        m_dialogFolders.append(folder);
+        return m_savePath;
+    });
     actions().setMessageFunction([this](QWidget *, QMessageBox::Icon icon, const QString &text) {
         m_messages.append({icon, text});
     });
@@ -133,8 +143,10 @@ QStringList tst_ProjectMenu::messageTexts() const
 void tst_ProjectMenu::dialogsAsShown()
 {
     for (const bool save : {false, true}) {
-        const std::unique_ptr<QFileDialog> dialog(save ? ProjectFileActions::createSaveDialog(&form())
-                                                       : ProjectFileActions::createOpenDialog(&form()));
+        const QString folder = m_dir->path();
+        const std::unique_ptr<QFileDialog> dialog(save ? ProjectFileActions::createSaveDialog(&form(), folder)
+                                                       : ProjectFileActions::createOpenDialog(&form(), folder));
+        QCOMPARE(dialog->directory().absolutePath(), folder);
         QCOMPARE(dialog->nameFilters(), QStringList{u"TALO ZR Amplifier Project (*.amp)"_s});
         QCOMPARE(dialog->defaultSuffix(), u"amp"_s);
         QCOMPARE(dialog->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -158,6 +170,7 @@ void tst_ProjectMenu::cancelledDialogsDoNothing()
     form().Open1()->trigger();
     form().Saveas1()->trigger();
     QCOMPARE(m_dialogsShown, 2);
+    QCOMPARE(m_dialogFolders, QStringList(2));  // a cancelled dialog leaves no folder behind
     QCOMPARE(rebuilds.size(), 0);
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(form().devices().count(), 2);
@@ -181,6 +194,7 @@ void tst_ProjectMenu::saveAndOpenRestoreTheArrangement()
         m_sim.clearRequests(amp);
     m_openPath = m_savePath;
     form().Open1()->trigger();
+    QCOMPARE(m_dialogFolders, (QStringList{QString(), m_dir->path()}));  // where the save went
 
     QVERIFY(m_messages.isEmpty());
     const tGroup &groups = form().groups();

@@ -6,6 +6,7 @@
 #include "ampsimulator.h"
 #include "commands.h"
 #include "devicetable.h"
+#include "fixedpitchfont.h"
 #include "networkstatwindow.h"
 
 #include <QListWidget>
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void ticksFromCreationWhileHidden();
     void rowsChangeInPlaceAndAtTheEnd();
     void countsAndRatesOfEverySlot();
+    void rowsInTheScanWindowsFixedPitchFont();
 
 private:
     // One attempt per call: a new job or the retry of a failed one.
@@ -155,6 +157,12 @@ void tst_NetworkStatWindow::countsAndRatesOfEverySlot()
     QCOMPARE(row(1), u"1:   127.0.0.2   5   5   0   PPS: 2"_s);
     QCOMPARE(row(2), u"2:   127.0.0.99   2   0   2   PPS: 1"_s);
     QCOMPARE(row(70), u"70:   127.0.0.3   5   5   0   PPS: 1"_s);
+}
+
+// The columns line up as they do in the scan window's address fields.
+void tst_NetworkStatWindow::rowsInTheScanWindowsFixedPitchFont()
+{
+    QCOMPARE(m_form->ListBox1()->font(), fixedPitchFont());
 }
 
 QTEST_MAIN(tst_NetworkStatWindow)

@@ -115,6 +115,7 @@ private Q_SLOTS:
     void commandsChangeLaterBlocks_data();
     void commandsChangeLaterBlocks();
     void requestsAreRecordedByteForByte();
+    void onlyTheLatestRequestsAreKept();
     void ampsAreIndependent();
     void refuseAndListenAgain();
     void stallAnswersNothing();
@@ -134,6 +135,8 @@ private Q_SLOTS:
     void destructionIsPrompt();
     void builtBlockHoldsChosenFields();
     void historiesAdvanceWithTime();
+    void outputsFollowVolumeAndMute_data();
+    void outputsFollowVolumeAndMute();
 
 private:
     std::unique_ptr<Client> client(int amp = 0);
@@ -274,6 +277,11 @@ void tst_AmpSimulator::commandsChangeLaterBlocks()
     QCOMPARE(int(m_sim->muteB(0)), muteB);
     QCOMPARE(m_sim->groupSettings(0), settings);
     QCOMPARE(m_sim->locked(0), locked);
+    // A muted channel's voltages and current read 0.
+    for (const int offset : {6, 10, 14})
+        QVERIFY((value16(block, offset) == 0) == (muteA == 0));
+    for (const int offset : {8, 12, 16})
+        QVERIFY((value16(block, offset) == 0) == (muteB == 0));
 }
 
 void tst_AmpSimulator::requestsAreRecordedByteForByte()
@@ -291,6 +299,16 @@ void tst_AmpSimulator::requestsAreRecordedByteForByte()
     QCOMPARE(m_sim->name(0), "AB   "_ba);  // the argument runs to the last " HTTP/"
     m_sim->clearRequests(0);
     QVERIFY(m_sim->requests(0).isEmpty());
+}
+
+void tst_AmpSimulator::onlyTheLatestRequestsAreKept()
+{
+    m_sim->setKeptRequests(2);
+    auto amp = client();
+    amp->send("GET /name=A HTTP/1.1\r\n\r\nGET /name=B HTTP/1.1\r\n\r\nGET /krv.krv HTTP/1.1\r\n\r\n");
+    QVERIFY(m_sim->waitForRequests(0, 3, 3s));
+    QCOMPARE(m_sim->requestLines(0), (QList<QByteArray>{"GET /name=B HTTP/1.1", "GET /krv.krv HTTP/1.1"}));
+    QCOMPARE(m_sim->requestCount(0), 3);
 }
 
 void tst_AmpSimulator::ampsAreIndependent()
@@ -619,6 +637,35 @@ void tst_AmpSimulator::historiesAdvanceWithTime()
     }
     state.variation = 4;
     QVERIFY(field(buildStatusBlock(simulatedFields(state, t)), 85, 512) != field(now, 85, 512));
+}
+
+void tst_AmpSimulator::outputsFollowVolumeAndMute_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("muteA");
+    QTest::addColumn<double>("gainA");
+    QTest::addColumn<double>("gainB");
+    QTest::newRow("0 dB") << "191191000000010010"_ba << 1 << 1.0 << 1.0;
+    QTest::newRow("A 20 dB down, B at the bottom") << "151000000000010010"_ba << 1 << 0.1 << 0.0;
+    QTest::newRow("A muted, no settings yet") << QByteArray() << 0 << 0.0 << 1.0;
+}
+
+// Voltages and currents scale with the volume's voltage ratio (so the
+// power with its square), against the same amp at the same moment at 0 dB.
+void tst_AmpSimulator::outputsFollowVolumeAndMute()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(int, muteA);
+    QFETCH(double, gainA);
+    QFETCH(double, gainB);
+    SimulatedState state;
+    state.groupSettings = settings;
+    state.muteA = quint8(muteA);
+    const qint64 t = 1'700'000'000'000;
+    const StatusFields full = simulatedFields(SimulatedState{}, t);
+    const StatusFields scaled = simulatedFields(state, t);
+    for (std::size_t i = 0; i < full.outputs.size(); ++i)
+        QVERIFY(qAbs(scaled.outputs[i] - full.outputs[i] * (i % 2 == 0 ? gainA : gainB)) <= 0.5);
 }
 
 QTEST_GUILESS_MAIN(tst_AmpSimulator)

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void zeroIntervalNeedsAllowZeroAtEnabling();
     void rewritingAValueDoesNotRestartTheInterval_data();
     void rewritingAValueDoesNotRestartTheInterval();
+    void anotherIntervalCutsTheRunningOneShort();
     void raisingHandlerKeepsTheTimerGoing();
     void ticksNeverOverlapNorPileUp();
     void disablingDropsATickInFlight();
@@ -125,6 +126,25 @@ void tst_ThreadedTimer::rewritingAValueDoesNotRestartTheInterval()
     });
     rewrite.start();
     QTRY_VERIFY_WITH_TIMEOUT(counted.ticks >= 3, 30000);
+}
+
+// A timer waiting out an hour is set to 1 ms: the ticks must come now, not
+// after the hour that was under way. A restart that cuts the wait short only
+// when the timing thread happens to look at the right moment fails one of
+// the rounds.
+void tst_ThreadedTimer::anotherIntervalCutsTheRunningOneShort()
+{
+    CountingTimer counted(kOneHourMs);
+    counted.timer->setEnabled(true);
+    CountingTimer pacer(0, true);
+    pacer.timer->setEnabled(true);
+    for (int round = 0; round < 20; ++round) {
+        counted.timer->setInterval(kOneHourMs);
+        letPacerTick(pacer, 5);  // the hour's wait is surely under way
+        const int before = counted.ticks;
+        counted.timer->setInterval(1);
+        QTRY_VERIFY(counted.ticks > before);
+    }
 }
 
 void tst_ThreadedTimer::raisingHandlerKeepsTheTimerGoing()

@@ -82,8 +82,9 @@ bool PollLoop::exchange(ResponseReader &reader)
             == Result::Aborted)
             return false;
     }
-    const Result sent = m_connection.send(requestText(m_worker.m_path, m_worker.m_argument),
-                                          Clock::now() + m_timeout);
+    const QByteArray request = requestText(m_worker.m_path, m_worker.m_argument);
+    m_sentAt = Clock::now();
+    const Result sent = m_connection.send(request, m_sentAt + m_timeout);
     if (sent == Result::Aborted)
         return false;
     if (sent != Result::Done) {
@@ -160,6 +161,12 @@ PollLoop::Ending PollLoop::succeed(ResponseReader &reader)
     QByteArray block;
     if (reader.announcedLength() == kStatusBlockSize)
         block = reader.takeKeptBody();
+    const Clock::time_point now = Clock::now();
+    m_worker.m_lastExchangeUs.store(
+        std::chrono::duration_cast<std::chrono::microseconds>(now - m_sentAt).count(), std::memory_order_relaxed);
+    m_worker.m_lastSuccessNs.store(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count(),
+        std::memory_order_release);
     m_worker.report(std::move(block), ThSocket::Online, false);
     return Ending::Succeeded;
 }

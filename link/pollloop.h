@@ -39,4 +39,5 @@ private:
     std::chrono::milliseconds m_timeout;
     Clock::time_point m_notBefore;  // the paced start of the attempt after a failure
     bool m_connectionLookedAt = false;  // by the last sleep, with nothing to take in
+    Clock::time_point m_sentAt;  // the attempt's request began to be written
 };

@@ -44,6 +44,7 @@ void DeviceIdentityEditor::GroupComboBoxChange(int index)
     if (slot == 0 || index < 0)
         return;
     Commands::deviceGroup(m_devices, m_groups, slot, m_controls.groupSelector->itemText(index));
+    Q_EMIT groupSent(slot, m_controls.groupSelector->itemText(index));
     m_controls.focusAfterChoice->setFocus();
 }
 
@@ -55,6 +56,7 @@ void DeviceIdentityEditor::PD_Network_NameKeyDown()
     QLineEdit *field = m_controls.nameField;
     field->setText(normalizedName(field->text()));
     Commands::deviceName(m_devices, slot, field->text());
+    Q_EMIT nameSent(slot, field->text());
     m_controls.focusAfterChoice->setFocus();
 }
 
@@ -66,4 +68,5 @@ void DeviceIdentityEditor::PD_Network_GroupKeyDown()
     QLineEdit *field = m_controls.groupField;
     field->setText(upperCasedAscii(field->text()));
     Commands::deviceGroup(m_devices, m_groups, slot, field->text());
+    Q_EMIT groupSent(slot, field->text());
 }

@@ -44,6 +44,7 @@ void showAndRaise(QWidget &window)
 
 FleetWindows::FleetWindows(TForm1 &main, TForm3 *scan)
     : m_main(main),
+      m_blocks(main.devices()),
       m_fleet(std::make_unique<FleetWindow>()),
       m_events(std::make_unique<EventsWindow>(m_log))
 {
@@ -74,8 +75,10 @@ QString FleetWindows::eventsText(int unacknowledgedAlarms)
 void FleetWindows::refresh()
 {
     const qint64 now = steadyNowNs();
-    m_log.append(m_detector.detect(EventDetector::observe(m_main.devices()), now, QDateTime::currentDateTime()));
-    m_fleet->refresh(m_main.devices(), now);
+    m_blocks.prune();
+    m_log.append(m_detector.detect(EventDetector::observe(m_main.devices(), m_blocks), now,
+                                   QDateTime::currentDateTime()));
+    m_fleet->refresh(m_main.devices(), m_blocks, now);
 }
 
 void FleetWindows::logAction(const QString &text, const QString &amplifier)
@@ -116,7 +119,7 @@ void FleetWindows::connectActions(TForm3 *scan)
     }
     connect(main.projectFile(), &ProjectFileActions::projectOpened, this, [this](const QString &path) {
         logAction(u"Project opened: "_s + QFileInfo(path).fileName());
-        m_detector.expectProject(EventDetector::observe(m_main.devices()), steadyNowNs());
+        m_detector.expectProject(EventDetector::observe(m_main.devices(), m_blocks), steadyNowNs());
     });
     connect(main.projectFile(), &ProjectFileActions::projectSaved, this,
             [this](const QString &path) { logAction(u"Project saved: "_s + QFileInfo(path).fileName()); });

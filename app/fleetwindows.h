@@ -7,6 +7,7 @@
 
 #include "eventdetector.h"
 #include "eventlog.h"
+#include "storedblocks.h"
 
 #include <QObject>
 
@@ -44,6 +45,7 @@ private:
     TForm1 &m_main;
     EventLog m_log;
     EventDetector m_detector;
+    StoredBlocks m_blocks;
     std::unique_ptr<FleetWindow> m_fleet;
     std::unique_ptr<EventsWindow> m_events;
     QAction *m_fleetAction = nullptr;

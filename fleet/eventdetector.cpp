@@ -1,6 +1,7 @@
 #include "eventdetector.h"
 
 #include "devicetable.h"
+#include "storedblocks.h"
 
 #include <QSet>
 
@@ -39,14 +40,14 @@ QString channelName(int channel)
 
 } // namespace
 
-std::vector<EventDetector::Device> EventDetector::observe(const tDevices &devices)
+std::vector<EventDetector::Device> EventDetector::observe(const tDevices &devices, const StoredBlocks &blocks)
 {
     std::vector<Device> observed;
     observed.reserve(std::size_t(devices.count()));
     for (int slot = 1; slot <= devices.count(); ++slot) {
         const tDevice &record = devices[slot];
         observed.push_back({record.worker.get(), record.name, record.address, record.linkState(),
-                            record.lastSuccessNanoseconds() != 0, &record.status});
+                            record.lastSuccessNanoseconds() != 0, blocks.has(record) ? &record.status : nullptr});
     }
     return observed;
 }
@@ -69,7 +70,7 @@ QList<FleetEvent> EventDetector::detect(const std::vector<Device> &devices, qint
         if (added)
             seen.address = device.address;
         detectLink(device, seen, nowNs);
-        if (device.linkState == ThSocket::Online && device.answered && device.block)
+        if (device.linkState == ThSocket::Online && device.block)
             detectBlock(device, seen);
     }
     for (auto it = m_seen.begin(); it != m_seen.end();)

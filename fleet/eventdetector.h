@@ -29,6 +29,7 @@
 #include <unordered_map>
 #include <vector>
 
+class StoredBlocks;
 class tDevices;
 
 class EventDetector final
@@ -42,12 +43,12 @@ public:
         QString name;
         QString address;
         int linkState = 0;  // ThSocket's code: 0 no result yet, 1 offline, 3 online
-        bool answered = false;  // at least one success; block holds its latest block
-        const StatusBlock *block = nullptr;
+        bool answered = false;  // at least one success
+        const StatusBlock *block = nullptr;  // none before the first block was stored
     };
 
     // The devices of a table, in slot order.
-    static std::vector<Device> observe(const tDevices &devices);
+    static std::vector<Device> observe(const tDevices &devices, const StoredBlocks &blocks);
 
     // The events of this look, oldest first.
     QList<FleetEvent> detect(const std::vector<Device> &devices, qint64 nowNs, const QDateTime &wallNow);

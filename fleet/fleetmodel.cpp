@@ -3,6 +3,7 @@
 #include "devicetable.h"
 #include "figurezones.h"
 #include "panelfigures.h"
+#include "storedblocks.h"
 
 #include <QLocale>
 
@@ -168,7 +169,7 @@ bool FleetModel::sameDevice(const Row &row, const tDevice &device)
 // Rows follow the table in slot order. Devices keep their order when others
 // are deleted and new ones come last, so one walk finds the rows whose
 // device is gone (removed) and the devices without a row (inserted).
-void FleetModel::refresh(const tDevices &devices, qint64 nowNs)
+void FleetModel::refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs)
 {
     std::vector<const ThSocket *> live;
     live.reserve(std::size_t(devices.count()));
@@ -180,21 +181,45 @@ void FleetModel::refresh(const tDevices &devices, qint64 nowNs)
         return !worker || !std::binary_search(live.begin(), live.end(), worker.get());
     };
 
+    // Rows next to each other whose changes span the same columns are
+    // signalled as one range.
+    struct Range
+    {
+        int firstRow = 0;
+        int lastRow = -1;
+        Changes columns;
+    } pending;
+    const auto flush = [&] {
+        if (pending.firstRow <= pending.lastRow)
+            Q_EMIT dataChanged(index(pending.firstRow, pending.columns.first),
+                               index(pending.lastRow, pending.columns.last));
+        pending = {};
+    };
+
     int at = 0;
     for (int slot = 1; slot <= devices.count(); ++slot) {
         int end = at;
         while (end < int(m_rows.size()) && gone(m_rows[std::size_t(end)]))
             ++end;
-        if (end > at)
+        if (end > at) {
+            flush();
             removeRows(at, end - 1);
+        }
         const tDevice &device = devices[slot];
         if (at < int(m_rows.size()) && sameDevice(m_rows[std::size_t(at)], device)) {
-            const auto [first, last] = update(m_rows[std::size_t(at)], device, slot, nowNs);
-            if (first <= last)
-                Q_EMIT dataChanged(index(at, first), index(at, last));
+            const Changes changes = update(m_rows[std::size_t(at)], device, slot, blocks.has(device), nowNs);
+            if (changes.first <= changes.last) {
+                if (pending.lastRow != at - 1 || pending.columns.first != changes.first
+                    || pending.columns.last != changes.last) {
+                    flush();
+                    pending = {at, at, changes};
+                }
+                pending.lastRow = at;
+            }
             ++at;
             continue;
         }
+        flush();
         // New devices: as many as follow without a row, in one insertion.
         int count = 1;
         while (slot + count <= devices.count()
@@ -202,11 +227,12 @@ void FleetModel::refresh(const tDevices &devices, qint64 nowNs)
             ++count;
         beginInsertRows({}, at, at + count - 1);
         for (int i = 0; i < count; ++i)
-            m_rows.insert(m_rows.begin() + at + i, newRow(devices[slot + i], slot + i, nowNs));
+            m_rows.insert(m_rows.begin() + at + i, newRow(devices[slot + i], slot + i, blocks.has(devices[slot + i]), nowNs));
         endInsertRows();
         at += count;
         slot += count - 1;
     }
+    flush();
     if (at < int(m_rows.size()))
         removeRows(at, int(m_rows.size()) - 1);
 }
@@ -218,24 +244,45 @@ void FleetModel::removeRows(int first, int last)
     endRemoveRows();
 }
 
-FleetModel::Row FleetModel::newRow(const tDevice &device, int slot, qint64 nowNs) const
+FleetModel::Row FleetModel::newRow(const tDevice &device, int slot, bool hasBlock, qint64 nowNs) const
 {
     Row row;
     row.worker = device.worker;
     row.number.fill(kNone);
-    update(row, device, slot, nowNs);
+    update(row, device, slot, hasBlock, nowNs);
     return row;
 }
 
-std::pair<int, int> FleetModel::update(Row &row, const tDevice &device, int slot, qint64 nowNs) const
+void FleetModel::Changes::mark(int column)
 {
-    std::array<QString, ColumnCount> before = row.text;
+    first = std::min(first, column);
+    last = std::max(last, column);
+}
+
+namespace {
+
+// Sets a cell's text when it differs; marks the column then.
+void setText(QString &cell, QString text, int column, auto &changes)
+{
+    if (cell == text && !cell.isNull())
+        return;
+    cell = std::move(text);
+    changes.mark(column);
+}
+
+} // namespace
+
+FleetModel::Changes FleetModel::update(Row &row, const tDevice &device, int slot, bool hasBlock,
+                                       qint64 nowNs) const
+{
+    Changes changes;
+    // A cell whose number is unchanged keeps its text.
     const auto cell = [&](int column, double number, auto &&format) {
         const auto c = std::size_t(column);
         if (row.number[c] == number && !row.text[c].isNull())
             return;
         row.number[c] = number;
-        row.text[c] = format();
+        setText(row.text[c], format(), column, changes);
     };
     const auto optionalCell = [&](int column, std::optional<double> value, int decimals) {
         const double number = value ? rounded(*value, decimals) : kNone;
@@ -244,8 +291,8 @@ std::pair<int, int> FleetModel::update(Row &row, const tDevice &device, int slot
 
     row.slot = slot;
     cell(Slot, slot, [&] { return QString::number(slot); });
-    row.text[Name] = device.name;
-    row.text[Group] = device.group;
+    setText(row.text[Name], device.name, Name, changes);
+    setText(row.text[Group], device.group, Group, changes);
     cell(Address, addressNumber(device.address), [&] { return device.address; });
     const int linkState = device.linkState();
     cell(Link, linkState, [&] { return linkText(linkState); });
@@ -257,30 +304,19 @@ std::pair<int, int> FleetModel::update(Row &row, const tDevice &device, int slot
     const std::optional<double> loss = row.health.lossPercent();
     optionalCell(LossPercent, loss, 1);
 
-    if (device.lastSuccessNanoseconds() == 0) {
+    if (!hasBlock) {
         if (row.blockShown || row.text[ChannelA].isNull())
-            showNoBlock(row);
+            showNoBlock(row, changes);
     } else if (!row.blockShown || std::memcmp(row.figures.data(), device.status.data(), kFigureBytes) != 0) {
-        showBlock(row, device.status);
+        showBlock(row, device.status, changes);
     }
 
-    const int severityBefore = std::exchange(row.severity, severity(linkState, row.blockSeverity, loss));
-
-    int first = ColumnCount;
-    int last = -1;
-    for (int column = 0; column < ColumnCount; ++column) {
-        if (row.text[std::size_t(column)] != before[std::size_t(column)]) {
-            first = std::min(first, column);
-            last = column;
-        }
-    }
     // The worst-first order sorts on the first column; a proxy re-sorts a
     // row only when a change covers its sort column.
-    if (row.severity != severityBefore) {
-        first = 0;
-        last = std::max(last, 0);
-    }
-    return {first, last};
+    const int severityNow = severity(linkState, row.blockSeverity, loss);
+    if (std::exchange(row.severity, severityNow) != severityNow)
+        changes.mark(0);
+    return changes;
 }
 
 int FleetModel::severity(int linkState, int blockSeverity, std::optional<double> lossPercent)
@@ -303,43 +339,58 @@ int FleetModel::blockSeverity(const StatusBlock &block)
     return severity;
 }
 
-void FleetModel::showNoBlock(Row &row) const
+void FleetModel::showNoBlock(Row &row, Changes &changes) const
 {
     row.blockShown = false;
     row.blockSeverity = 0;
     for (int column = ChannelA; column <= PeakB; ++column) {
-        row.text[std::size_t(column)] = kNotAnswered;
+        setText(row.text[std::size_t(column)], kNotAnswered, column, changes);
         row.number[std::size_t(column)] = kNone;
+        row.raw[std::size_t(column)] = ~quint64(0);
     }
 }
 
-void FleetModel::showBlock(Row &row, const StatusBlock &block) const
+void FleetModel::showBlock(Row &row, const StatusBlock &block, Changes &changes) const
 {
     using FigureZones::Figure;
-    row.blockShown = true;
+    const bool wasShown = std::exchange(row.blockShown, true);
     std::memcpy(row.figures.data(), block.data(), kFigureBytes);
     row.blockSeverity = blockSeverity(block);
 
+    const auto bytes = [&](int offset, int width) {
+        quint64 raw = 0;
+        for (int i = 0; i < width; ++i)
+            raw = raw << 8 | quint64{block[std::size_t(offset + i)]};
+        return raw;
+    };
+    const auto cell = [&](int column, quint64 raw, double number, auto &&format) {
+        const auto c = std::size_t(column);
+        if (wasShown && row.raw[c] == raw)
+            return;
+        row.raw[c] = raw;
+        row.number[c] = number;
+        setText(row.text[c], format(), column, changes);
+    };
     for (int channel = 0; channel < 2; ++channel) {
         const quint8 state = R::flag(block, Field::ChannelStateA + channel);
         const bool muted = R::flag(block, Field::MuteA + channel) == 0;
-        const auto c = std::size_t(ChannelA + channel);
-        row.text[c] = channelText(state, muted);
-        row.number[c] = state;
+        cell(ChannelA + channel, quint64{state} << 1 | (muted ? 1u : 0u), state,
+             [&] { return channelText(state, muted); });
     }
-    row.text[AmpTemperature] = PanelFigures::temperature(block, Field::SecondTemperature);
-    row.number[AmpTemperature] = FigureZones::value(Figure::AmplifierTemperature, block);
-    row.text[PsuTemperature] = PanelFigures::temperature(block, Field::FirstTemperature);
-    row.number[PsuTemperature] = FigureZones::value(Figure::PsuTemperature, block);
+    cell(AmpTemperature, bytes(Field::SecondTemperature, Field::TemperatureWidth),
+         FigureZones::value(Figure::AmplifierTemperature, block),
+         [&] { return PanelFigures::temperature(block, Field::SecondTemperature); });
+    cell(PsuTemperature, bytes(Field::FirstTemperature, Field::TemperatureWidth),
+         FigureZones::value(Figure::PsuTemperature, block),
+         [&] { return PanelFigures::temperature(block, Field::FirstTemperature); });
     const quint16 mains = R::value16(block, Field::AcInputVoltage);
-    row.text[Mains] = PanelFigures::withUnit(mains, 750, PanelFigures::volts(), m_decimalPoint);
-    row.number[Mains] = double(mains) * 750 / 1024;
-    row.text[Fan] = R::displayText(block, Field::FanSpeed, 4);
-    row.number[Fan] = R::threeDigitValue(block, Field::FanSpeed);
+    cell(Mains, mains, double(mains) * 750 / 1024,
+         [&] { return PanelFigures::withUnit(mains, 750, PanelFigures::volts(), m_decimalPoint); });
+    cell(Fan, bytes(Field::FanSpeed, 4), R::threeDigitValue(block, Field::FanSpeed),
+         [&] { return R::displayText(block, Field::FanSpeed, 4); });
     for (int channel = 0; channel < 2; ++channel) {
         const quint16 peak = R::value16(block, Field::OutputPeakVoltageA + 2 * channel);
-        const auto c = std::size_t(PeakA + channel);
-        row.text[c] = PanelFigures::withUnit(peak, 200, PanelFigures::volts(), m_decimalPoint);
-        row.number[c] = double(peak) * 200 / 1024;
+        cell(PeakA + channel, peak, double(peak) * 200 / 1024,
+             [&] { return PanelFigures::withUnit(peak, 200, PanelFigures::volts(), m_decimalPoint); });
     }
 }

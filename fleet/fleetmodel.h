@@ -32,6 +32,7 @@
 #include <optional>
 #include <vector>
 
+class StoredBlocks;
 class ThSocket;
 class tDevices;
 struct tDevice;
@@ -63,7 +64,7 @@ public:
     void setDecimalPoint(const QString &decimalPoint) { m_decimalPoint = decimalPoint; }
 
     // Brings the rows up to date with the table; nowNs on the steady clock.
-    void refresh(const tDevices &devices, qint64 nowNs);
+    void refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs);
 
     Summary summary() const;
     // "N amplifiers: A online, B offline, C with alarms"
@@ -92,18 +93,26 @@ private:
         int blockSeverity = 0;
         std::array<QString, ColumnCount> text;
         std::array<double, ColumnCount> number{};
+        // What each block cell was formatted from, so that only a cell
+        // whose raw value changed is formatted again.
+        std::array<quint64, ColumnCount> raw{};
         LinkHealth health;
         bool blockShown = false;
         std::array<quint8, kFigureBytes> figures{};
     };
+    // The columns whose text changed in one update.
+    struct Changes
+    {
+        int first = ColumnCount;
+        int last = -1;
+        void mark(int column);
+    };
 
     static bool sameDevice(const Row &row, const tDevice &device);
-    Row newRow(const tDevice &device, int slot, qint64 nowNs) const;
-    // Fills the row from the device; returns the first and last column whose
-    // text changed, or first > last when none did.
-    std::pair<int, int> update(Row &row, const tDevice &device, int slot, qint64 nowNs) const;
-    void showBlock(Row &row, const StatusBlock &block) const;
-    void showNoBlock(Row &row) const;
+    Row newRow(const tDevice &device, int slot, bool hasBlock, qint64 nowNs) const;
+    Changes update(Row &row, const tDevice &device, int slot, bool hasBlock, qint64 nowNs) const;
+    void showBlock(Row &row, const StatusBlock &block, Changes &changes) const;
+    void showNoBlock(Row &row, Changes &changes) const;
     void removeRows(int first, int last);
 
     std::vector<Row> m_rows;

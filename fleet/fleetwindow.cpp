@@ -150,9 +150,9 @@ QString FleetWindow::emptyText()
     return u"No amplifiers yet: use Scan or File > Open..."_s;
 }
 
-void FleetWindow::refresh(const tDevices &devices, qint64 nowNs)
+void FleetWindow::refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs)
 {
-    m_model.refresh(devices, nowNs);
+    m_model.refresh(devices, blocks, nowNs);
     showSummary();
 }
 

@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QStackedWidget;
 class QTableView;
+class StoredBlocks;
 class tDevices;
 
 // Sorting, filtering and tints of the fleet table.
@@ -58,7 +59,7 @@ public:
 
     static QString emptyText();  // "No amplifiers yet: use Scan or File > Open..."
 
-    void refresh(const tDevices &devices, qint64 nowNs);
+    void refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs);
 
     FleetModel &model() { return m_model; }
     FleetProxy &proxy() { return m_proxy; }

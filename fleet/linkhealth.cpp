@@ -15,12 +15,14 @@ void LinkHealth::observe(qint64 nowNs, const Reading &reading)
         m_exchangeNext = (m_exchangeNext + 1) % kExchangeSamples;
         m_exchangeCount = std::min(m_exchangeCount + 1, kExchangeSamples);
 
-        std::array<qint64, kExchangeSamples> sorted = m_exchangeUs;
-        const auto end = sorted.begin() + m_exchangeCount;
-        std::sort(sorted.begin(), end);
-        const auto half = std::size_t(m_exchangeCount / 2);
-        const double middle = m_exchangeCount % 2 == 1 ? double(sorted[half])
-                                                       : double(sorted[half - 1] + sorted[half]) / 2.0;
+        std::array<qint64, kExchangeSamples> samples = m_exchangeUs;
+        const auto end = samples.begin() + m_exchangeCount;
+        const auto upper = samples.begin() + m_exchangeCount / 2;
+        std::nth_element(samples.begin(), upper, end);
+        // With an even count the lower middle is the largest below the upper.
+        const double middle = m_exchangeCount % 2 == 1
+                                  ? double(*upper)
+                                  : double(*std::max_element(samples.begin(), upper) + *upper) / 2.0;
         m_median = middle / 1000.0;
     }
 

@@ -208,8 +208,8 @@ void tst_FleetRules::severity()
     QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields)), lossPercent), severity);
 }
 
-// Steps of one device, one look each: link state, answered, the fields it
-// reports; the events of every look, joined.
+// Steps of one device, one look each: link state, whether a block was
+// stored, the fields it reports; the events of every look, joined.
 using Step = std::tuple<int, bool, StatusFields>;
 
 void tst_FleetRules::detection_data()
@@ -239,6 +239,8 @@ void tst_FleetRules::detection_data()
         << QStringList{u"Info online: first answer"_s, u"Alarm Channel A FAULT"_s, u"Info Channel A OK again"_s};
     QTest::newRow("bad from the first block") << QList<Step>{{3, true, fault}}
         << QStringList{u"Info online: first answer"_s, u"Alarm Channel A FAULT"_s};
+    QTest::newRow("no figures before the first block") << QList<Step>{{3, false, fault}, {3, true, ok}}
+        << QStringList{u"Info online: first answer"_s};
     QTest::newRow("mute reported") << QList<Step>{{3, true, ok}, {3, true, muted}, {3, true, ok}}
         << QStringList{u"Info online: first answer"_s, u"Info Channel B muted"_s, u"Info Channel B un-muted"_s};
     QTest::newRow("red, held near the boundary, then clear") << QList<Step>{{3, true, ok}, {3, true, hot},
@@ -261,10 +263,11 @@ void tst_FleetRules::detection()
     int identity = 0;
     QStringList seen;
     qint64 now = 0;
-    for (const auto &[linkState, answered, fields] : steps) {
+    for (const auto &[linkState, stored, fields] : steps) {
         now += kSecond;
         block = blockOf(fields);
-        const EventDetector::Device device{&identity, u"AMP1 "_s, u"127.0.0.2"_s, linkState, answered, &block};
+        const EventDetector::Device device{&identity, u"AMP1 "_s, u"127.0.0.2"_s, linkState, linkState == 3,
+                                           stored ? &block : nullptr};
         for (const FleetEvent &event : detector.detect({device}, now, {})) {
             QCOMPARE(event.amplifier, u"AMP1 (127.0.0.2)"_s);
             seen.append(FleetEvents::severityText(event.severity) + u' ' + event.text);

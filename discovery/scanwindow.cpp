@@ -235,10 +235,12 @@ void TForm3::scan(quint32 first, quint32 last)
     ScanHooks hooks;
     hooks.appendRow = [this](const QString &row) { m_listBox1->addItem(row); };
     int found = 0;
-    hooks.addOrUpdateDevice = [this, &found](const QString &name, const QString &group, const QString &address) {
-        ++found;
-        return m_hooks.addOrUpdateDevice(name, group, address);
-    };
+    if (m_hooks.addOrUpdateDevice) {
+        hooks.addOrUpdateDevice = [this, &found](const QString &name, const QString &group, const QString &address) {
+            ++found;
+            return m_hooks.addOrUpdateDevice(name, group, address);
+        };
+    }
     hooks.afterAddress = [this] {
         if (m_hooks.afterAddress)
             m_hooks.afterAddress();

@@ -17,6 +17,7 @@ class TForm3;
 class TForm4;
 class TForm6;
 class TForm8;
+class FleetWindows;
 
 class ControllerWindows final
 {
@@ -32,6 +33,7 @@ public:
     TForm8 &Form8() const { return *m_form8; }
     TForm4 &Form4() const { return *m_form4; }
     TForm2 &Form2() const { return *m_form2; }
+    FleetWindows &fleet() const { return *m_fleet; }
 
 private:
     // Declared in creation order, so they are destroyed the other way round
@@ -42,4 +44,5 @@ private:
     std::unique_ptr<TForm8> m_form8;
     std::unique_ptr<TForm4> m_form4;
     std::unique_ptr<TForm2> m_form2;
+    std::unique_ptr<FleetWindows> m_fleet;
 };

@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTreeWidgetItemIterator>
 
 using namespace Qt::StringLiterals;
 
@@ -193,6 +194,19 @@ bool TForm1::addOrUpdateDevice(const QString &name, const QString &group, const 
     return true;
 }
 
+void TForm1::selectDevice(int slot)
+{
+    const tDevice *record = slot >= 1 && slot <= m_devices.count() ? &m_devices[slot] : nullptr;
+    for (QTreeWidgetItemIterator it(m_treeView1); record && *it; ++it) {
+        if (DeviceTreeView::deviceRecord(*it) == record) {
+            m_treeView1->setCurrentItem(*it);
+            m_treeView1->scrollToItem(*it);
+            TreeView1MouseDown(Qt::LeftButton, m_treeView1->visualItemRect(*it).center());
+            return;
+        }
+    }
+}
+
 void TForm1::Timer1Timer()
 {
     m_treeView1->refreshStateImages(m_devices);
@@ -243,6 +257,7 @@ void TForm1::DeleteDevice1Click()
     const int slot = selectedDeviceIndex();
     if (slot == 0)
         return;
+    Q_EMIT deviceDeleting(m_devices[slot].name, m_devices[slot].address);
     m_treeView1->clearSelection();
     m_treeView1->setCurrentItem(nullptr);
     updateSelection();
@@ -262,6 +277,7 @@ void TForm1::DeleteGroup1Click()
     const QTreeWidgetItem *node = m_treeView1->itemAt(m_lastTreePressPoint);
     if (!node || node->parent())
         return;
+    Q_EMIT groupDeleting(node->text(0));
     deleteGroup(m_devices, m_groups, node->text(0));
     rebuildTree();
 }

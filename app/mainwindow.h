@@ -75,6 +75,8 @@ public:
     // Adds or updates a device found by a scan or read from a project, then
     // rebuilds the tree. False when the device table is full.
     bool addOrUpdateDevice(const QString &name, const QString &group, const QString &address);
+    // Selects the device's node as a left click on it does.
+    void selectDevice(int slot);
 
     // Event handlers, named after their control and event.
     void Timer1Timer();
@@ -105,6 +107,11 @@ public:
     ProjectFileActions *projectFile() const { return m_projectFile; }
 
     static QString queryQueueFullText();
+
+Q_SIGNALS:
+    // The operator's "Delete Device" and "Delete Group", before they act.
+    void deviceDeleting(const QString &name, const QString &address);
+    void groupDeleting(const QString &name);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

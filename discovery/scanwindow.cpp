@@ -236,7 +236,13 @@ void TForm3::scan(quint32 first, quint32 last)
     StatusFetcher fetcher(m_devicePort);
     ScanHooks hooks;
     hooks.appendRow = [this](const QString &row) { m_listBox1->addItem(row); };
-    hooks.addOrUpdateDevice = m_hooks.addOrUpdateDevice;
+    int found = 0;
+    if (m_hooks.addOrUpdateDevice) {
+        hooks.addOrUpdateDevice = [this, &found](const QString &name, const QString &group, const QString &address) {
+            ++found;
+            return m_hooks.addOrUpdateDevice(name, group, address);
+        };
+    }
     hooks.afterAddress = [this] {
         if (m_hooks.afterAddress)
             m_hooks.afterAddress();
@@ -251,4 +257,5 @@ void TForm3::scan(quint32 first, quint32 last)
     QCoreApplication::instance()->removeEventFilter(this);
     m_button1->setEnabled(true);
     m_scanning = false;
+    Q_EMIT scanFinished(m_edit1->text(), m_edit2->text(), found);
 }

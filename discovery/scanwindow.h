@@ -63,6 +63,11 @@ public:
     static QString invalidAddressText();
     static QString tableFullText();
 
+Q_SIGNALS:
+    // A scan from the first to the last address ended; found amplifiers
+    // answered it.
+    void scanFinished(const QString &first, const QString &last, int found);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

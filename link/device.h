@@ -24,4 +24,7 @@ struct tDevice
     int requestCount() const { return worker ? worker->requestCount() : 0; }
     int successCount() const { return worker ? worker->successCount() : 0; }
     int failureCount() const { return worker ? worker->failureCount() : 0; }
+    // Link health of the last success; 0 before the first (see ThSocket).
+    qint64 lastExchangeMicroseconds() const { return worker ? worker->lastExchangeMicroseconds() : 0; }
+    qint64 lastSuccessNanoseconds() const { return worker ? worker->lastSuccessNanoseconds() : 0; }
 };

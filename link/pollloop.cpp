@@ -99,7 +99,9 @@ PollLoop::Exchanged PollLoop::sendAndRead(ResponseReader &reader)
             == Result::Aborted)
             return Exchanged::Aborted;
     }
-    const Result sent = m_connection.send(requestText(m_worker.m_path, m_worker.m_argument));
+    const QByteArray request = requestText(m_worker.m_path, m_worker.m_argument);
+    m_sentAt = Clock::now();
+    const Result sent = m_connection.send(request);
     if (sent == Result::Aborted)
         return Exchanged::Aborted;
     if (sent != Result::Done) {
@@ -178,6 +180,12 @@ PollLoop::Ending PollLoop::succeed(ResponseReader &reader)
     if (reader.announcedLength() == kStatusBlockSize)
         block = reader.takeKeptBody();
     m_connection.answered();
+    const Clock::time_point now = Clock::now();
+    m_worker.m_lastExchangeUs.store(
+        std::chrono::duration_cast<std::chrono::microseconds>(now - m_sentAt).count(), std::memory_order_relaxed);
+    m_worker.m_lastSuccessNs.store(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count(),
+        std::memory_order_release);
     m_worker.report(std::move(block), ThSocket::Online, false);
     return Ending::Succeeded;
 }

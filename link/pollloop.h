@@ -42,4 +42,5 @@ private:
     DeviceConnection m_connection;
     std::chrono::milliseconds m_timeout;
     Clock::time_point m_notBefore;  // the paced start of the attempt after a failure
+    Clock::time_point m_sentAt;  // the attempt's request began to be written
 };

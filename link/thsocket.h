@@ -110,6 +110,12 @@ public:
     int requestCount() const { return m_requestCount.load(std::memory_order_relaxed); }
     int successCount() const { return m_successCount.load(std::memory_order_relaxed); }
     int failureCount() const { return m_failureCount.load(std::memory_order_relaxed); }
+    // Link health, written by the worker where it counts a success: the
+    // last successful exchange from the first request byte written to the
+    // last body byte read, in microseconds, and when it ended (steady clock
+    // nanoseconds since its epoch; 0 before the first success).
+    qint64 lastExchangeMicroseconds() const { return m_lastExchangeUs.load(std::memory_order_relaxed); }
+    qint64 lastSuccessNanoseconds() const { return m_lastSuccessNs.load(std::memory_order_acquire); }
     // Slot of the current job as written at the last hand-over.
     int slot() const { return m_slot; }
 
@@ -159,6 +165,8 @@ private:
     std::atomic<int> m_requestCount{0};
     std::atomic<int> m_successCount{0};
     std::atomic<int> m_failureCount{0};
+    std::atomic<qint64> m_lastExchangeUs{0};
+    std::atomic<qint64> m_lastSuccessNs{0};
 
     bool m_stopRequested = false;  // main thread only
     std::atomic<bool> m_stop{false};

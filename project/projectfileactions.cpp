@@ -122,12 +122,15 @@ void ProjectFileActions::load(const QString &path)
     }
     loadProjectIntoTables(*project, m_devices, m_groups);
     Q_EMIT treeRebuildNeeded();
+    Q_EMIT projectOpened(path);
     if (project->leftOut)
         m_showMessage(m_dialogParent, QMessageBox::Warning, leftOutText());
 }
 
 void ProjectFileActions::save(const QString &path)
 {
-    if (!saveProjectFile(path, projectFromTables(m_devices, m_groups)))
+    if (saveProjectFile(path, projectFromTables(m_devices, m_groups)))
+        Q_EMIT projectSaved(path);
+    else
         m_showMessage(m_dialogParent, QMessageBox::Critical, unableToWriteText(path));
 }

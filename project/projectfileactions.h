@@ -61,6 +61,9 @@ public:
 Q_SIGNALS:
     // After every load, of a refused file too; the device tree is rebuilt.
     void treeRebuildNeeded();
+    // A project was loaded into the tables, or the tables written to one.
+    void projectOpened(const QString &path);
+    void projectSaved(const QString &path);
 
 private:
     void load(const QString &path);

@@ -6,6 +6,7 @@
 #include "diagramwindow.h"
 #include "ledbar.h"
 #include "operatorhelp.h"
+#include "panelbars.h"
 #include "panelfigures.h"
 #include "picturecontrol.h"
 #include "statusblock.h"
@@ -23,7 +24,6 @@ namespace Field = StatusField;
 namespace {
 
 const QString kUnfilled = u"?????"_s;
-const QString kDegrees = u" \u00B0C"_s;
 constexpr QColor kPanelColour{212, 208, 200};
 const QColor kLime{0, 255, 0};
 const QColor kYellow{255, 255, 0};
@@ -57,11 +57,6 @@ QString barName(int channel, int quantity)
     static const QString quantities[4] = {u"peak voltage"_s, u"average voltage"_s, u"average current"_s,
                                           u"power"_s};
     return (channel == 0 ? u"Channel A output "_s : u"Channel B output "_s) + quantities[quantity];
-}
-
-QString withUnit(quint16 raw, int scale, const QString &unit)
-{
-    return PanelFigures::oneDecimal(raw, scale, QLocale().decimalPoint()) + unit;
 }
 
 } // namespace
@@ -154,21 +149,21 @@ void DevicePanel::createBars()
                  .backColor = Qt::black, .barSize = 7, .position = 0,
                  .lowToMidPos = 32, .midToHiPos = 16};
     };
-    const auto horizontal = [](int top, int maxValue, QColor low, QColor mid, QColor hi,
-                               int lowToMid, int midToHi) {
+    const auto horizontal = [](int top, const PanelBars::RowBar &scale, QColor low, QColor mid, QColor hi) {
         return D{.geometry = QRect(56, top, 633, 9), .colorLow = low, .colorMid = mid,
-                 .colorHi = hi, .orientation = TDDLedBar::trHorizontal, .maxValue = maxValue,
-                 .backColor = Qt::black, .barSize = 15, .position = 0,
-                 .lowToMidPos = lowToMid, .midToHiPos = midToHi};
+                 .colorHi = hi, .orientation = TDDLedBar::trHorizontal, .maxValue = scale.maxValue,
+                 .backColor = Qt::black, .barSize = PanelBars::kRowBarPitch, .position = 0,
+                 .lowToMidPos = scale.lowToMidPos, .midToHiPos = scale.midToHiPos};
     };
+    constexpr PanelBars::RowBar kFan{100, PanelBars::kRowBarSegments, 32, 16};
     const D setups[13] = {
         D{},
         vertical(56), vertical(96), vertical(136), vertical(176),
-        horizontal(285, 150, kLime, kYellow, kRed, 32, 16),
-        horizontal(301, 150, kLime, kYellow, kRed, 32, 16),
+        horizontal(285, PanelBars::kTemperature, kLime, kYellow, kRed),
+        horizontal(301, PanelBars::kTemperature, kLime, kYellow, kRed),
         vertical(384), vertical(424), vertical(464), vertical(504),
-        horizontal(317, 300, kRed, kLime, kRed, 50, 12),
-        horizontal(333, 100, kLime, kLime, kLime, 32, 16),
+        horizontal(317, PanelBars::kAcInput, kRed, kLime, kRed),
+        horizontal(333, kFan, kLime, kLime, kLime),
     };
     const QString rows[4] = {u"PSU temperature"_s, u"AMP temperature"_s, u"AC input voltage"_s, u"Fan speed"_s};
     const auto title = [&rows](int number) {
@@ -290,8 +285,8 @@ void DevicePanel::showBlock(int slot)
     m_bars[9]->setPosition(raw(Field::OutputAverageCurrentB) / 4);
     m_bars[10]->setPosition(squared(Field::OutputAverageCurrentB));
 
-    m_rowFigures[FirstTemperature]->setText(text(Field::FirstTemperature, Field::TemperatureWidth) + kDegrees);
-    m_rowFigures[SecondTemperature]->setText(text(Field::SecondTemperature, Field::TemperatureWidth) + kDegrees);
+    m_rowFigures[FirstTemperature]->setText(PanelFigures::temperature(block, Field::FirstTemperature));
+    m_rowFigures[SecondTemperature]->setText(PanelFigures::temperature(block, Field::SecondTemperature));
     m_bars[5]->setPosition(R::threeDigitValue(block, Field::FirstTemperature));
     m_bars[6]->setPosition(R::threeDigitValue(block, Field::SecondTemperature));
     m_bars[11]->setPosition(PanelFigures::roundedHalfEven(raw(Field::AcInputVoltage), 750));
@@ -313,8 +308,12 @@ void DevicePanel::showBlock(int slot)
         m_diagram->PD_DDS_SW_Version()->setText(text(Field::DdsSoftwareVersion, Field::IdentityWidth));
     }
 
-    const QString volts = u" V"_s;
-    const QString amperes = u" A"_s;
+    const QString decimalPoint = QLocale().decimalPoint();
+    const auto withUnit = [&](quint16 value, int scale, const QString &unit) {
+        return PanelFigures::withUnit(value, scale, unit, decimalPoint);
+    };
+    const QString volts = PanelFigures::volts();
+    const QString amperes = PanelFigures::amperes();
     for (int channel = 0; channel < 2; ++channel) {
         const auto &figures = m_channelFigures[channel];
         figures[PeakVoltage]->setText(withUnit(raw(Field::OutputPeakVoltageA + 2 * channel), 200, volts));

@@ -1,5 +1,7 @@
 #include "panelfigures.h"
 
+using namespace Qt::StringLiterals;
+
 namespace PanelFigures {
 
 namespace {
@@ -21,6 +23,26 @@ int roundedHalfEven(quint16 raw, int scale)
     if (rest > kFullScale / 2 || (rest == kFullScale / 2 && whole % 2 == 1))
         ++whole;
     return int(whole);
+}
+
+QString withUnit(quint16 raw, int scale, const QString &unit, const QString &decimalPoint)
+{
+    return oneDecimal(raw, scale, decimalPoint) + unit;
+}
+
+QString volts()
+{
+    return u" V"_s;
+}
+
+QString amperes()
+{
+    return u" A"_s;
+}
+
+QString temperature(const StatusBlock &block, int offset)
+{
+    return StatusBlockReader::displayText(block, offset, StatusField::TemperatureWidth) + u" \u00B0C"_s;
 }
 
 } // namespace PanelFigures

@@ -6,6 +6,8 @@
 // are computed in integers and no rounding error of a double can move a
 // half to the wrong side. Pure functions, any thread.
 
+#include "statusblock.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,5 +19,14 @@ QString oneDecimal(quint16 raw, int scale, const QString &decimalPoint);
 
 // The value rounded to a whole number, an exact half to the even neighbour.
 int roundedHalfEven(quint16 raw, int scale);
+
+// oneDecimal() followed by a unit with its leading blank: "6.3 V".
+QString withUnit(quint16 raw, int scale, const QString &unit, const QString &decimalPoint);
+QString volts();    // " V"
+QString amperes();  // " A"
+
+// A temperature as the panel shows it: the device's three characters (zero
+// bytes left out) followed by " °C".
+QString temperature(const StatusBlock &block, int offset);
 
 } // namespace PanelFigures

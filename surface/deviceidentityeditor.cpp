@@ -45,6 +45,7 @@ void DeviceIdentityEditor::GroupComboBoxChange(int index)
     if (slot == 0 || index < 0)
         return;
     GroupCommands::deviceGroup(m_devices, m_groups, slot, m_controls.groupSelector->itemText(index));
+    Q_EMIT groupSent(slot, m_controls.groupSelector->itemText(index));
     m_controls.focusAfterChoice->setFocus();
 }
 
@@ -56,6 +57,7 @@ void DeviceIdentityEditor::PD_Network_NameKeyDown()
     QLineEdit *field = m_controls.nameField;
     field->setText(normalizedName(field->text()));
     Commands::deviceName(m_devices, slot, field->text());
+    Q_EMIT nameSent(slot, field->text());
     m_controls.focusAfterChoice->setFocus();
 }
 
@@ -67,4 +69,5 @@ void DeviceIdentityEditor::PD_Network_GroupKeyDown()
     QLineEdit *field = m_controls.groupField;
     field->setText(upperCasedAscii(field->text()));
     GroupCommands::deviceGroup(m_devices, m_groups, slot, field->text());
+    Q_EMIT groupSent(slot, field->text());
 }

@@ -43,6 +43,11 @@ public:
     void PD_Network_NameKeyDown();
     void PD_Network_GroupKeyDown();
 
+Q_SIGNALS:
+    // A device name or device group command was queued for the slot.
+    void nameSent(int slot, const QString &name);
+    void groupSent(int slot, const QString &group);
+
 private:
     tDevices &m_devices;
     tGroup &m_groups;

@@ -231,8 +231,11 @@ void GroupPropertiesBox::FaderImg1MouseMove(Qt::KeyboardModifiers modifiers)
 
 void GroupPropertiesBox::FaderImg1MouseUp()
 {
+    const bool dragged = m_faders.dragging();
     sendStep();
     m_faders.release();
+    if (const tGroupItem *group = selectedGroup(); dragged && group)
+        Q_EMIT fadersReleased(group->name);
 }
 
 // A drag never stops at the top or bottom of the screen: the cursor goes on
@@ -267,8 +270,10 @@ void GroupPropertiesBox::flipLink(int pairFirstEntry)
 
 void GroupPropertiesBox::muteAll(bool on)
 {
-    if (const tGroupItem *group = selectedGroup())
+    if (const tGroupItem *group = selectedGroup()) {
         GroupCommands::mute(m_devices, m_groups, group->name, on);
+        Q_EMIT groupMuteSent(group->name, on);
+    }
 }
 
 void GroupPropertiesBox::Edit4KeyDown()

@@ -73,6 +73,12 @@ public:
     PictureControl *MUTE_ON_ALL() const { return m_muteOnAll; }
     PictureControl *Image4() const { return m_image4; }
 
+Q_SIGNALS:
+    // The operator's commands to the selected group, after they were queued.
+    void groupMuteSent(const QString &group, bool on);
+    // A fader drag ended; the value labels show what was sent.
+    void fadersReleased(const QString &group);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -1,5 +1,7 @@
 #include "ledbar.h"
 
+#include "ledscale.h"
+
 #include <QAccessibleWidget>
 #include <QPainter>
 
@@ -173,29 +175,20 @@ void TDDLedBar::setMidToHiPos(int percent)
 
 QColor TDDLedBar::zoneColor(int percent) const
 {
-    if (percent < 100 - m_lowToMidPos)
+    switch (LedScale::zoneOf(percent, m_lowToMidPos, m_midToHiPos)) {
+    case LedScale::Zone::Low:
         return m_colorLow;
-    if (percent < 100 - m_midToHiPos)
+    case LedScale::Zone::Middle:
         return m_colorMid;
+    case LedScale::Zone::High:
+        break;
+    }
     return m_colorHi;
 }
 
-// A segment is lit when its percentage of the bar does not exceed the
-// position's percentage of full scale; a position at or above MaxValue fills
-// the bar. A segment whose percentage exceeds the raw position also stays
-// dark, which matters only for a MaxValue below 100.
 bool TDDLedBar::isLit(int percent) const
 {
-    if (m_position == 0)
-        return false;
-    if (m_position < m_maxValue) {
-        if (m_maxValue <= 0)
-            return false;
-        const qint64 positionPercent = qint64{m_position} * 100 / m_maxValue;
-        if (percent > positionPercent)
-            return false;
-    }
-    return percent <= m_position;
+    return LedScale::isLit(percent, m_position, m_maxValue);
 }
 
 // Segment 1 is the bottom (vertical) or leftmost (horizontal) one.
@@ -221,7 +214,7 @@ void TDDLedBar::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), m_backColor);
     const int count = segmentCount();
     for (int segment = 1; segment <= count; ++segment) {
-        const int percent = segment * 100 / count;
+        const int percent = LedScale::segmentPercent(segment, count);
         const QColor zone = zoneColor(percent);
         painter.fillRect(segmentRect(segment), isLit(percent) ? zone : dimmed(zone));
     }

@@ -1,0 +1,31 @@
+#pragma once
+
+// Which devices have had a status block stored. A device's first answer may
+// be to another request (the unlock command that follows its adding); until
+// its first block is stored its record holds zeros, which are no readings,
+// so the fleet shows and judges no figures before then. Fed by the table's
+// statusBlockStored(). Main thread only.
+
+#include <QObject>
+
+#include <unordered_set>
+
+class ThSocket;
+class tDevices;
+struct tDevice;
+
+class StoredBlocks final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StoredBlocks(tDevices &devices, QObject *parent = nullptr);
+
+    bool has(const tDevice &device) const;
+    // Forgets the devices that left the table.
+    void prune();
+
+private:
+    const tDevices &m_devices;
+    std::unordered_set<const ThSocket *> m_workers;
+};

@@ -1,0 +1,351 @@
+// The fleet's rules without windows: figure zones as the panel's bars show
+// them, hysteresis, link health, row severity, event detection including
+// the project check, the log's capacity and its CSV.
+
+#include "eventcsv.h"
+#include "eventdetector.h"
+#include "eventlog.h"
+#include "figurezones.h"
+#include "fleetmodel.h"
+#include "linkhealth.h"
+#include "statusblockbuilder.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+using FigureZones::Figure;
+using FigureZones::Level;
+
+namespace {
+
+constexpr qint64 kSecond = 1'000'000'000;
+
+StatusBlock blockOf(const StatusFields &fields)
+{
+    StatusBlock block{};
+    const QByteArray bytes = buildStatusBlock(fields);
+    std::memcpy(block.data(), bytes.constData(), std::size_t(bytes.size()));
+    return block;
+}
+
+StatusFields healthy()
+{
+    StatusFields fields;
+    fields.name = "AMP1 ";
+    fields.group = "STAGE";
+    return fields;
+}
+
+QByteArray temperature(int value)
+{
+    return QByteArray::number(value).rightJustified(3, ' ');
+}
+
+} // namespace
+
+class tst_FleetRules final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void levels_data();
+    void levels();
+    void hysteresis_data();
+    void hysteresis();
+    void linkHealth_data();
+    void linkHealth();
+    void severity_data();
+    void severity();
+    void detection_data();
+    void detection();
+    void projectCheck();
+    void logKeepsTheNewest();
+    void csvBytes();
+};
+
+// The boundaries are where the panel's 42-segment bars light their first
+// yellow and red segment.
+void tst_FleetRules::levels_data()
+{
+    QTest::addColumn<Figure>("figure");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<Level>("level");
+    QTest::newRow("cold") << Figure::AmplifierTemperature << 0 << Level::Normal;
+    QTest::newRow("last lime") << Figure::AmplifierTemperature << 103 << Level::Normal;
+    QTest::newRow("first yellow") << Figure::PsuTemperature << 104 << Level::Warning;
+    QTest::newRow("last yellow") << Figure::PsuTemperature << 127 << Level::Warning;
+    QTest::newRow("first red") << Figure::AmplifierTemperature << 128 << Level::Alarm;
+    QTest::newRow("beyond the bar") << Figure::AmplifierTemperature << 999 << Level::Alarm;
+    QTest::newRow("no mains") << Figure::Mains << 0 << Level::Alarm;
+    QTest::newRow("low mains") << Figure::Mains << 149 << Level::Alarm;
+    QTest::newRow("mains lime from") << Figure::Mains << 150 << Level::Normal;
+    QTest::newRow("230 V") << Figure::Mains << 230 << Level::Normal;
+    QTest::newRow("mains lime to") << Figure::Mains << 263 << Level::Normal;
+    QTest::newRow("high mains") << Figure::Mains << 264 << Level::Alarm;
+}
+
+void tst_FleetRules::levels()
+{
+    QFETCH(Figure, figure);
+    QFETCH(int, value);
+    QFETCH(Level, level);
+    QCOMPARE(int(FigureZones::levelOf(figure, value)), int(level));
+}
+
+void tst_FleetRules::hysteresis_data()
+{
+    QTest::addColumn<Figure>("figure");
+    QTest::addColumn<QList<int>>("values");
+    QTest::addColumn<QList<int>>("levels");
+    QTest::newRow("sitting on the yellow boundary") << Figure::AmplifierTemperature
+        << QList<int>{103, 104, 103, 104, 102, 101, 100} << QList<int>{0, 1, 1, 1, 1, 1, 0};
+    QTest::newRow("red straight back to normal") << Figure::PsuTemperature
+        << QList<int>{130, 90} << QList<int>{2, 0};
+    QTest::newRow("red steps down through yellow") << Figure::PsuTemperature
+        << QList<int>{128, 126, 124, 110} << QList<int>{2, 2, 1, 1};
+    QTest::newRow("worse at once") << Figure::AmplifierTemperature
+        << QList<int>{60, 104, 128} << QList<int>{0, 1, 2};
+    QTest::newRow("mains sagging at its low boundary") << Figure::Mains
+        << QList<int>{230, 149, 150, 154, 155} << QList<int>{0, 2, 2, 2, 0};
+    QTest::newRow("mains high boundary") << Figure::Mains
+        << QList<int>{264, 260, 258} << QList<int>{2, 2, 0};
+}
+
+void tst_FleetRules::hysteresis()
+{
+    QFETCH(Figure, figure);
+    QFETCH(QList<int>, values);
+    QFETCH(QList<int>, levels);
+    Level level = Level::Normal;
+    QList<int> seen;
+    for (int value : values) {
+        level = FigureZones::track(figure, level, value);
+        seen.append(int(level));
+    }
+    QCOMPARE(seen, levels);
+}
+
+// Readings one per second: requests, successes, last exchange µs, success
+// time in seconds (0 none).
+void tst_FleetRules::linkHealth_data()
+{
+    QTest::addColumn<QList<QList<qint64>>>("readings");
+    QTest::addColumn<double>("median");  // -1: none
+    QTest::addColumn<double>("loss");    // -1: none
+    QTest::newRow("no answer yet") << QList<QList<qint64>>{{0, 0, 0, 0}} << -1.0 << -1.0;
+    QTest::newRow("one attempt in progress is no loss")
+        << QList<QList<qint64>>{{10, 10, 900, 1}, {21, 20, 1100, 2}} << 1.0 << 0.0;
+    QTest::newRow("even count: mean of the middle two")
+        << QList<QList<qint64>>{{0, 0, 0, 0}, {1, 1, 1000, 1}, {2, 2, 3000, 2}, {3, 3, 2000, 3}, {4, 4, 9000, 4}}
+        << 2.5 << 0.0;
+    QTest::newRow("same success seen twice is one sample")
+        << QList<QList<qint64>>{{1, 1, 4000, 1}, {2, 1, 4000, 1}, {3, 2, 6000, 2}} << 5.0 << 0.0;
+    QTest::newRow("a quarter failed")
+        << QList<QList<qint64>>{{100, 100, 500, 1}, {180, 159, 500, 2}} << 0.5 << 25.0;
+    QTest::newRow("counters wrap past 2^32")
+        << QList<QList<qint64>>{{0xFFFFFFF0LL, 0xFFFFFFF0LL, 500, 1}, {0x18, 0x05, 500, 2}} << 0.5 << 45.0;
+    // 50 attempts fail in the first second, none after.
+    QList<QList<qint64>> old{{0, 0, 800, 1}};
+    for (qint64 s = 1; s <= 61; ++s)
+        old.append({s * 10 + 51, s * 10, 800, s + 1});
+    QTest::newRow("failures older than 60 s are forgotten") << old << 0.8 << 0.0;
+}
+
+void tst_FleetRules::linkHealth()
+{
+    QFETCH(QList<QList<qint64>>, readings);
+    QFETCH(double, median);
+    QFETCH(double, loss);
+    LinkHealth health;
+    qint64 now = 0;
+    for (const QList<qint64> &r : readings) {
+        now += kSecond;
+        health.observe(now, {quint32(r[0]), quint32(r[1]), r[2], r[3] * kSecond});
+    }
+    QCOMPARE(health.medianExchangeMs().value_or(-1.0), median);
+    QCOMPARE(health.lossPercent().value_or(-1.0), loss);
+}
+
+void tst_FleetRules::severity_data()
+{
+    QTest::addColumn<int>("linkState");
+    QTest::addColumn<StatusFields>("fields");
+    QTest::addColumn<double>("loss");
+    QTest::addColumn<int>("severity");
+    const StatusFields ok = healthy();
+    StatusFields fault = ok;
+    fault.stateB = 0;
+    StatusFields noIndication = ok;
+    noIndication.stateA = 2;
+    StatusFields warm = ok;
+    warm.secondTemperature = temperature(110);
+    StatusFields hot = ok;
+    hot.firstTemperature = temperature(131);
+    StatusFields lowMains = ok;
+    lowMains.mains = 150;  // 109.9 V
+    QTest::newRow("healthy") << 3 << ok << 0.0 << 0;
+    QTest::newRow("no answer yet") << 0 << ok << -1.0 << 3;
+    QTest::newRow("offline") << 1 << ok << 100.0 << 3;
+    QTest::newRow("channel fault") << 3 << fault << 0.0 << 2;
+    QTest::newRow("no indication is no fault") << 3 << noIndication << 0.0 << 0;
+    QTest::newRow("yellow temperature") << 3 << warm << 0.0 << 1;
+    QTest::newRow("red temperature") << 3 << hot << 0.0 << 2;
+    QTest::newRow("mains in the red") << 3 << lowMains << 0.0 << 2;
+    QTest::newRow("loss of 1 %") << 3 << ok << 1.0 << 0;
+    QTest::newRow("loss above 1 %") << 3 << ok << 1.1 << 1;
+}
+
+void tst_FleetRules::severity()
+{
+    QFETCH(int, linkState);
+    QFETCH(StatusFields, fields);
+    QFETCH(double, loss);
+    QFETCH(int, severity);
+    const std::optional<double> lossPercent = loss < 0 ? std::nullopt : std::optional(loss);
+    QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields)), lossPercent), severity);
+}
+
+// Steps of one device, one look each: link state, whether a block was
+// stored, the fields it reports; the events of every look, joined.
+using Step = std::tuple<int, bool, StatusFields>;
+
+void tst_FleetRules::detection_data()
+{
+    QTest::addColumn<QList<Step>>("steps");
+    QTest::addColumn<QStringList>("events");
+    const StatusFields ok = healthy();
+    StatusFields fault = ok;
+    fault.stateA = 0;
+    StatusFields muted = ok;
+    muted.muteB = 0;
+    StatusFields hot = ok;
+    hot.secondTemperature = temperature(129);
+    StatusFields cooling = ok;
+    cooling.secondTemperature = temperature(126);
+    StatusFields renamed = ok;
+    renamed.name = "AMP2 ";
+
+    QTest::newRow("first answer, drop, return") << QList<Step>{{0, false, ok}, {3, true, ok}, {3, true, ok},
+                                                                {1, true, ok}, {1, true, ok}, {3, true, ok}}
+        << QStringList{u"Info online: first answer"_s, u"Alarm offline"_s,
+                       u"Info online again after 2.0 s offline"_s};
+    QTest::newRow("never answered") << QList<Step>{{0, false, ok}, {1, false, ok}, {1, false, ok}}
+        << QStringList{u"Alarm offline: never answered"_s};
+    QTest::newRow("fault and back, once each") << QList<Step>{{3, true, ok}, {3, true, fault}, {3, true, fault},
+                                                               {3, true, ok}}
+        << QStringList{u"Info online: first answer"_s, u"Alarm Channel A FAULT"_s, u"Info Channel A OK again"_s};
+    QTest::newRow("bad from the first block") << QList<Step>{{3, true, fault}}
+        << QStringList{u"Info online: first answer"_s, u"Alarm Channel A FAULT"_s};
+    QTest::newRow("no figures before the first block") << QList<Step>{{3, false, fault}, {3, true, ok}}
+        << QStringList{u"Info online: first answer"_s};
+    QTest::newRow("mute reported") << QList<Step>{{3, true, ok}, {3, true, muted}, {3, true, ok}}
+        << QStringList{u"Info online: first answer"_s, u"Info Channel B muted"_s, u"Info Channel B un-muted"_s};
+    QTest::newRow("red, held near the boundary, then clear") << QList<Step>{{3, true, ok}, {3, true, hot},
+                                                                             {3, true, cooling}, {3, true, ok}}
+        << QStringList{u"Info online: first answer"_s, u"Alarm Amplifier temperature in the red zone: 129 \u00B0C"_s,
+                       u"Info Amplifier temperature back to normal: 48 \u00B0C"_s};
+    QTest::newRow("figures of an offline device are not judged")
+        << QList<Step>{{3, true, ok}, {1, true, hot}, {1, true, hot}}
+        << QStringList{u"Info online: first answer"_s, u"Alarm offline"_s};
+    QTest::newRow("name reported") << QList<Step>{{3, true, ok}, {3, true, renamed}}
+        << QStringList{u"Info online: first answer"_s, u"Info Name changed from \"AMP1 \" to \"AMP2 \""_s};
+}
+
+void tst_FleetRules::detection()
+{
+    QFETCH(QList<Step>, steps);
+    QFETCH(QStringList, events);
+    EventDetector detector;
+    StatusBlock block{};
+    int identity = 0;
+    QStringList seen;
+    qint64 now = 0;
+    for (const auto &[linkState, stored, fields] : steps) {
+        now += kSecond;
+        block = blockOf(fields);
+        const EventDetector::Device device{&identity, u"AMP1 "_s, u"127.0.0.2"_s, linkState, linkState == 3,
+                                           stored ? &block : nullptr};
+        for (const FleetEvent &event : detector.detect({device}, now, {})) {
+            QCOMPARE(event.amplifier, u"AMP1 (127.0.0.2)"_s);
+            seen.append(FleetEvents::severityText(event.severity) + u' ' + event.text);
+        }
+    }
+    QCOMPARE(seen, events);
+}
+
+void tst_FleetRules::projectCheck()
+{
+    EventDetector detector;
+    int ids[3] = {};
+    std::vector<EventDetector::Device> devices{{&ids[0], u"A    "_s, u"127.0.0.2"_s, 0, false, nullptr},
+                                               {&ids[1], u"B    "_s, u"127.0.0.3"_s, 0, false, nullptr},
+                                               {&ids[2], u"C    "_s, u"127.0.0.4"_s, 0, false, nullptr}};
+    detector.expectProject(devices, 0);
+    devices[1].linkState = 3;
+    devices[1].answered = true;
+    const auto texts = [&](qint64 now) {
+        QStringList list;
+        for (const FleetEvent &event : detector.detect(devices, now, {})) {
+            if (event.text.contains(u"project"_s) || event.text.contains(u"expected"_s))
+                list.append(FleetEvents::severityText(event.severity) + u' ' + event.amplifier + u' ' + event.text);
+        }
+        return list;
+    };
+    QCOMPARE(texts(EventDetector::kProjectCheckDelayNs - 1), QStringList{});
+    QCOMPARE(texts(EventDetector::kProjectCheckDelayNs),
+             (QStringList{u"Info  1 of 3 amplifiers of the project answer"_s,
+                          u"Warning A (127.0.0.2) expected but not found"_s,
+                          u"Warning C (127.0.0.4) expected but not found"_s}));
+    QCOMPARE(texts(EventDetector::kProjectCheckDelayNs + kSecond), QStringList{});
+}
+
+void tst_FleetRules::logKeepsTheNewest()
+{
+    EventLog log;
+    QList<FleetEvent> burst;
+    for (int i = 0; i < EventLog::kCapacity + 5; ++i)
+        burst.append({{}, i % 2 ? EventSeverity::Alarm : EventSeverity::Info, {}, QString::number(i)});
+    log.append(burst.mid(0, 7));
+    log.append(burst.mid(7));
+    QCOMPARE(log.rowCount(), EventLog::kCapacity + 1);
+    QCOMPARE(log.index(0, EventLog::Event).data().toString(), QString::number(EventLog::kCapacity + 4));
+    QCOMPARE(log.index(EventLog::kCapacity - 1, EventLog::Event).data().toString(), u"5"_s);
+    QCOMPARE(log.index(EventLog::kCapacity, EventLog::Event).data().toString(), u"5 earlier events dropped"_s);
+    QCOMPARE(log.unacknowledgedAlarms(), (EventLog::kCapacity + 5) / 2);
+    log.acknowledge();
+    QCOMPARE(log.unacknowledgedAlarms(), 0);
+}
+
+void tst_FleetRules::csvBytes()
+{
+    EventLog log;
+    const QDateTime t(QDate(2026, 3, 4), QTime(21, 5, 9, 7));
+    for (int i = 0; i < EventLog::kCapacity; ++i)
+        log.append({t, EventSeverity::Info, {}, u"filler"_s});
+    log.append(QList<FleetEvent>{
+        {t, EventSeverity::Alarm, u"AMP1 (127.0.0.2)"_s, u"offline"_s},
+        {t.addMSecs(1), EventSeverity::Warning, {}, u"said \"hot\", then\nstopped"_s},
+        {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s}});
+    const QByteArray csv = EventCsv::toCsv(log);
+    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n,Info,,3 earlier events dropped\r\n"
+                           "2026-03-04 21:05:09.007,Info,,filler\r\n"));
+    QVERIFY(csv.endsWith("2026-03-04 21:05:09.007,Alarm,AMP1 (127.0.0.2),offline\r\n"
+                         "2026-03-04 21:05:09.008,Warning,,\"said \"\"hot\"\", then\nstopped\"\r\n"
+                         "2026-03-04 21:05:09.009,Info,B\xC3\x9C" "HNE (127.0.0.3),48 \xC2\xB0" "C\r\n"));
+    QCOMPARE(csv.count("\r\n"), qsizetype(2 + EventLog::kCapacity));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"log.csv"_s);
+    QVERIFY(EventCsv::save(log, path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), csv);
+    QVERIFY(!EventCsv::save(log, dir.filePath(u"missing/log.csv"_s)));
+    QCOMPARE(log.events().size(), std::size_t(EventLog::kCapacity));
+}
+
+QTEST_GUILESS_MAIN(tst_FleetRules)
+#include "tst_fleetrules.moc"

@@ -181,8 +181,8 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     const QString project = dir.filePath(u"fleet.amp"_s);
-    main.projectFile()->setSaveDialog([&](QWidget *) { return project; });
-    main.projectFile()->setOpenDialog([&](QWidget *) { return project; });
+    main.projectFile()->setSaveDialog([&](QWidget *, const QString &) { return project; });
+    main.projectFile()->setOpenDialog([&](QWidget *, const QString &) { return project; });
     main.projectFile()->Saveas1Click();
     for (int amp = 0; amp < kDevices; ++amp)
         sim.setFault(amp, AmpSimulator::Fault::None);

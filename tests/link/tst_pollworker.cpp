@@ -75,6 +75,8 @@ private Q_SLOTS:
     void anyAnswerOfBlockLengthIsAdopted();
     void identityEndsAtItsFirstZeroByte();
     void lowerCaseIdentityRebuildsTheTreeOnce();
+    void groupComesOnlyFromBlocksAfterTheGroupCommand_data();
+    void groupComesOnlyFromBlocksAfterTheGroupCommand();
     void nextJobGoesOutWithoutTheMainThread();
     void emptyBodySucceedsWithoutTouchingTheBlock();
     void failedAnswers_data();
@@ -230,6 +232,37 @@ void tst_PollWorker::lowerCaseIdentityRebuildsTheTreeOnce()
     QCOMPARE(devices[1].group, u"STAGE"_s);
     QCOMPARE(devices[1].name, u"AMP1 "_s);
     QCOMPARE(rebuild.count(), 1);
+}
+
+void tst_PollWorker::groupComesOnlyFromBlocksAfterTheGroupCommand_data()
+{
+    QTest::addColumn<QByteArray>("reportedAfter");
+    QTest::newRow("device takes the new group") << "UNDEF"_ba;
+    QTest::newRow("device keeps its old group") << "MAIN "_ba;
+}
+
+void tst_PollWorker::groupComesOnlyFromBlocksAfterTheGroupCommand()
+{
+    // The record is moved to another group and the device told so while a
+    // fetch is on its way; that fetch's answer (given only once the test
+    // returns to its event loop) still reports the old group.
+    QFETCH(QByteArray, reportedAfter);
+    ScriptedServer server({ScriptedServer::response(blockWithIdentity("MAIN ", "AMP1 ")),
+                           ScriptedServer::response({}),
+                           ScriptedServer::response(blockWithIdentity(reportedAfter, "AMP1 "))});
+    tDevices devices(server.port());
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    devices.appendDevice(u"AMP1 "_s, u"MAIN "_s, u"127.0.0.1"_s);
+    Commands::statusFetch(devices, 1);
+    devices[1].group = u"UNDEF"_s;
+    devices.queueRequest(1, CommandPath::DeviceGroup, "UNDEF");
+    QVERIFY(stored.wait());
+    QCOMPARE(devices[1].group, u"UNDEF"_s);
+
+    QTRY_COMPARE(server.requests().size(), 2);
+    Commands::statusFetch(devices, 1);
+    QVERIFY(stored.wait());
+    QCOMPARE(devices[1].group, QString::fromLatin1(reportedAfter));
 }
 
 void tst_PollWorker::nextJobGoesOutWithoutTheMainThread()

@@ -73,8 +73,11 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
     groups.addGroup(u"stage"_s);
     groups[1].description = u"Z\u00fcrich \u2013 hall"_s;
     groups[2] = {u"STAGE"_s, u"main"_s, 191, 1, 2, 3, 170, 11, 1, 1, 1};
+    groups.addGroup(u"#ab"_s);  // blanks at both ends
+    groups[3].description = u" spaced\t"_s;
     devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.2"_s);
     devices.appendDevice(u"DESK "_s, u"ZONE "_s, u"127.0.0.3"_s);
+    devices.appendDevice(u" EDGE"_s, u" AB  "_s, u"127.0.0.4"_s);
     const QString path = m_dir->filePath(u"rig.amp"_s);
     QVERIFY(saveProjectFile(path, projectFromTables(devices, groups)));
 
@@ -84,8 +87,8 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
     QVERIFY(bytes);
     load(*bytes, loadedDevices, loadedGroups);
 
-    QCOMPARE(loadedGroups.count(), 2);
-    for (int n = 1; n <= 2; ++n) {
+    QCOMPARE(loadedGroups.count(), 3);
+    for (int n = 1; n <= 3; ++n) {
         const tGroupItem &expected = groups[n];
         const tGroupItem &actual = loadedGroups[n];
         QCOMPARE(actual.name, expected.name);
@@ -96,8 +99,8 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
                              expected.inputLevelB, expected.limiterA, expected.limiterB}));
         QCOMPARE(actual.volumeLink, 0);  // links are not saved
     }
-    QCOMPARE(loadedDevices.count(), 2);
-    for (int k = 1; k <= 2; ++k) {
+    QCOMPARE(loadedDevices.count(), 3);
+    for (int k = 1; k <= 3; ++k) {
         QCOMPARE(loadedDevices[k].name, devices[k].name);
         QCOMPARE(loadedDevices[k].group, devices[k].group);
         QCOMPARE(loadedDevices[k].address, devices[k].address);

@@ -177,7 +177,8 @@ void tst_ProjectStore::loadFillsTheTablesByTheRules()
     tDevices devices(kClosedPort);
     tGroup groups;
     load("[Program]\nName=TALO Amp\nGroupNum=2\nDeviceNum=3\n"
-         "[Group1]\nGroupDescription=unnamed\n"
+         "[Group1]\nGroupDescription=unnamed\nVolume.CH_A=250\nVolume.CH_B=300\n"
+         "InputLevel.CH_A=191\nInputLevel.CH_B=192\nLimiter.CH_A=9\nLimiter.CH_B=171\n"
          "[Group2]\nGroupName=foh\n"
          "[Device1]\nDeviceName=amp1\nDeviceGroup=FOH\nDeviceIP=127.0.0.2\n"
          "[Device2]\nDeviceName=desk\nDeviceGroup=ghost\nDeviceIP=127.0.0.3\n"
@@ -187,6 +188,11 @@ void tst_ProjectStore::loadFillsTheTablesByTheRules()
     QCOMPARE(groups.count(), 3);
     QCOMPARE(groups[1].name, u"     "_s);
     QCOMPARE(groups[1].description, u"unnamed"_s);
+    // Settings come in the faders' ranges; 300 keeps its low byte, 44.
+    QCOMPARE((std::array{groups[1].volumeA, groups[1].volumeB, groups[1].inputLevelA,
+                         groups[1].inputLevelB, groups[1].limiterA, groups[1].limiterB}),
+             (std::array<quint8, 6>{191, 44, 191, 191, 10, 170}));
+    QCOMPARE(groups[2].limiterA, 10);  // a missing limiter reads 0
     QCOMPARE(groups[2].name, u"FOH  "_s);
     QCOMPARE(groups[3].name, u"GHOST"_s);  // named by a device only
     QCOMPARE(groups[3].description, QString());

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void deleteGroupMovesItsDevicesToUndef();
     void deleteEmptyGroupLeavesUndefAlone();
     void deletedUndefComesBackAtTheEnd();
+    void deleteGroupTakesTheGroupPressed();
     void descriptionStoredOnEnterOnly();
     void selectorSendsTheGroupAndTheNodeWaitsForTheReport();
     void nameFieldSendsTheNormalisedName();
@@ -233,6 +234,18 @@ void tst_GroupEditing::deletedUndefComesBackAtTheEnd()
     QCOMPARE(form().groups()[1].name, u"LAST "_s);
     QCOMPARE(form().groups()[undef].volumeA, 0);
     QCOMPARE(treeLines(tree()), (QStringList{u"LAST "_s, u"UNDEF"_s, u"  ONE  "_s, u"  TWO  "_s}));
+}
+
+void tst_GroupEditing::deleteGroupTakesTheGroupPressed()
+{
+    form().groups().addGroup(u"STAGE"_s);
+    form().rebuildTree();
+    pressNode(tree(), findNode(tree(), u"STAGE"_s), Qt::RightButton);
+    // While the popup is open, a rebuild puts another group under the press.
+    form().groups().addGroup(u"ALPHA"_s);
+    form().rebuildTree();
+    tree().deleteGroupAction()->trigger();
+    QCOMPARE(treeLines(tree()), QStringList{u"ALPHA"_s});
 }
 
 void tst_GroupEditing::descriptionStoredOnEnterOnly()

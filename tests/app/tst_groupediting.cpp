@@ -273,6 +273,13 @@ void tst_GroupEditing::descriptionStoredOnEnterOnly()
     tree().setFocus();  // leaving without Enter drops the typing
     QCOMPARE(field->text(), u"Delays"_s);
     QCOMPARE(form().groups()[1].description, u"Delays"_s);
+
+    // No longer than a project file keeps.
+    field->setFocus();
+    field->selectAll();
+    field->insert(QString(3000, u'x'));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(form().groups()[1].description, QString(2047, u'x'));
 }
 
 void tst_GroupEditing::selectorSendsTheGroupAndTheNodeWaitsForTheReport()

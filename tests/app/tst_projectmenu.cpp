@@ -12,6 +12,7 @@
 #include "treehelpers.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QSignalSpy>
@@ -74,6 +75,7 @@ private:
     quint16 m_port = 0;
     std::unique_ptr<ControllerWindows> m_windows;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_home;  // where a settings file of the dialogs would land
     QString m_openPath;
     QString m_savePath;
     int m_dialogsShown = 0;
@@ -82,6 +84,9 @@ private:
 
 void tst_ProjectMenu::initTestCase()
 {
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u".config"_s)));
     m_port = m_sim.start({{u"127.0.0.2"_s, "AMP1 ", "STAGE"}, {u"127.0.0.3"_s, "DESK ", "FOH  "}});
     QVERIFY(m_port != 0);
 }
@@ -148,6 +153,14 @@ void tst_ProjectMenu::dialogsAsShown()
             QVERIFY(saveScreenshot(*dialog, u"project-save-dialog.png"_s));
         }
     }
+    // The dialogs are gone and have stored nothing: the program keeps no
+    // state but project files.
+    QStringList stored;
+    for (QDirIterator it(m_home.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        stored.append(it.next());
+    QCOMPARE(stored, QStringList());
 }
 
 void tst_ProjectMenu::cancelledDialogsDoNothing()

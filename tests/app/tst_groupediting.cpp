@@ -273,9 +273,7 @@ void tst_GroupEditing::descriptionStoredOnEnterOnly()
     tree().setFocus();  // leaving without Enter drops the typing
     QCOMPARE(field->text(), u"Delays"_s);
     QCOMPARE(form().groups()[1].description, u"Delays"_s);
-
-    // No longer than a project file keeps.
-    field->setFocus();
+    field->setFocus();  // no longer than a project file keeps
     field->selectAll();
     field->insert(QString(3000, u'x'));
     QTest::keyClick(field, Qt::Key_Return);

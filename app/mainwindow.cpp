@@ -270,15 +270,15 @@ void TForm1::AddGroup1Click()
     showWindow(m_windows.group);
 }
 
-// Acts on the group node under the last press in the tree, which need not be
-// the selected one.
+// Acts on the group node under the last press in the tree, as it was at the
+// press, which need not be the selected one.
 void TForm1::DeleteGroup1Click()
 {
-    const QTreeWidgetItem *node = m_treeView1->itemAt(m_lastTreePressPoint);
-    if (!node || node->parent())
+    const QString &name = m_treeView1->pressedGroupName();
+    if (name.isNull())
         return;
-    Q_EMIT groupDeleting(node->text(0));
-    deleteGroup(m_devices, m_groups, node->text(0));
+    Q_EMIT groupDeleting(name);
+    deleteGroup(m_devices, m_groups, name);
     rebuildTree();
 }
 

@@ -22,6 +22,9 @@ class DeviceQueue final
         std::mutex mutex;
         QueryQueue entries;
         std::atomic<quint32> removals{0};  // written under the lock
+        // Device group commands queued so far; written by the main thread
+        // under the lock, so that the main thread reads it without one.
+        quint32 groupCommands = 0;
     };
 
 public:
@@ -40,6 +43,9 @@ public:
             return m_state.entries.put(path, argument);
         }
         void popHead();
+        // A device group command was just queued.
+        void countGroupCommand() { ++m_state.groupCommands; }
+        quint32 groupCommands() const { return m_state.groupCommands; }
         quint32 removals() const { return m_state.removals.load(std::memory_order_relaxed); }
 
     private:
@@ -55,6 +61,8 @@ public:
     // Without the lock: how many entries have left the queue so far. While it
     // stays the same, whatever was queued is still there.
     quint32 removals() const;
+    // Main thread only, without the lock: device group commands queued so far.
+    quint32 groupCommands() const { return m_state ? m_state->groupCommands : 0; }
     // Tells queues apart: the same for every handle of one queue.
     const void *identity() const { return m_state.get(); }
 

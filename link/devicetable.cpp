@@ -112,6 +112,8 @@ void tDevices::queueRequest(int slot, const QByteArray &path, QByteArrayView arg
     {
         DeviceQueue::Locked queue = record.queue.lock();
         if (queue.put(path, argument)) {
+            if (path == CommandPath::DeviceGroup)
+                queue.countGroupCommand();
             dispatchLocked(queue, slot);
             return;
         }
@@ -190,7 +192,8 @@ void tDevices::collect(ThSocket *worker)
     // A stopped worker is held by no record: its late results go nowhere.
     const int slot = slotOf(worker);
     bool changed = false;
-    const bool stored = slot != 0 && adoptStatusBlock(slot, outcome.block, changed);
+    const bool stored = slot != 0
+                        && adoptStatusBlock(slot, outcome.block, outcome.groupCommandsAnswered, changed);
     // Stored first, then the device shows online.
     worker->publish(outcome);
     if (changed)
@@ -203,7 +206,8 @@ void tDevices::collect(ThSocket *worker)
         queueLockAfterDroppedJob(worker);
 }
 
-bool tDevices::adoptStatusBlock(int slot, const QByteArray &block, bool &changed)
+bool tDevices::adoptStatusBlock(int slot, const QByteArray &block, quint32 groupCommandsAnswered,
+                                bool &changed)
 {
     if (block.size() != kStatusBlockSize)
         return false;
@@ -219,11 +223,18 @@ bool tDevices::adoptStatusBlock(int slot, const QByteArray &block, bool &changed
     };
     const QLatin1StringView group = field(StatusField::Group);
     const QLatin1StringView name = field(StatusField::Name);
-    changed = !equalsUpperCased(record.group, group) || !equalsUpperCased(record.name, name);
-    if (changed) {
+    // A block fetched before the device answered its latest group command
+    // still shows the old group: taking it would undo "Delete Group" and
+    // bring the deleted group back. Only a device that keeps reporting a
+    // group after the command was answered gets it back.
+    const bool groupSettled = groupCommandsAnswered == record.queue.groupCommands();
+    const bool groupChanged = groupSettled && !equalsUpperCased(record.group, group);
+    const bool nameChanged = !equalsUpperCased(record.name, name);
+    changed = groupChanged || nameChanged;
+    if (groupChanged)
         record.group = upperCasedAscii(QString(group));
+    if (nameChanged)
         record.name = upperCasedAscii(QString(name));
-    }
     return true;
 }
 

@@ -105,8 +105,11 @@ private:
     int slotOf(const ThSocket *worker) const;
     void collect(ThSocket *worker);
     // Stores a status block into the slot; false when it is none. Sets
-    // changed when the record took another name or group.
-    bool adoptStatusBlock(int slot, const QByteArray &block, bool &changed);
+    // changed when the record took another name or group. The group is taken
+    // only from a block fetched after the device answered every group command
+    // queued for it (groupCommandsAnswered counts those answered before).
+    bool adoptStatusBlock(int slot, const QByteArray &block, quint32 groupCommandsAnswered,
+                          bool &changed);
     void queueLockAfterDroppedJob(const ThSocket *worker);
     void retire(std::shared_ptr<ThSocket> worker);
     void release(QThread *finishedThread);

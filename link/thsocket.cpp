@@ -1,5 +1,6 @@
 #include "thsocket.h"
 
+#include "commands.h"
 #include "pollloop.h"
 #include "resultmailbox.h"
 
@@ -60,6 +61,9 @@ void ThSocket::takeHead(DeviceQueue::Locked &queue)
     const QueryEntry &head = queue.entries().at(0);
     m_path = QByteArray(head.path.constData(), head.path.size());
     m_argument = QByteArray(head.argument.constData(), head.argument.size());
+    m_jobGroupCommands.reset();
+    if (m_path == CommandPath::DeviceGroup)
+        m_jobGroupCommands = queue.groupCommands();
     m_failureCount.store(0, std::memory_order_relaxed);
     queue.popHead();
 }
@@ -117,8 +121,10 @@ void ThSocket::report(QByteArray block, int linkState, bool dropped)
     bool post = false;
     {
         const std::lock_guard lock(m_outcomeMutex);
-        if (!block.isEmpty())
+        if (!block.isEmpty()) {
             m_outcome.block.swap(block);  // an older block not stored yet is superseded
+            m_outcome.groupCommandsAnswered = m_groupCommandsAnswered;
+        }
         if (linkState == Online)
             ++m_outcome.successes;
         m_outcome.dropped = m_outcome.dropped || dropped;
@@ -127,6 +133,11 @@ void ThSocket::report(QByteArray block, int linkState, bool dropped)
     }
     if (post)
         m_mailbox.post(this);
+    // Answered or given up: blocks of later jobs show what the device made of
+    // it. The answer's own block may have been built before, so it counts
+    // as one fetched before.
+    if (m_jobGroupCommands)
+        m_groupCommandsAnswered = *std::exchange(m_jobGroupCommands, std::nullopt);
 }
 
 ThSocket::Outcome ThSocket::takeOutcome()

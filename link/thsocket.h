@@ -39,6 +39,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class PollLoop;
 class ResultMailbox;
@@ -65,6 +66,9 @@ public:
         // The worker took no next job of its own: its job flag is cleared
         // once this is published (finishJob()).
         bool jobOver = false;
+        // Device group commands the device had answered before the job that
+        // fetched the block began (DeviceQueue::groupCommands()).
+        quint32 groupCommandsAnswered = 0;
     };
 
     // Starts the worker thread, named after the address, idle. It takes its
@@ -133,6 +137,7 @@ private:
     // True when there is a job to start; otherwise marks the worker idle,
     // so that the next hand-over wakes it.
     bool takeUpJob();
+    // At the end of a job: its outcome, and the group command it answered.
     void report(QByteArray block, int linkState, bool dropped);
 
     const quint16 m_port;
@@ -146,6 +151,9 @@ private:
     QString m_host;
     QByteArray m_path;
     QByteArray m_argument;
+    // For a device group command: the queue's group command count when it
+    // was taken, which its answer covers; else none.
+    std::optional<quint32> m_jobGroupCommands;
     std::atomic<bool> m_jobFlag{false};
     // Guarded by the queue's lock. Idle: the worker sleeps waiting for a
     // job; only then does a hand-over or a retry need to wake it. Job over:
@@ -160,6 +168,7 @@ private:
     mutable std::mutex m_outcomeMutex;
     Outcome m_outcome;            // guarded by m_outcomeMutex
     bool m_outcomePosted = false;  // guarded by m_outcomeMutex
+    quint32 m_groupCommandsAnswered = 0;  // worker thread only
 
     std::atomic<int> m_linkState{NoResultYet};
     std::atomic<int> m_requestCount{0};

@@ -79,6 +79,22 @@ QByteArray valueBytes(QStringView value)
     return bytes;
 }
 
+bool isQuoted(QByteArrayView value)
+{
+    return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+}
+
+// Blanks at the ends of a value are dropped on reading, and one pair of
+// double quotes around it is taken off: a value that would lose either is
+// written inside quotes. Every other value is written as it is, as files
+// written before have it.
+QByteArray quotedIfNeeded(QByteArray value)
+{
+    if (value.isEmpty() || !(isBlank(value.front()) || isBlank(value.back()) || isQuoted(value)))
+        return value;
+    return '"' + value + '"';
+}
+
 } // namespace
 
 IniFile::IniFile(QByteArray bytes)
@@ -153,7 +169,9 @@ QByteArray IniFile::rawValue(QStringView section, QStringView key) const
     if (!line)
         return {};
     const QByteArrayView text = withoutLineEnd(*line);
-    const QByteArrayView value = trimmedBlanks(text.sliced(text.indexOf('=') + 1));
+    QByteArrayView value = trimmedBlanks(text.sliced(text.indexOf('=') + 1));
+    if (isQuoted(value))
+        value = value.sliced(1, value.size() - 2);
     return value.first(qMin(value.size(), kMaxValueLength)).toByteArray();
 }
 
@@ -183,7 +201,7 @@ IniFile::Section &IniFile::sectionForWriting(QStringView section)
 void IniFile::setValue(QStringView section, QStringView key, QStringView value)
 {
     Section &target = sectionForWriting(section);
-    const QByteArray entry = valueBytes(key) + '=' + valueBytes(value);
+    const QByteArray entry = valueBytes(key) + '=' + quotedIfNeeded(valueBytes(value));
     const QByteArray name = folded(key);
     if (const auto at = target.entries.constFind(name); at != target.entries.cend()) {
         QByteArray &line = target.body[*at];

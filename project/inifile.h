@@ -4,8 +4,9 @@
 //
 // Reading: section and key names match without regard to (ASCII) case; the
 // first section of a name and its first key of a name count, later ones are
-// ignored; blanks (spaces, tabs) around a value are dropped and a value is
-// read up to kMaxValueLength characters; a missing key reads as empty text,
+// ignored; blanks (spaces, tabs) around a value are dropped, then one pair of
+// double quotes around the whole value, and a value is read up to
+// kMaxValueLength characters; a missing key reads as empty text,
 // or as 0 for a number, as does a value that is not a decimal integer. Lines
 // may end in LF or CR LF; text is Windows-1252. A line whose first non-blank
 // character is ';' is a comment.
@@ -15,7 +16,9 @@
 // the end; every other line keeps its bytes, line end included. New and
 // rewritten lines end in CR LF (a rewritten line keeps its own line end).
 // Line breaks inside a value are written as blanks, so that a value can never
-// start a line of its own.
+// start a line of its own. A value that starts or ends with a blank, or that
+// is itself enclosed in double quotes, is written inside double quotes, so
+// that it reads back as it was.
 //
 // Parsing is a pure function of the bytes: IniFile(bytes) accepts anything,
 // binary data included, in time and memory linear in its size, and never

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
 
 #include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -22,8 +24,24 @@ QString runDialog(QFileDialog *dialog)
     return owned->selectedFiles().value(0);
 }
 
+// A file dialog keeps its last folder, its history and its layout in Qt's
+// own settings file in the user's folder, and reads them from there. The
+// program stores nothing but project files and starts the same every time,
+// so Qt's settings are pointed where no file can be: below /dev/null.
+void keepDialogStateOffDisk()
+{
+    static bool kept = false;
+    if (std::exchange(kept, true))
+        return;
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, u"/dev/null"_s);
+    }
+}
+
 QFileDialog *createDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &folder)
 {
+    keepDialogStateOffDisk();
     auto *dialog = new QFileDialog(parent);
     if (!folder.isEmpty())
         dialog->setDirectory(folder);

@@ -14,9 +14,9 @@
 // file is not one written by this program and is not read into memory.
 inline constexpr qint64 kMaxProjectFileSize = 2 * 1024 * 1024;
 
-// The whole file; none when it cannot be read or holds more than
-// kMaxProjectFileSize bytes. Reads at most that many bytes, also from a device
-// or pipe that never ends.
+// The whole file; none when it is not a regular file (a named pipe, a device,
+// a folder), cannot be read or holds more than kMaxProjectFileSize bytes.
+// Never waits for a pipe or a device; reads at most that many bytes.
 std::optional<QByteArray> readProjectFile(const QString &path);
 
 // Writes the project into the file, keeping the lines of an existing file that

@@ -2,8 +2,11 @@
 
 #include "addorupdatedevice.h"
 #include "devicetable.h"
+#include "fadertable.h"
 #include "grouptable.h"
 #include "names.h"
+
+#include <algorithm>
 
 Project projectFromTables(const tDevices &devices, const tGroup &groups)
 {
@@ -22,6 +25,19 @@ Project projectFromTables(const tDevices &devices, const tGroup &groups)
 
 namespace {
 
+// A file may hold any byte; the group takes only what its faders can show
+// and set, so that nothing else is sent to the amplifiers.
+quint8 levelInRange(quint8 value)
+{
+    return static_cast<quint8>(std::min<int>(value, FaderTable::kLevelMaximum));
+}
+
+quint8 limiterInRange(quint8 value)
+{
+    return static_cast<quint8>(std::clamp<int>(value, FaderTable::kLimiterFloor,
+                                               FaderTable::kLimiterFloor + FaderTable::kLimiterMaximum));
+}
+
 void loadGroups(const QList<ProjectGroup> &loaded, tGroup &groups)
 {
     groups.clearCount();
@@ -32,12 +48,12 @@ void loadGroups(const QList<ProjectGroup> &loaded, tGroup &groups)
             continue;  // the table is full
         tGroupItem &item = groups[slot];
         item.description = group.description;
-        item.volumeA = group.volumeA;
-        item.volumeB = group.volumeB;
-        item.inputLevelA = group.inputLevelA;
-        item.inputLevelB = group.inputLevelB;
-        item.limiterA = group.limiterA;
-        item.limiterB = group.limiterB;
+        item.volumeA = levelInRange(group.volumeA);
+        item.volumeB = levelInRange(group.volumeB);
+        item.inputLevelA = levelInRange(group.inputLevelA);
+        item.inputLevelB = levelInRange(group.inputLevelB);
+        item.limiterA = limiterInRange(group.limiterA);
+        item.limiterB = limiterInRange(group.limiterB);
     }
 }
 

@@ -17,5 +17,6 @@ Project projectFromTables(const tDevices &devices, const tGroup &groups);
 // stopped and the table emptied, and the project's devices are added in file
 // order through add-or-update-device, each getting a new worker and "/lock_off".
 // Group entries are chosen by name: a group listed twice keeps the description
-// and settings listed last, and no other group's entry is written.
+// and settings listed last, and no other group's entry is written. Settings
+// beyond the faders' ranges are brought to the nearest end of them.
 void loadProjectIntoTables(const Project &project, tDevices &devices, tGroup &groups);

@@ -130,6 +130,8 @@ void DeviceTreeView::attachPopupMenu(QPoint pos)
 
 void DeviceTreeView::mousePressEvent(QMouseEvent *event)
 {
+    const QTreeWidgetItem *node = itemAt(event->position().toPoint());
+    m_pressedGroupName = groupRecord(node) ? node->text(0) : QString();
     if (event->button() != Qt::RightButton)
         QTreeWidget::mousePressEvent(event);
     Q_EMIT mousePressed(event->button(), event->position().toPoint());

@@ -53,6 +53,10 @@ public:
     // menu event that follows the press.
     void attachPopupMenu(QPoint pos);
     QMenu *attachedMenu() const { return m_attachedMenu; }
+    // The text of the group node under the last press, taken at the press,
+    // since a rebuild while the popup is open can put another node there;
+    // null when the press was not on a group node.
+    const QString &pressedGroupName() const { return m_pressedGroupName; }
 
     QAction *addGroupAction() const { return m_addGroup; }
     QAction *deleteGroupAction() const { return m_deleteGroup; }
@@ -80,4 +84,5 @@ private:
     QAction *m_addGroup = nullptr;
     QAction *m_deleteGroup = nullptr;
     QAction *m_deleteDevice = nullptr;
+    QString m_pressedGroupName;
 };

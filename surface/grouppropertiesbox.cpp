@@ -30,6 +30,9 @@ constexpr int kPanelLefts[] = {16, 112, 240, 336, 464, 560};
 constexpr int kPanelTop = 56;
 constexpr QRect kDescriptionLabel{648, 24, 136, 13};
 constexpr QRect kDescriptionField{648, 40, 136, 21};
+// A project file keeps this much of a value; a longer description would be
+// cut when the project is opened again.
+constexpr int kDescriptionMaxLength = 2047;
 constexpr int kMuteOffAllTop = 96;
 constexpr int kMuteOnAllTop = 200;
 constexpr int kWarningTop = 272;
@@ -67,6 +70,7 @@ void GroupPropertiesBox::createControls()
 
     m_descriptionLabel = new QLabel(u"Group description:"_s, this);
     m_edit4 = new QLineEdit(this);
+    m_edit4->setMaxLength(kDescriptionMaxLength);
     m_muteOffAll = new PictureControl(ArtPath::MuteOffAll, this);
     m_muteOnAll = new PictureControl(ArtPath::MuteOnAll, this);
     m_image4 = new PictureControl(ArtPath::LimiterWarning, this);

@@ -58,6 +58,7 @@ private Q_SLOTS:
     void deleteGroupMovesItsDevicesToUndef();
     void deleteEmptyGroupLeavesUndefAlone();
     void deletedUndefComesBackAtTheEnd();
+    void deleteGroupTakesTheGroupPressed();
     void descriptionStoredOnEnterOnly();
     void selectorSendsTheGroupAndTheNodeWaitsForTheReport();
     void nameFieldSendsTheNormalisedName();
@@ -236,6 +237,18 @@ void tst_GroupEditing::deletedUndefComesBackAtTheEnd()
     QCOMPARE(treeLines(tree()), (QStringList{u"LAST "_s, u"UNDEF"_s, u"  ONE  "_s, u"  TWO  "_s}));
 }
 
+void tst_GroupEditing::deleteGroupTakesTheGroupPressed()
+{
+    form().groups().addGroup(u"STAGE"_s);
+    form().rebuildTree();
+    pressNode(tree(), findNode(tree(), u"STAGE"_s), Qt::RightButton);
+    // While the popup is open, a rebuild puts another group under the press.
+    form().groups().addGroup(u"ALPHA"_s);
+    form().rebuildTree();
+    tree().deleteGroupAction()->trigger();
+    QCOMPARE(treeLines(tree()), QStringList{u"ALPHA"_s});
+}
+
 void tst_GroupEditing::descriptionStoredOnEnterOnly()
 {
     form().Timer1().stop();
@@ -261,6 +274,11 @@ void tst_GroupEditing::descriptionStoredOnEnterOnly()
     tree().setFocus();  // leaving without Enter drops the typing
     QCOMPARE(field->text(), u"Delays"_s);
     QCOMPARE(form().groups()[1].description, u"Delays"_s);
+    field->setFocus();  // no longer than a project file keeps
+    field->selectAll();
+    field->insert(QString(3000, u'x'));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(form().groups()[1].description, QString(2047, u'x'));
 }
 
 void tst_GroupEditing::selectorSendsTheGroupAndTheNodeWaitsForTheReport()

@@ -1,8 +1,9 @@
 // Project files as they might be found on disk: the loader takes any bytes,
 // keeps within the tables' capacity whatever counts the file claims, and what
 // it read survives being saved, over the same file and into a new one, and
-// read again (projects of up to 16 groups and 16 devices). A line break inside a value is saved as a blank, so texts are
-// compared with line breaks as blanks and without blanks at their ends.
+// read again (projects of up to 16 groups and 16 devices). A line break inside
+// a value is saved as a blank, so texts are compared with line breaks as
+// blanks; everything else, blanks at their ends included, must come back.
 
 #include "projectfile.h"
 
@@ -13,14 +14,7 @@ namespace {
 
 QString canonical(QString text)
 {
-    text.replace(u'\r', u' ').replace(u'\n', u' ');
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && (text[first] == u' ' || text[first] == u'\t'))
-        ++first;
-    while (last > first && (text[last - 1] == u' ' || text[last - 1] == u'\t'))
-        --last;
-    return text.sliced(first, last - first);
+    return text.replace(u'\r', u' ').replace(u'\n', u' ');
 }
 
 bool sameText(const QString &a, const QString &b)

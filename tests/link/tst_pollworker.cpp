@@ -74,6 +74,7 @@ private Q_SLOTS:
     void anyAnswerOfBlockLengthIsAdopted();
     void identityEndsAtItsFirstZeroByte();
     void lowerCaseIdentityRebuildsTheTreeOnce();
+    void groupComesOnlyFromBlocksAfterTheGroupCommand();
     void nextJobGoesOutWithoutTheMainThread();
     void emptyBodySucceedsWithoutTouchingTheBlock();
     void failedAnswers_data();
@@ -228,6 +229,26 @@ void tst_PollWorker::lowerCaseIdentityRebuildsTheTreeOnce()
     QCOMPARE(devices[1].group, u"STAGE"_s);
     QCOMPARE(devices[1].name, u"AMP1 "_s);
     QCOMPARE(rebuild.count(), 1);
+}
+
+void tst_PollWorker::groupComesOnlyFromBlocksAfterTheGroupCommand()
+{
+    // A fetch on its way when the device is moved (answered once the test
+    // waits) shows the old group; a later one, after the command, counts.
+    const QByteArray oldGroup = ScriptedServer::response(blockWithIdentity("MAIN ", "AMP1 "));
+    ScriptedServer server({oldGroup, ScriptedServer::response({}), oldGroup});
+    tDevices devices(server.port());
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    devices.appendDevice(u"AMP1 "_s, u"MAIN "_s, u"127.0.0.1"_s);
+    Commands::statusFetch(devices, 1);
+    devices[1].group = u"UNDEF"_s;
+    devices.queueRequest(1, CommandPath::DeviceGroup, "UNDEF");
+    QVERIFY(stored.wait());
+    QCOMPARE(devices[1].group, u"UNDEF"_s);
+    QTRY_COMPARE(server.requests().size(), 2);
+    Commands::statusFetch(devices, 1);
+    QVERIFY(stored.wait());
+    QCOMPARE(devices[1].group, u"MAIN "_s);
 }
 
 void tst_PollWorker::nextJobGoesOutWithoutTheMainThread()

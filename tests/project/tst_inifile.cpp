@@ -64,6 +64,10 @@ void tst_IniFile::readsValues_data()
     const QByteArray longValue(3000, 'x');
     QTest::newRow("value cut at 2047") << "[S]\nK=" + longValue << u"S"_s << u"K"_s
                                        << QString(2047, u'x') << 0;
+    QTest::newRow("one pair of quotes taken off, blanks inside kept")
+        << QByteArray("[S]\nK= \" ab  \"\t\n") << u"S"_s << u"K"_s << u" ab  "_s << 0;
+    QTest::newRow("quotes around quotes") << QByteArray("[S]\nK=\"\"x\"\"") << u"S"_s << u"K"_s
+                                          << u"\"x\""_s << 0;
     QTest::newRow("header without bracket") << QByteArray("[S\nK=1") << u"S"_s << u"K"_s << u"1"_s << 1;
 }
 
@@ -123,6 +127,10 @@ void tst_IniFile::writesInPlace_data()
     QTest::newRow("line breaks in a value become blanks")
         << QByteArray() << u"S"_s << u"k"_s << u"a\r\n[Program]\nName=x"_s
         << QByteArray("[S]\r\nk=a  [Program] Name=x\r\n");
+    QTest::newRow("blanks at the ends quoted")
+        << QByteArray() << u"S"_s << u"k"_s << u" AB \t"_s << QByteArray("[S]\r\nk=\" AB \t\"\r\n");
+    QTest::newRow("quoted value quoted again")
+        << QByteArray() << u"S"_s << u"k"_s << u"\"x\""_s << QByteArray("[S]\r\nk=\"\"x\"\"\r\n");
     QTest::newRow("character outside the code page")
         << QByteArray() << u"S"_s << u"k"_s << u"\u00e9\u4e2d\U0001F600"_s
         << QByteArray("[S]\r\nk=\xe9??\r\n");

@@ -69,12 +69,12 @@ void tst_ProjectFile::twoGroupsThreeDevicesBytes()
         "[Group1]\r\nGroupName=STAGE\r\nGroupDescription=Main stage\r\n"
         "Volume.CH_A=1\r\nVolume.CH_B=2\r\nInputLevel.CH_A=3\r\nInputLevel.CH_B=4\r\n"
         "Limiter.CH_A=170\r\nLimiter.CH_B=10\r\n"
-        "[Group2]\r\nGroupName=FOH  \r\nGroupDescription=\r\n"
+        "[Group2]\r\nGroupName=\"FOH  \"\r\nGroupDescription=\r\n"
         "Volume.CH_A=0\r\nVolume.CH_B=0\r\nInputLevel.CH_A=0\r\nInputLevel.CH_B=0\r\n"
         "Limiter.CH_A=10\r\nLimiter.CH_B=10\r\n"
-        "[Device1]\r\nDeviceName=AMP1 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n"
-        "[Device2]\r\nDeviceName=AMP2 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.3\r\n"
-        "[Device3]\r\nDeviceName=DESK \r\nDeviceGroup=FOH  \r\nDeviceIP=127.0.0.4\r\n";
+        "[Device1]\r\nDeviceName=\"AMP1 \"\r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n"
+        "[Device2]\r\nDeviceName=\"AMP2 \"\r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.3\r\n"
+        "[Device3]\r\nDeviceName=\"DESK \"\r\nDeviceGroup=\"FOH  \"\r\nDeviceIP=127.0.0.4\r\n";
     QCOMPARE(writeProject(twoGroupsThreeDevices()), expected);
     // Saved again over itself, nothing changes.
     QCOMPARE(writeProject(twoGroupsThreeDevices(), expected), expected);
@@ -132,7 +132,7 @@ void tst_ProjectFile::handWrittenFileKeepsItsLines()
                                 "GroupDescription=d\r\n"
                                 "Volume.CH_B=2\r\nInputLevel.CH_A=3\r\nInputLevel.CH_B=4\r\n"
                                 "Limiter.CH_A=5\r\nLimiter.CH_B=6\r\n"
-                                "[Device1]\r\nDeviceName=AMP1 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n";
+                                "[Device1]\r\nDeviceName=\"AMP1 \"\r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n";
     QCOMPARE(writeProject(project, handWritten), expected);
 }
 

@@ -73,8 +73,11 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
     groups.addGroup(u"stage"_s);
     groups[1].description = u"Z\u00fcrich \u2013 hall"_s;
     groups[2] = {u"STAGE"_s, u"main"_s, 191, 1, 2, 3, 170, 11, 1, 1, 1};
+    groups.addGroup(u"#ab"_s);  // blanks at both ends
+    groups[3].description = u" spaced\t"_s;
     devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.2"_s);
     devices.appendDevice(u"DESK "_s, u"ZONE "_s, u"127.0.0.3"_s);
+    devices.appendDevice(u" EDGE"_s, u" AB  "_s, u"127.0.0.4"_s);
     const QString path = m_dir->filePath(u"rig.amp"_s);
     QVERIFY(saveProjectFile(path, projectFromTables(devices, groups)));
 
@@ -84,8 +87,8 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
     QVERIFY(bytes);
     load(*bytes, loadedDevices, loadedGroups);
 
-    QCOMPARE(loadedGroups.count(), 2);
-    for (int n = 1; n <= 2; ++n) {
+    QCOMPARE(loadedGroups.count(), 3);
+    for (int n = 1; n <= 3; ++n) {
         const tGroupItem &expected = groups[n];
         const tGroupItem &actual = loadedGroups[n];
         QCOMPARE(actual.name, expected.name);
@@ -96,8 +99,8 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
                              expected.inputLevelB, expected.limiterA, expected.limiterB}));
         QCOMPARE(actual.volumeLink, 0);  // links are not saved
     }
-    QCOMPARE(loadedDevices.count(), 2);
-    for (int k = 1; k <= 2; ++k) {
+    QCOMPARE(loadedDevices.count(), 3);
+    for (int k = 1; k <= 3; ++k) {
         QCOMPARE(loadedDevices[k].name, devices[k].name);
         QCOMPARE(loadedDevices[k].group, devices[k].group);
         QCOMPARE(loadedDevices[k].address, devices[k].address);
@@ -174,7 +177,8 @@ void tst_ProjectStore::loadFillsTheTablesByTheRules()
     tDevices devices(kClosedPort);
     tGroup groups;
     load("[Program]\nName=TALO Amp\nGroupNum=2\nDeviceNum=3\n"
-         "[Group1]\nGroupDescription=unnamed\n"
+         "[Group1]\nGroupDescription=unnamed\nVolume.CH_A=250\nVolume.CH_B=300\n"
+         "InputLevel.CH_A=191\nInputLevel.CH_B=192\nLimiter.CH_A=9\nLimiter.CH_B=171\n"
          "[Group2]\nGroupName=foh\n"
          "[Device1]\nDeviceName=amp1\nDeviceGroup=FOH\nDeviceIP=127.0.0.2\n"
          "[Device2]\nDeviceName=desk\nDeviceGroup=ghost\nDeviceIP=127.0.0.3\n"
@@ -184,6 +188,9 @@ void tst_ProjectStore::loadFillsTheTablesByTheRules()
     QCOMPARE(groups.count(), 3);
     QCOMPARE(groups[1].name, u"     "_s);
     QCOMPARE(groups[1].description, u"unnamed"_s);
+    const tGroupItem &g = groups[1];  // in the faders' ranges; 300 keeps its low byte
+    QCOMPARE((std::array{g.volumeA, g.volumeB, g.inputLevelA, g.inputLevelB, g.limiterA, g.limiterB}),
+             (std::array<quint8, 6>{191, 44, 191, 191, 10, 170}));
     QCOMPARE(groups[2].name, u"FOH  "_s);
     QCOMPARE(groups[3].name, u"GHOST"_s);  // named by a device only
     QCOMPARE(groups[3].description, QString());

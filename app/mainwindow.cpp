@@ -41,8 +41,13 @@ TForm1::TForm1(quint16 devicePort, QWidget *parent)
     FormCreate();
 }
 
-// The device table's destructor ends every poll worker at once.
-TForm1::~TForm1() = default;
+// Hidden while every member is still whole: hiding moves the focus, and a
+// field that loses it asks the window for the selection. The device table's
+// destructor then ends every poll worker at once.
+TForm1::~TForm1()
+{
+    hide();
+}
 
 QString TForm1::queryQueueFullText()
 {

@@ -76,8 +76,6 @@ DeviceConnection::Result DeviceConnection::connectTo(const QString &host, quint1
         return Result::Aborted;
     }
     m_fd = fd;
-    const int one = 1;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
@@ -95,6 +93,10 @@ DeviceConnection::Result DeviceConnection::connectTo(const QString &host, quint1
         close();
         return result;
     }
+    // Set once connected, so that a refused connect costs no more calls
+    // than it must.
+    const int one = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     const timeval sendLimit = timeValue(sendTimeout);
     const timeval readLimit = timeValue(firstReadWait);
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);

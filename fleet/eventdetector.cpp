@@ -8,12 +8,10 @@
 using namespace Qt::StringLiterals;
 namespace Field = StatusField;
 using FigureZones::Figure;
+using FigureZones::kFigures;
 using FigureZones::Level;
 
 namespace {
-
-constexpr std::array<Figure, FigureZones::kFigureCount> kFigures{
-    Figure::AmplifierTemperature, Figure::PsuTemperature, Figure::Mains};
 
 QString figureName(Figure figure)
 {
@@ -55,6 +53,17 @@ std::vector<EventDetector::Device> EventDetector::observe(const tDevices &device
 void EventDetector::add(EventSeverity severity, const Device &device, const QString &text)
 {
     m_events.append({m_wallNow, severity, FleetEvents::amplifier(device.name, device.address), text});
+}
+
+void EventDetector::addLevel(const Device &device, Figure figure, Level level, int value)
+{
+    const QString reading = figureValue(figure, value);
+    if (level == Level::Alarm)
+        add(EventSeverity::Alarm, device, figureName(figure) + u" in the red zone: "_s + reading);
+    else if (level == Level::Warning)
+        add(EventSeverity::Warning, device, figureName(figure) + u" in the yellow zone: "_s + reading);
+    else
+        add(EventSeverity::Info, device, figureName(figure) + u" back to normal: "_s + reading);
 }
 
 QList<FleetEvent> EventDetector::detect(const std::vector<Device> &devices, qint64 nowNs, const QDateTime &wallNow)
@@ -114,10 +123,8 @@ void EventDetector::firstBlock(const Device &device, Seen &seen)
     for (std::size_t i = 0; i < kFigures.size(); ++i) {
         const int value = FigureZones::value(kFigures[i], block);
         seen.levels[i] = FigureZones::levelOf(kFigures[i], value);
-        if (seen.levels[i] == Level::Alarm)
-            add(EventSeverity::Alarm, device, figureName(kFigures[i]) + u" in the red zone: "_s + figureValue(kFigures[i], value));
-        else if (seen.levels[i] == Level::Warning)
-            add(EventSeverity::Warning, device, figureName(kFigures[i]) + u" in the yellow zone: "_s + figureValue(kFigures[i], value));
+        if (seen.levels[i] != Level::Normal)
+            addLevel(device, kFigures[i], seen.levels[i], value);
     }
     seen.reportedName = R::identityText(block, Field::Name, Field::IdentityWidth);
     seen.reportedGroup = R::identityText(block, Field::Group, Field::IdentityWidth);
@@ -155,13 +162,7 @@ void EventDetector::detectBlock(const Device &device, Seen &seen)
         if (level == seen.levels[i])
             continue;
         seen.levels[i] = level;
-        const QString reading = figureValue(figure, value);
-        if (level == Level::Alarm)
-            add(EventSeverity::Alarm, device, figureName(figure) + u" in the red zone: "_s + reading);
-        else if (level == Level::Warning)
-            add(EventSeverity::Warning, device, figureName(figure) + u" in the yellow zone: "_s + reading);
-        else
-            add(EventSeverity::Info, device, figureName(figure) + u" back to normal: "_s + reading);
+        addLevel(device, figure, level, value);
     }
     const QString name = R::identityText(block, Field::Name, Field::IdentityWidth);
     if (name != seen.reportedName) {

@@ -82,6 +82,8 @@ private:
     void firstBlock(const Device &device, Seen &seen);
     void checkProject(const std::vector<Device> &devices);
     void add(EventSeverity severity, const Device &device, const QString &text);
+    // A figure entered this level (back to normal included).
+    void addLevel(const Device &device, FigureZones::Figure figure, FigureZones::Level level, int value);
 
     std::unordered_map<const void *, Seen> m_seen;
     std::vector<Expected> m_expected;

@@ -16,6 +16,8 @@
 
 #include "statusblock.h"
 
+#include <array>
+
 namespace FigureZones {
 
 enum class Level { Normal = 0, Warning = 1, Alarm = 2 };
@@ -25,6 +27,8 @@ enum class Level { Normal = 0, Warning = 1, Alarm = 2 };
 // the operator reads them so, and so does the fleet.
 enum class Figure { AmplifierTemperature, PsuTemperature, Mains };
 inline constexpr int kFigureCount = 3;
+inline constexpr std::array<Figure, kFigureCount> kFigures{Figure::AmplifierTemperature, Figure::PsuTemperature,
+                                                          Figure::Mains};
 
 // The bar position of the figure in the block: the three-digit value of a
 // temperature, the mains in whole volts rounded as the panel's bar is.

@@ -334,7 +334,7 @@ int FleetModel::blockSeverity(const StatusBlock &block)
         if (R::flag(block, Field::ChannelStateA + channel) == 0)
             severity = 2;
     }
-    for (Figure figure : {Figure::AmplifierTemperature, Figure::PsuTemperature, Figure::Mains})
+    for (Figure figure : FigureZones::kFigures)
         severity = std::max(severity, int(FigureZones::levelOf(figure, FigureZones::value(figure, block))));
     return severity;
 }

@@ -82,11 +82,11 @@ DeviceConnection::Result DeviceConnection::connectTo(const QString &host, quint1
     peer.sin_addr.s_addr = htonl(address);
     Result result = Result::Done;
     if (::connect(m_fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0) {
-        result = errno == EINPROGRESS ? waitFor(POLLOUT, deadline) : Result::Closed;
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (result == Result::Done
-            && (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0))
+        short reported = 0;
+        result = errno == EINPROGRESS ? waitFor(POLLOUT, deadline, &reported) : Result::Closed;
+        // A connect that failed reports an error or a hang-up, with or
+        // without writability; one that succeeded only writability.
+        if (result == Result::Done && (reported & (POLLERR | POLLHUP)) != 0)
             result = Result::Closed;
     }
     if (result != Result::Done) {
@@ -175,7 +175,8 @@ DeviceConnection::Result DeviceConnection::read(int flags)
     }
 }
 
-DeviceConnection::Result DeviceConnection::waitFor(short events, Clock::time_point deadline)
+DeviceConnection::Result DeviceConnection::waitFor(short events, Clock::time_point deadline,
+                                                   short *reported)
 {
     for (;;) {
         if (m_abort.load(std::memory_order_acquire))
@@ -189,7 +190,10 @@ DeviceConnection::Result DeviceConnection::waitFor(short events, Clock::time_poi
             return Result::Closed;
         if (m_abort.load(std::memory_order_acquire))
             return Result::Aborted;
-        if (ready > 0)
+        if (ready > 0) {
+            if (reported)
+                *reported = watched.revents;
             return Result::Done;  // readable, writable, or an error the next call reports
+        }
     }
 }

@@ -70,7 +70,9 @@ public:
     void consume(qsizetype count) { m_begin += count; }
 
 private:
-    Result waitFor(short events, Clock::time_point deadline);
+    // Done once poll() reports the events or an error; reported, when
+    // given, takes what it reported.
+    Result waitFor(short events, Clock::time_point deadline, short *reported = nullptr);
     // Reads what the socket holds into the buffer: Done when bytes came,
     // TimedOut when there were none (or none in the blocking read's time),
     // Closed at the end or on error.

@@ -43,6 +43,7 @@ tDevices::~tDevices()
         (*this)[slot].worker->endNow();
     for (const auto &worker : m_retired)
         worker->endNow();
+    m_jobBell.signal();
     for (tDevice &record : m_records)
         record.worker.reset();
     m_retired.clear();
@@ -78,7 +79,7 @@ bool tDevices::appendDevice(const QString &name, const QString &group, const QSt
     record.status.fill(0);
     record.queue = DeviceQueue::create();
     m_lastVisit[std::size_t(m_count)] = {};
-    record.worker = std::make_shared<ThSocket>(address, m_port, record.queue, m_mailbox);
+    record.worker = std::make_shared<ThSocket>(address, m_port, record.queue, m_mailbox, m_jobBell);
     return true;
 }
 
@@ -87,6 +88,7 @@ void tDevices::deleteDevice(int slot)
     if (slot < 1 || slot > m_count)
         return;
     retire(std::move((*this)[slot].worker));
+    m_jobBell.signal();
     for (int t = slot; t < m_count; ++t) {
         (*this)[t] = std::move((*this)[t + 1]);
         m_lastVisit[std::size_t(t)] = m_lastVisit[std::size_t(t + 1)];
@@ -101,6 +103,7 @@ void tDevices::clearDevices()
         retire(std::move(record.worker));
         record.address.clear();
     }
+    m_jobBell.signal();
     m_count = 0;
 }
 
@@ -140,21 +143,30 @@ void tDevices::pollSlot(int slot, const Commands::SettingsDigits *settings)
         DeviceQueue::Locked queue = record.queue.lock();
         const quint32 removalsBefore = queue.removals();
         refused += !queue.put(CommandPath::StatusFetch, {});
-        dispatchLocked(queue, slot);
+        bool wake = handOver(queue, slot);
         if (settings) {
             refused += !queue.put(CommandPath::GroupSettings,
                                   QByteArrayView(settings->data(), qsizetype(settings->size())));
-            dispatchLocked(queue, slot);
+            wake |= handOver(queue, slot);
         }
-        dispatchLocked(queue, slot);
+        wake |= handOver(queue, slot);
+        m_jobBellDue |= wake;
         // A visit that handed a request over left the queue without it: the
         // next one must queue it again.
         const bool handedOver = queue.removals() != removalsBefore;
         m_lastVisit[std::size_t(slot)] = {handedOver ? nullptr : record.queue.identity(), queue.removals(),
                                           settings != nullptr, settings ? *settings : Commands::SettingsDigits{}};
     }
+    if (refused > 0)
+        wakeDispatchedWorkers();  // whoever shows the message runs an event loop
     for (; refused > 0; --refused)
         Q_EMIT queryQueueFull();
+}
+
+void tDevices::wakeDispatchedWorkers()
+{
+    if (std::exchange(m_jobBellDue, false))
+        m_jobBell.signal();
 }
 
 bool tDevices::unchangedSinceLastVisit(int slot, const Commands::SettingsDigits *settings) const
@@ -166,10 +178,16 @@ bool tDevices::unchangedSinceLastVisit(int slot, const Commands::SettingsDigits 
            && record.worker->jobFlag();
 }
 
-void tDevices::dispatchLocked(DeviceQueue::Locked &queue, int slot)
+bool tDevices::handOver(DeviceQueue::Locked &queue, int slot)
 {
     tDevice &record = (*this)[slot];
-    record.worker->dispatch(queue, slot, record.address);
+    return record.worker->dispatch(queue, slot, record.address);
+}
+
+void tDevices::dispatchLocked(DeviceQueue::Locked &queue, int slot)
+{
+    if (handOver(queue, slot))
+        m_jobBell.signal();
 }
 
 int tDevices::slotOf(const ThSocket *worker) const

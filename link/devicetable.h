@@ -14,6 +14,7 @@
 #include "device.h"
 #include "deviceport.h"
 #include "resultmailbox.h"
+#include "workerwake.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -75,7 +76,11 @@ public:
     // dispatches, as separate queue-requests and a dispatch would, under one
     // lock. A visit that would change nothing takes no lock: both requests
     // are still queued as the last visit left them and the worker is busy.
+    // A worker that sleeps waiting for the job handed over wakes only with
+    // wakeDispatchedWorkers(), which the tick calls after its walk: one call
+    // wakes them all, and none of them takes the CPU from the walk.
     void pollSlot(int slot, const Commands::SettingsDigits *settings);
+    void wakeDispatchedWorkers();
 
     // Applies what the workers have finished: stores status blocks, then
     // publishes link states and success counts, queues lock commands. Happens by itself soon after; a caller that runs often
@@ -100,7 +105,9 @@ Q_SIGNALS:
     void statusBlockStored(int slot);
 
 private:
-    // With the slot's queue locked.
+    // With the slot's queue locked. True when the worker waits to be woken.
+    [[nodiscard]] bool handOver(DeviceQueue::Locked &queue, int slot);
+    // With the slot's queue locked: hands over and wakes the worker.
     void dispatchLocked(DeviceQueue::Locked &queue, int slot);
     int slotOf(const ThSocket *worker) const;
     void collect(ThSocket *worker);
@@ -116,6 +123,8 @@ private:
 
     const quint16 m_port;
     ResultMailbox m_mailbox;  // outlives every worker
+    WorkerWake m_jobBell;     // outlives every worker
+    bool m_jobBellDue = false;  // a visit handed a job to a sleeping worker
     std::array<tDevice, kCapacity + 1> m_records{};
     int m_count = 0;
     std::vector<std::shared_ptr<ThSocket>> m_retired;

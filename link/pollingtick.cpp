@@ -34,4 +34,5 @@ void PollingTick::Timer3Timer()
     m_settings.beginTick();
     for (int slot = 1; slot <= m_devices.count(); ++slot)
         m_devices.pollSlot(slot, m_settings.settingsOf(slot));
+    m_devices.wakeDispatchedWorkers();
 }

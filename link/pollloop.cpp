@@ -42,22 +42,23 @@ void PollLoop::run()
 
 // A retry that is not due yet is slept out without asking to be woken: the
 // dispatch sets the flag again long before it is due, and the flag is looked
-// at when the wait is over.
+// at when the wait is over. Otherwise an idle worker sleeps on the job bell.
 bool PollLoop::waitForJob()
 {
     for (;;) {
         const quint32 seen = m_worker.m_wake.sequence();
+        const quint32 rung = m_worker.m_jobBell.sequence();
         // A stop request ends a waiting worker, even one that has taken its
         // next job already: only a running attempt is finished first.
         if (m_worker.m_abort.load(std::memory_order_acquire)
             || m_worker.m_stop.load(std::memory_order_acquire))
             return false;
-        int waitMs = -1;
         if (const auto now = Clock::now(); now < m_notBefore)
-            waitMs = int(std::chrono::ceil<std::chrono::milliseconds>(m_notBefore - now).count());
+            m_worker.m_wake.wait(seen, int(std::chrono::ceil<std::chrono::milliseconds>(m_notBefore - now).count()));
         else if (m_worker.takeUpJob())
             return true;
-        m_worker.m_wake.wait(seen, waitMs);
+        else
+            m_worker.m_jobBell.wait(rung, -1);
     }
 }
 

@@ -4,10 +4,12 @@
 #include "pollloop.h"
 #include "resultmailbox.h"
 
-ThSocket::ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox)
+ThSocket::ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox,
+                   WorkerWake &jobBell)
     : m_port(port)
     , m_queue(std::move(queue))
     , m_mailbox(mailbox)
+    , m_jobBell(jobBell)
     , m_host(address)
 {
     m_thread.reset(QThread::create([this] {
@@ -21,6 +23,7 @@ ThSocket::ThSocket(const QString &address, quint16 port, DeviceQueue queue, Resu
 ThSocket::~ThSocket()
 {
     endNow();
+    m_jobBell.signal();
     m_thread->wait();
     const bool ended = m_ended.load(std::memory_order_acquire);
     Q_ASSERT(ended);
@@ -35,14 +38,14 @@ void ThSocket::endNow()
     m_wake.signal();
 }
 
-void ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &host)
+bool ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &host)
 {
     ++m_dispatches;
     if (m_jobFlag.load(std::memory_order_acquire))
-        return;
+        return false;
     if (!holdsJob()) {
         if (queue.entries().isEmpty())
-            return;
+            return false;
         // Deep copies: the worker frees what it holds, so nothing it holds may
         // share storage with the queue or the record (Qt's reference counts
         // are partly out of the thread sanitizer's sight).
@@ -52,8 +55,7 @@ void ThSocket::dispatch(DeviceQueue::Locked &queue, int slot, const QString &hos
         takeHead(queue);
     }
     m_jobFlag.store(true, std::memory_order_release);
-    if (std::exchange(m_idle, false))
-        m_wake.signal();
+    return std::exchange(m_idle, false);
 }
 
 void ThSocket::takeHead(DeviceQueue::Locked &queue)

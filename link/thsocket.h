@@ -26,6 +26,11 @@
 // time-out after the failed one began, so that a device that refuses at once
 // costs no more than one whose connect times out. The worker sleeps out that
 // wait without asking to be woken for the retry.
+//
+// Waking: an idle worker sleeps on the job bell that it shares with the
+// other workers of its table, so that a tick that hands out many jobs wakes
+// their workers with one call, after its walk. Its own wake word is for the
+// pacing wait; a stop request and the end ring both.
 
 #include "connectioninterrupt.h"
 #include "devicequeue.h"
@@ -72,24 +77,30 @@ public:
     };
 
     // Starts the worker thread, named after the address, idle. It takes its
-    // jobs from the queue. The mailbox must outlive the worker.
-    ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox);
+    // jobs from the queue. The mailbox and the job bell must outlive the
+    // worker.
+    ThSocket(const QString &address, quint16 port, DeviceQueue queue, ResultMailbox &mailbox,
+             WorkerWake &jobBell);
 
     // Ends the thread at once, also in the middle of an exchange or a
     // connect, and waits for it: the connection is shut down under it.
     ~ThSocket();
 
     // Tells the thread to end at once without waiting for it; the destructor
-    // then only joins. Lets an owner of many workers end them together.
+    // then only joins. Lets an owner of many workers end them together. An
+    // idle worker ends when the job bell rings next: the owner rings it once
+    // for all the workers it ends or stops, as one ring wakes every idle one.
     void endNow();
 
     // --- main thread, dispatch ---------------------------------------------
     // With the device's queue locked: hands the head over when the worker is
-    // free, or lets it retry the job it holds.
-    void dispatch(DeviceQueue::Locked &queue, int slot, const QString &host);
+    // free, or lets it retry the job it holds. True when the worker sleeps
+    // waiting for it: the caller then rings the job bell, soon.
+    [[nodiscard]] bool dispatch(DeviceQueue::Locked &queue, int slot, const QString &host);
     bool jobFlag() const { return m_jobFlag.load(std::memory_order_acquire); }
 
-    // The worker ends once a running attempt is over; an idle one at once.
+    // The worker ends once a running attempt is over; an idle one when the
+    // job bell rings next.
     void requestStop();
     bool stopRequested() const { return m_stopRequested; }
 
@@ -143,7 +154,8 @@ private:
     const quint16 m_port;
     const DeviceQueue m_queue;
     ResultMailbox &m_mailbox;
-    WorkerWake m_wake;                 // for a job, a stop request or the end
+    WorkerWake &m_jobBell;             // for a job, while idle
+    WorkerWake m_wake;                 // for the pacing wait
     ConnectionInterrupt m_interrupt;  // for the end in the middle of an exchange
 
     // Job fields, guarded by the job flag.
@@ -155,8 +167,8 @@ private:
     // was taken, which its answer covers; else none.
     std::optional<quint32> m_jobGroupCommands;
     std::atomic<bool> m_jobFlag{false};
-    // Guarded by the queue's lock. Idle: the worker sleeps waiting for a
-    // job; only then does a hand-over or a retry need to wake it. Job over:
+    // Guarded by the queue's lock. Idle: the worker sleeps on the job bell;
+    // only then does a hand-over or a retry need to ring it. Job over:
     // the flag is still set, waiting for finishJob().
     bool m_idle = false;
     bool m_jobOver = false;

@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <climits>
 #include <ctime>
 
 namespace {
@@ -28,5 +29,5 @@ void WorkerWake::wait(quint32 seen, int timeoutMs)
 void WorkerWake::signal()
 {
     m_sequence.fetch_add(1, std::memory_order_release);
-    futex(m_sequence, FUTEX_WAKE_PRIVATE, 1, nullptr);
+    futex(m_sequence, FUTEX_WAKE_PRIVATE, quint32(INT_MAX), nullptr);
 }

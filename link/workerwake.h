@@ -1,10 +1,11 @@
 #pragma once
 
-// Wakes a poll worker that sleeps waiting for a job or for the time of its
-// next attempt: one system call on each side, and no descriptor to drain
-// afterwards. A waiter reads the sequence before it looks at what it waits
-// for, and then sleeps only while the sequence is still the one it read, so
-// that a wake-up between the look and the sleep is never lost.
+// Wakes poll workers that sleep waiting for a job or for the time of their
+// next attempt: one system call on each side, however many sleep, and no
+// descriptor to drain afterwards. A waiter reads the sequence before it
+// looks at what it waits for, and then sleeps only while the sequence is
+// still the one it read, so that a wake-up between the look and the sleep is
+// never lost.
 
 #include <QtGlobal>
 
@@ -22,7 +23,7 @@ public:
     // Sleeps until signal() or the time-out (-1: none) when the sequence is
     // still `seen`; may also return early.
     void wait(quint32 seen, int timeoutMs);
-    // Any thread, after it changed what the waiter looks at.
+    // Any thread, after it changed what the waiters look at: wakes them all.
     void signal();
 
 private:

@@ -22,11 +22,11 @@ timeval timeValue(std::chrono::milliseconds duration)
 
 // The kernel times a socket's receive time-out on its coarse timer wheel:
 // it rounds the time-out up to whole ticks and fires up to an eighth of it
-// late (2.5 s come back after up to 2.756 s at 250 Hz). poll() waits on a
-// fine timer instead. So the blocking read that follows a request is set to
-// end well inside the wait it stands for, in the worst case by about 0.84
-// of it plus two ticks, and the caller waits out the rest with poll(). An
-// answer that comes costs the one read all the same.
+// late (2.5 s come back after up to 2.756 s at 250 Hz), while poll() waits
+// on a fine timer. So the blocking read that follows a request is given
+// three quarters of the wait it stands for, which end by 0.85 of it plus
+// two ticks at the latest, and the caller waits out the rest with poll().
+// An answer that comes costs the one read all the same.
 std::chrono::milliseconds blockingPartOf(std::chrono::milliseconds wait)
 {
     return wait * 3 / 4;

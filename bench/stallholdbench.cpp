@@ -7,10 +7,9 @@
 // first on an idle process, then with every other core kept busy by a
 // spinning thread.
 //
-// The device is one thread that blocks in poll() on its listener and on the
-// open connection, at real-time priority when the process may have it, so
-// that it wakes within microseconds of the connect and of the close also
-// when the cores are busy; it stamps each with the steady clock.
+// The device is a stalling peer that sends nothing, at real-time priority
+// when the process may have it, so that it stamps the accept and the close
+// within microseconds also when the cores are busy.
 //
 //   stallholdbench [--jobs N] [--port P]
 //
@@ -20,26 +19,16 @@
 #include "exchange.h"
 #include "pollingtick.h"
 #include "processfigures.h"
+#include "stallingpeer.h"
 #include "thsocket.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QHostAddress>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <pthread.h>
-#include <sched.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -50,97 +39,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const QString kDeviceAddress = u"127.0.5.1"_s;
-
-// A device that accepts one connection at a time, reads whatever it is sent
-// and never answers; records how long each connection stayed open.
-class SilentDevice final
-{
-    Q_DISABLE_COPY_MOVE(SilentDevice)
-
-public:
-    SilentDevice(const QString &address, quint16 port)
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(port);
-        local.sin_addr.s_addr = htonl(QHostAddress(address).toIPv4Address());
-        m_listening = ::bind(m_listener, reinterpret_cast<const sockaddr *>(&local), sizeof local) == 0
-            && ::listen(m_listener, 16) == 0;
-        m_stop = ::eventfd(0, EFD_CLOEXEC);
-        m_thread = std::thread([this] { run(); });
-        sched_param priority{};
-        priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-        m_realTime = ::pthread_setschedparam(m_thread.native_handle(), SCHED_FIFO, &priority) == 0;
-    }
-    ~SilentDevice()
-    {
-        const quint64 one = 1;
-        static_cast<void>(::write(m_stop, &one, sizeof one));
-        m_thread.join();
-        ::close(m_stop);
-        ::close(m_listener);
-    }
-
-    bool listening() const { return m_listening; }
-    bool realTime() const { return m_realTime; }
-    bool connected() const { return m_connected.load(); }
-
-    std::vector<Clock::duration> holds() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_holds;
-    }
-    void clear()
-    {
-        const std::lock_guard lock(m_mutex);
-        m_holds.clear();
-    }
-
-private:
-    void run()
-    {
-        int connection = -1;
-        Clock::time_point accepted;
-        for (;;) {
-            pollfd watched[2] = {{connection >= 0 ? connection : m_listener, POLLIN, 0}, {m_stop, POLLIN, 0}};
-            if (::poll(watched, 2, -1) < 0 && errno != EINTR)
-                break;
-            if (watched[1].revents != 0)
-                break;
-            if (watched[0].revents == 0)
-                continue;
-            if (connection < 0) {
-                connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-                accepted = Clock::now();
-                m_connected = connection >= 0;
-                continue;
-            }
-            char bytes[4096];
-            if (::recv(connection, bytes, sizeof bytes, MSG_DONTWAIT) > 0)
-                continue;  // the request: never answered
-            const Clock::duration held = Clock::now() - accepted;
-            ::close(connection);
-            connection = -1;
-            m_connected = false;
-            const std::lock_guard lock(m_mutex);
-            m_holds.push_back(held);
-        }
-        if (connection >= 0)
-            ::close(connection);
-    }
-
-    int m_listener = -1;
-    int m_stop = -1;
-    bool m_listening = false;
-    bool m_realTime = false;
-    std::atomic<bool> m_connected{false};
-    mutable std::mutex m_mutex;
-    std::vector<Clock::duration> m_holds;  // guarded by m_mutex
-    std::thread m_thread;
-};
 
 // Threads that spin until destroyed, at the ordinary priority.
 class BusyCores final
@@ -177,9 +75,9 @@ public:
 
 // One job's three attempts against the silent device, on a fresh table.
 // Empty when they did not end within a minute.
-std::vector<Clock::duration> oneJob(SilentDevice &device, quint16 port)
+std::vector<Clock::duration> oneJob(StallingPeer &device, quint16 port)
 {
-    device.clear();
+    device.clearHolds();
     {
         tDevices devices(port);
         devices.appendDevice(u"AMP  "_s, u"STAGE"_s, kDeviceAddress);
@@ -234,14 +132,14 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(u"Hold times of a device that accepts and never answers"_s);
     parser.addHelpOption();
     const QCommandLineOption jobsOption(u"jobs"_s, u"Jobs of three attempts per condition."_s, u"N"_s, u"5"_s);
-    const QCommandLineOption portOption(u"port"_s, u"The device's port."_s, u"P"_s, u"18081"_s);
+    const QCommandLineOption portOption(u"port"_s, u"The device's port; 0: a free one."_s, u"P"_s, u"0"_s);
     parser.addOptions({jobsOption, portOption});
     parser.process(app);
     const int jobs = qMax(1, parser.value(jobsOption).toInt());
     const auto port = quint16(parser.value(portOption).toUInt());
 
-    SilentDevice device(kDeviceAddress, port);
-    if (!device.listening()) {
+    StallingPeer device(kDeviceAddress, port, {}, StallingPeer::Priority::RealTimeIfAllowed);
+    if (device.port() == 0) {
         std::fprintf(stderr, "cannot listen on %s port %u\n", qPrintable(kDeviceAddress), unsigned(port));
         return 1;
     }
@@ -256,7 +154,7 @@ int main(int argc, char *argv[])
             load.emplace(busy);
         std::vector<std::vector<Clock::duration>> held;
         for (int job = 0; job < jobs; ++job) {
-            std::vector<Clock::duration> holds = oneJob(device, port);
+            std::vector<Clock::duration> holds = oneJob(device, device.port());
             if (holds.empty()) {
                 std::fprintf(stderr, "a job's attempts did not end within a minute\n");
                 return 1;

@@ -6,7 +6,9 @@
 
 #include "ampsimulator.h"
 #include "devicetable.h"
+#include "exchange.h"
 #include "pollingtick.h"
+#include "stallingpeer.h"
 #include "statusblock.h"
 
 #include <QFile>
@@ -34,13 +36,16 @@ struct Row
     Fault fault;
     bool online;  // predicted link state: online (3) or offline (1)
     bool stored;  // a whole status block reaches the record
+    // Accepts and never answers: every attempt holds the connection for
+    // its five line time-outs.
+    bool silent = false;
 };
 
 // Amp n listens on 127.0.0.(100 + n).
 const Row kRows[] = {
     {Fault::None, true, true},
     {Fault::Refuse, false, false},
-    {Fault::Stall, false, false},
+    {Fault::Stall, false, false, true},
     {Fault::ShortBody, false, false},
     {Fault::LineWithoutDigits, false, false},
     {Fault::TextBetweenNumbers, false, false},
@@ -49,7 +54,7 @@ const Row kRows[] = {
     {Fault::SlowBody, true, true},
     {Fault::OtherLength, true, false},
     {Fault::Garbage, false, false},
-    {Fault::SilentAfterConnect, false, false},
+    {Fault::SilentAfterConnect, false, false, true},
     {Fault::UnaskedThenClose, true, true},
     {Fault::Drip, true, true},
     {Fault::None, true, true},
@@ -89,6 +94,48 @@ QByteArray ampName(int amp)
     return "M" + QByteArray::number(amp).rightJustified(2, '0') + "  ";
 }
 
+// Whether an attempt was held for the sum of its time-outs, as far as the
+// device's side can tell. The simulator stamps the accept and the close when
+// its thread, which the other amps keep busy, gets to them, so an attempt
+// may look a little shorter than it was: 5 % is allowed for that, and 40 %
+// on the long side for the sanitizers' slowdown. A wait that ends a line
+// time-out early fails, and so does one that runs on by half its length.
+bool heldForSum(std::chrono::microseconds held, std::chrono::microseconds sum)
+{
+    return held >= sum * 95 / 100 && held <= sum * 140 / 100;
+}
+
+// A silent device's attempts, in the order they ended, against the sums of
+// their five line time-outs: 1.25 s for a job's first attempt, 2.5 s for
+// each one after a failure. Empty when all were held as long as that.
+QByteArray holdsOutOfBounds(const QList<std::chrono::microseconds> &holds)
+{
+    using namespace std::chrono;
+    QByteArray failures;
+    for (qsizetype attempt = 0; attempt < holds.size(); ++attempt) {
+        const milliseconds lineTimeout = attempt == 0 ? ThSocket::kFirstTimeout : ThSocket::kTimeoutAfterFailure;
+        const auto sum = duration_cast<microseconds>(lineTimeout * ResponseReader::kLengthLine);
+        if (!heldForSum(holds[attempt], sum)) {
+            failures += "attempt " + QByteArray::number(attempt + 1) + " held "
+                + QByteArray::number(holds[attempt].count() / 1000) + " ms for "
+                + QByteArray::number(sum.count() / 1000) + " ms; ";
+        }
+    }
+    return failures;
+}
+
+// The first lines of a response head, line ends included.
+QByteArray firstLines(int count)
+{
+    static const QByteArray head = "HTTP/1.1 200 OK\r\nServer: test\r\nConnection: keep-alive\r\n"
+                                   "Content-Type: application/octet-stream\r\nContent-Length: 3157\r\n"
+                                   "Cache-Control: no-cache\r\n\r\n";
+    qsizetype end = 0;
+    for (int line = 0; line < count; ++line)
+        end = head.indexOf('\n', end) + 1;
+    return head.first(end);
+}
+
 } // namespace
 
 class tst_FaultMatrix final : public QObject
@@ -97,6 +144,8 @@ class tst_FaultMatrix final : public QObject
 
 private Q_SLOTS:
     void everyDeviceSettlesAsPredicted();
+    void partAnswerHeldForTheTimeoutsLeft_data();
+    void partAnswerHeldForTheTimeoutsLeft();
 };
 
 void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
@@ -156,6 +205,15 @@ void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
         }
     }
 
+    for (int amp = 0; amp < kAmps; ++amp) {
+        if (!kRows[amp].silent)
+            continue;
+        // The third attempt's close reaches the simulator after the record.
+        QTRY_VERIFY(sim.connectionHolds(amp).size() >= ThSocket::kAttemptsPerJob);
+        const QByteArray failures = holdsOutOfBounds(sim.connectionHolds(amp));
+        QVERIFY2(failures.isEmpty(), (QByteArray::number(amp) + ": " + failures).constData());
+    }
+
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Megabytes of filler, garbage and unasked bytes have gone through; the
     // workers keep none of them (the sanitizers' own bookkeeping would grow).
@@ -164,6 +222,39 @@ void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
           devices[1].successCount());
     QVERIFY2(grownKiB < 64 * 1024, QByteArray::number(grownKiB).constData());
 #endif
+}
+
+// A device that sends the start of an answer at once and then nothing more:
+// the first attempt holds it for the time-outs of the reads still to come,
+// each line read and the body read 250 ms, counted from the last bytes.
+void tst_FaultMatrix::partAnswerHeldForTheTimeoutsLeft_data()
+{
+    QTest::addColumn<QByteArray>("answerStart");
+    QTest::addColumn<int>("timeoutsLeft");
+    QTest::newRow("nothing") << QByteArray() << 5;
+    QTest::newRow("part of the status line") << QByteArray("HTTP/1.1 2") << 5;
+    QTest::newRow("two lines") << firstLines(2) << 3;
+    QTest::newRow("four lines") << firstLines(4) << 1;
+    QTest::newRow("up to the length line") << firstLines(5) << 3;  // lines 6 and 7, the body
+    QTest::newRow("the head and part of the body") << firstLines(7) + QByteArray(100, 'b') << 1;
+}
+
+void tst_FaultMatrix::partAnswerHeldForTheTimeoutsLeft()
+{
+    QFETCH(QByteArray, answerStart);
+    QFETCH(int, timeoutsLeft);
+    const StallingPeer peer(u"127.0.0.150"_s, 0, answerStart);
+    QVERIFY(peer.port() != 0);
+    tDevices devices(peer.port());
+    devices.appendDevice(u"AMP  "_s, u"RACK "_s, u"127.0.0.150"_s);
+    OneGroupsSettings settings;
+    PollingTick tick(devices, settings);
+    tick.start();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!peer.holds().empty(), 10000);
+    const auto held = std::chrono::duration_cast<std::chrono::microseconds>(peer.holds().front());
+    const auto sum = std::chrono::duration_cast<std::chrono::microseconds>(ThSocket::kFirstTimeout * timeoutsLeft);
+    QVERIFY2(heldForSum(held, sum), QByteArray::number(held.count() / 1000).constData());
 }
 
 QTEST_GUILESS_MAIN(tst_FaultMatrix)

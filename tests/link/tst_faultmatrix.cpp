@@ -2,7 +2,9 @@
 // together by the real tick and workers: every device ends in the link state
 // and counters the rules predict, its block is stored only when it is a whole
 // status block, the healthy devices beside them keep polling without a single
-// failure, and what the faulty ones send does not pile up in memory.
+// failure, what the faulty ones send does not pile up in memory, and a device
+// that never answers, or stops part-way, is held for its time-outs and no
+// longer.
 
 #include "ampsimulator.h"
 #include "devicetable.h"
@@ -243,10 +245,11 @@ void tst_FaultMatrix::partAnswerHeldForTheTimeoutsLeft()
 {
     QFETCH(QByteArray, answerStart);
     QFETCH(int, timeoutsLeft);
-    const StallingPeer peer(u"127.0.0.150"_s, 0, answerStart);
+    const QString address = u"127.0.0.150"_s;  // beside the matrix's amps
+    const StallingPeer peer(address, 0, answerStart);
     QVERIFY(peer.port() != 0);
     tDevices devices(peer.port());
-    devices.appendDevice(u"AMP  "_s, u"RACK "_s, u"127.0.0.150"_s);
+    devices.appendDevice(u"AMP  "_s, u"RACK "_s, address);
     OneGroupsSettings settings;
     PollingTick tick(devices, settings);
     tick.start();
@@ -254,7 +257,7 @@ void tst_FaultMatrix::partAnswerHeldForTheTimeoutsLeft()
     QTRY_VERIFY_WITH_TIMEOUT(!peer.holds().empty(), 10000);
     const auto held = std::chrono::duration_cast<std::chrono::microseconds>(peer.holds().front());
     const auto sum = std::chrono::duration_cast<std::chrono::microseconds>(ThSocket::kFirstTimeout * timeoutsLeft);
-    QVERIFY2(heldForSum(held, sum), QByteArray::number(held.count() / 1000).constData());
+    QVERIFY2(heldForSum(held, sum), (QByteArray::number(held.count() / 1000) + " ms").constData());
 }
 
 QTEST_GUILESS_MAIN(tst_FaultMatrix)

@@ -15,7 +15,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <utility>
 #include <vector>
 
 using Fault = AmpSimulator::Fault;
@@ -105,10 +104,7 @@ public:
         socket->setParent(this);
         socket->setReadBufferSize(kMaxRequestBytes);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::read);
-        connect(socket, &QTcpSocket::disconnected, this, [this] {
-            recordHold();
-            deleteLater();
-        });
+        connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
         connect(&m_slowTimer, &QTimer::timeout, this, &Connection::trickle);
         m_delayTimer.setSingleShot(true);
         connect(&m_delayTimer, &QTimer::timeout, this, &Connection::answerDue);
@@ -124,7 +120,6 @@ public:
 
     void abort()
     {
-        recordHold();
         m_slowTimer.stop();
         m_delayTimer.stop();
         m_socket->abort();
@@ -133,20 +128,6 @@ public:
 
 private:
     bool open() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
-
-    // Once, when the connection closes.
-    void recordHold()
-    {
-        if (std::exchange(m_holdRecorded, true))
-            return;
-        const auto held = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now() - m_accepted);
-        const std::lock_guard lock(m_amps.mutex);
-        QList<std::chrono::microseconds> &holds = m_amps.at(m_amp).holds;
-        holds.append(held);
-        if (holds.size() > AmpSimulator::kKeptHolds)
-            holds.removeFirst();
-    }
 
     void read()
     {
@@ -314,8 +295,6 @@ private:
     }
 
     QTcpSocket *m_socket;  // child of this
-    const std::chrono::steady_clock::time_point m_accepted = std::chrono::steady_clock::now();
-    bool m_holdRecorded = false;
     int m_amp;
     Amps &m_amps;
     QByteArray m_buffer;  // received, not yet a whole request
@@ -680,11 +659,6 @@ int AmpSimulator::connectionsAccepted(int amp) const
 int AmpSimulator::openConnections(int amp) const
 {
     return m_shared->amps.read(amp, &SimulatedState::openConnections);
-}
-
-QList<std::chrono::microseconds> AmpSimulator::connectionHolds(int amp) const
-{
-    return m_shared->amps.read(amp, &SimulatedState::holds);
 }
 
 QByteArray AmpSimulator::name(int amp) const

@@ -92,11 +92,6 @@ public:
     int connectionsAccepted(int amp) const;
     // Accepted and not yet closed by either side.
     int openConnections(int amp) const;
-    // How long each connection stayed open, from the server thread's
-    // accept to the close by either side as that thread saw it, in the
-    // order they closed: the latest kKeptHolds of them.
-    static constexpr qsizetype kKeptHolds = 64;
-    QList<std::chrono::microseconds> connectionHolds(int amp) const;
 
     // What the commands change.
     QByteArray name(int amp) const;

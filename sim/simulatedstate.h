@@ -9,8 +9,6 @@
 #include <QList>
 #include <QString>
 
-#include <chrono>
-
 struct SimulatedState
 {
     QString address;          // 127.x.x.x
@@ -33,8 +31,6 @@ struct SimulatedState
     qsizetype requestCount = 0;  // all, the forgotten ones too
     int connections = 0;      // accepted in all
     int openConnections = 0;  // accepted and not yet closed
-    // How long the latest closed connections stayed open, oldest first.
-    QList<std::chrono::microseconds> holds;
 
     // The last block built and when (ms since the epoch; -1: none, or the
     // state changed since). Measurements move slowly, so a block a few

@@ -38,16 +38,13 @@ struct Row
     Fault fault;
     bool online;  // predicted link state: online (3) or offline (1)
     bool stored;  // a whole status block reaches the record
-    // Accepts and never answers: every attempt holds the connection for
-    // its five line time-outs.
-    bool silent = false;
 };
 
 // Amp n listens on 127.0.0.(100 + n).
 const Row kRows[] = {
     {Fault::None, true, true},
     {Fault::Refuse, false, false},
-    {Fault::Stall, false, false, true},
+    {Fault::Stall, false, false},
     {Fault::ShortBody, false, false},
     {Fault::LineWithoutDigits, false, false},
     {Fault::TextBetweenNumbers, false, false},
@@ -56,7 +53,7 @@ const Row kRows[] = {
     {Fault::SlowBody, true, true},
     {Fault::OtherLength, true, false},
     {Fault::Garbage, false, false},
-    {Fault::SilentAfterConnect, false, false, true},
+    {Fault::SilentAfterConnect, false, false},
     {Fault::UnaskedThenClose, true, true},
     {Fault::Drip, true, true},
     {Fault::None, true, true},
@@ -97,30 +94,32 @@ QByteArray ampName(int amp)
 }
 
 // Whether an attempt was held for the sum of its time-outs, as far as the
-// device's side can tell. The simulator stamps the accept and the close when
-// its thread, which the other amps keep busy, gets to them, so an attempt
-// may look a little shorter than it was: 5 % is allowed for that, and 40 %
-// on the long side for the sanitizers' slowdown. A wait that ends a line
-// time-out early fails, and so does one that runs on by half its length.
+// device's side can tell. Its stamps of the accept and the close may come
+// late on a busy machine, the more so without real-time priority: 50 ms are
+// allowed for that on the short side, and on the long side 40 % and those
+// 50 ms for the sanitizers' slowdown. An attempt that is a line time-out
+// short fails, and so does a silent one that runs on by half its length.
 bool heldForSum(std::chrono::microseconds held, std::chrono::microseconds sum)
 {
-    return held >= sum * 95 / 100 && held <= sum * 140 / 100;
+    constexpr std::chrono::microseconds kStampAllowance = std::chrono::milliseconds(50);
+    return held >= sum - kStampAllowance && held <= sum * 140 / 100 + kStampAllowance;
 }
 
 // A silent device's attempts, in the order they ended, against the sums of
 // their five line time-outs: 1.25 s for a job's first attempt, 2.5 s for
 // each one after a failure. Empty when all were held as long as that.
-QByteArray holdsOutOfBounds(const QList<std::chrono::microseconds> &holds)
+QByteArray holdsOutOfBounds(const std::vector<std::chrono::steady_clock::duration> &holds)
 {
     using namespace std::chrono;
     QByteArray failures;
-    for (qsizetype attempt = 0; attempt < holds.size(); ++attempt) {
+    for (std::size_t attempt = 0; attempt < holds.size(); ++attempt) {
         const milliseconds lineTimeout = attempt == 0 ? ThSocket::kFirstTimeout : ThSocket::kTimeoutAfterFailure;
         const auto sum = duration_cast<microseconds>(lineTimeout * ResponseReader::kLengthLine);
-        if (!heldForSum(holds[attempt], sum)) {
-            failures += "attempt " + QByteArray::number(attempt + 1) + " held "
-                + QByteArray::number(holds[attempt].count() / 1000) + " ms for "
-                + QByteArray::number(sum.count() / 1000) + " ms; ";
+        const auto held = duration_cast<microseconds>(holds[attempt]);
+        if (!heldForSum(held, sum)) {
+            failures += "attempt " + QByteArray::number(qulonglong(attempt + 1)) + " held "
+                + QByteArray::number(held.count() / 1000) + " ms for " + QByteArray::number(sum.count() / 1000)
+                + " ms; ";
         }
     }
     return failures;
@@ -161,9 +160,17 @@ void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
     for (int amp = 0; amp < kAmps; ++amp)
         sim.setFault(amp, kRows[amp].fault);
 
+    // After the amps, a device that accepts and never answers, which stamps
+    // its connections on a thread of its own: the simulator's thread, busy
+    // with the others, could not tell how long each was held.
+    const QString silentAddress = u"127.0.0.%1"_s.arg(100 + kAmps);
+    const StallingPeer silentPeer(silentAddress, port, {}, StallingPeer::Priority::RealTimeIfAllowed);
+    QCOMPARE(silentPeer.port(), port);
+
     tDevices devices(port);
     for (int amp = 0; amp < kAmps; ++amp)
         devices.appendDevice(QString::fromLatin1(ampName(amp)), u"RACK "_s, amps[amp].address);
+    devices.appendDevice(u"SILNT"_s, u"RACK "_s, silentAddress);
     OneGroupsSettings settings;
     PollingTick tick(devices, settings);
     [[maybe_unused]] const qint64 residentBefore = residentKiB();
@@ -207,14 +214,12 @@ void tst_FaultMatrix::everyDeviceSettlesAsPredicted()
         }
     }
 
-    for (int amp = 0; amp < kAmps; ++amp) {
-        if (!kRows[amp].silent)
-            continue;
-        // The third attempt's close reaches the simulator after the record.
-        QTRY_VERIFY(sim.connectionHolds(amp).size() >= ThSocket::kAttemptsPerJob);
-        const QByteArray failures = holdsOutOfBounds(sim.connectionHolds(amp));
-        QVERIFY2(failures.isEmpty(), (QByteArray::number(amp) + ": " + failures).constData());
-    }
+    // The silent peer's third attempt ends the first job: offline, and
+    // each attempt held for its line time-outs, also among all the others.
+    QTRY_VERIFY(silentPeer.holds().size() >= std::size_t(ThSocket::kAttemptsPerJob));
+    QTRY_COMPARE(devices[kAmps + 1].linkState(), int(ThSocket::Offline));
+    const QByteArray failures = holdsOutOfBounds(silentPeer.holds());
+    QVERIFY2(failures.isEmpty(), failures.constData());
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Megabytes of filler, garbage and unasked bytes have gone through; the
@@ -246,7 +251,7 @@ void tst_FaultMatrix::partAnswerHeldForTheTimeoutsLeft()
     QFETCH(QByteArray, answerStart);
     QFETCH(int, timeoutsLeft);
     const QString address = u"127.0.0.150"_s;  // beside the matrix's amps
-    const StallingPeer peer(address, 0, answerStart);
+    const StallingPeer peer(address, 0, answerStart, StallingPeer::Priority::RealTimeIfAllowed);
     QVERIFY(peer.port() != 0);
     tDevices devices(peer.port());
     devices.appendDevice(u"AMP  "_s, u"RACK "_s, address);

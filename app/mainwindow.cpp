@@ -20,7 +20,6 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTreeWidgetItemIterator>
 
 using namespace Qt::StringLiterals;
 
@@ -165,18 +164,9 @@ int TForm1::selectedDeviceIndex() const
 
 void TForm1::updateSelection()
 {
-    m_selectedGroup = nullptr;
-    m_selectedDevice = nullptr;
-    const QList<QTreeWidgetItem *> selected = m_treeView1->selectedItems();
-    if (selected.isEmpty())
-        return;
-    const QTreeWidgetItem *node = selected.constFirst();
-    if (!node->parent()) {
-        m_selectedGroup = DeviceTreeView::groupRecord(node);
-    } else {
-        m_selectedGroup = DeviceTreeView::groupRecord(node->parent());
-        m_selectedDevice = DeviceTreeView::deviceRecord(node);
-    }
+    const DeviceTreeView::Selection selection = m_treeView1->selection();
+    m_selectedGroup = selection.group;
+    m_selectedDevice = selection.device;
 }
 
 void TForm1::rebuildTree()
@@ -193,15 +183,12 @@ bool TForm1::addOrUpdateDevice(const QString &name, const QString &group, const 
 void TForm1::selectDevice(int slot)
 {
     const tDevices &devices = m_core.devices();
-    const tDevice *record = slot >= 1 && slot <= devices.count() ? &devices[slot] : nullptr;
-    for (QTreeWidgetItemIterator it(m_treeView1); record && *it; ++it) {
-        if (DeviceTreeView::deviceRecord(*it) == record) {
-            m_treeView1->setCurrentItem(*it);
-            m_treeView1->scrollToItem(*it);
-            TreeView1MouseDown(Qt::LeftButton, m_treeView1->visualItemRect(*it).center());
-            return;
-        }
-    }
+    QTreeWidgetItem *node = m_treeView1->nodeOf(slot >= 1 && slot <= devices.count() ? &devices[slot] : nullptr);
+    if (!node)
+        return;
+    m_treeView1->setCurrentItem(node);
+    m_treeView1->scrollToItem(node);
+    TreeView1MouseDown(Qt::LeftButton, m_treeView1->visualItemRect(node).center());
 }
 
 void TForm1::Timer1Timer()

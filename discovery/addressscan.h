@@ -4,6 +4,8 @@
 // status block and reports through hooks. Runs on the calling thread (the
 // main thread in the program) and blocks it during each GET.
 
+#include "statusblock.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -31,7 +33,7 @@ struct ScanHooks
 };
 
 // The length of the amplifier's status block, the only test of an answer.
-inline constexpr qsizetype kStatusBlockBytes = 3157;
+inline constexpr qsizetype kStatusBlockBytes = kStatusBlockSize;
 
 // Scans first .. last inclusive in increasing order, compared as unsigned
 // 32-bit address numbers (a range across 128.0.0.0 scans normally, last

@@ -9,6 +9,8 @@
 // within milliseconds. One object serves every address of a scan; each GET
 // uses a socket of its own.
 
+#include "statusblock.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,7 +21,7 @@ class StatusFetcher final
 public:
     // Bodies longer than this are never kept whole: the scan only asks
     // whether a body is exactly one status block long.
-    static constexpr qsizetype kBodyLimit = 3157;
+    static constexpr qsizetype kBodyLimit = kStatusBlockSize;
 
     explicit StatusFetcher(quint16 port = 80,
                            std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(300),

@@ -70,7 +70,7 @@ int temperatureOffset(Figure figure)
 int value(Figure figure, const StatusBlock &block)
 {
     if (figure == Figure::Mains)
-        return PanelFigures::roundedHalfEven(StatusBlockReader::value16(block, StatusField::AcInputVoltage), 750);
+        return PanelFigures::roundedHalfEven(StatusBlockReader::value16(block, StatusField::AcInputVoltage), StatusScale::MainsVolts);
     return StatusBlockReader::threeDigitValue(block, temperatureOffset(figure));
 }
 

@@ -2,6 +2,7 @@
 
 #include "devicetable.h"
 #include "figurezones.h"
+#include "ipaddress.h"
 #include "panelfigures.h"
 #include "storedblocks.h"
 
@@ -49,20 +50,11 @@ QString linkText(int linkState)
 
 // Dotted IPv4 text as a number, so that addresses sort as such; text that is
 // no address sorts first.
-double addressNumber(const QString &address)
+// Addresses sort as the numbers they stand for.
+double addressSortKey(const QString &address)
 {
-    const QList<QStringView> parts = QStringView(address).split(u'.');
-    if (parts.size() != 4)
-        return kNone;
-    double number = 0;
-    for (QStringView part : parts) {
-        bool ok = false;
-        const uint byte = part.toUInt(&ok);
-        if (!ok || byte > 255)
-            return kNone;
-        number = number * 256 + byte;
-    }
-    return number;
+    const std::optional<quint32> number = addressNumber(address);
+    return number ? double(*number) : kNone;
 }
 
 QString channelText(quint8 state, bool muted)
@@ -156,9 +148,10 @@ FleetModel::Summary FleetModel::summary() const
 
 FleetModel::Health FleetModel::health(quint64 deviceId) const
 {
-    const auto row = std::find_if(m_rows.cbegin(), m_rows.cend(),
-                                  [deviceId](const Row &candidate) { return candidate.deviceId == deviceId; });
-    if (row == m_rows.cend())
+    // Rows are in slot order, and a device appended later has a greater id.
+    const auto row = std::lower_bound(m_rows.cbegin(), m_rows.cend(), deviceId,
+                                      [](const Row &candidate, quint64 id) { return candidate.deviceId < id; });
+    if (row == m_rows.cend() || row->deviceId != deviceId)
         return {.severity = 3};
     const auto figure = [&](Column column) -> std::optional<double> {
         const double number = row->number[std::size_t(column)];
@@ -303,7 +296,7 @@ FleetModel::Changes FleetModel::update(Row &row, const tDevice &device, int slot
     cell(Slot, slot, [&] { return QString::number(slot); });
     setText(row.text[Name], device.name, Name, changes);
     setText(row.text[Group], device.group, Group, changes);
-    cell(Address, addressNumber(device.address), [&] { return device.address; });
+    cell(Address, addressSortKey(device.address), [&] { return device.address; });
     const int linkState = device.linkState();
     cell(Link, linkState, [&] { return linkText(linkState); });
 
@@ -394,13 +387,13 @@ void FleetModel::showBlock(Row &row, const StatusBlock &block, Changes &changes)
          FigureZones::value(Figure::PsuTemperature, block),
          [&] { return PanelFigures::temperature(block, Field::FirstTemperature); });
     const quint16 mains = R::value16(block, Field::AcInputVoltage);
-    cell(Mains, mains, double(mains) * 750 / 1024,
-         [&] { return PanelFigures::withUnit(mains, 750, PanelFigures::volts(), m_decimalPoint); });
+    cell(Mains, mains, double(mains) * StatusScale::MainsVolts / StatusScale::FullScale,
+         [&] { return PanelFigures::withUnit(mains, StatusScale::MainsVolts, PanelFigures::volts(), m_decimalPoint); });
     cell(Fan, bytes(Field::FanSpeed, 4), R::threeDigitValue(block, Field::FanSpeed),
          [&] { return R::displayText(block, Field::FanSpeed, 4); });
     for (int channel = 0; channel < 2; ++channel) {
         const quint16 peak = R::value16(block, Field::OutputPeakVoltageA + 2 * channel);
-        cell(PeakA + channel, peak, double(peak) * 200 / 1024,
-             [&] { return PanelFigures::withUnit(peak, 200, PanelFigures::volts(), m_decimalPoint); });
+        cell(PeakA + channel, peak, double(peak) * StatusScale::OutputVolts / StatusScale::FullScale,
+             [&] { return PanelFigures::withUnit(peak, StatusScale::OutputVolts, PanelFigures::volts(), m_decimalPoint); });
     }
 }

@@ -51,6 +51,8 @@ public:
     int slotOfRecord(const tDevice *record) const;
 
     // Slot 1..count of the device with this id; 0 for none (it left the table).
+    // Ids rise with the slot: a device appended later gets a greater one, and
+    // removals keep the order of the rest.
     int slotOfDevice(DeviceId id) const;
 
     // Appends a device in slot count + 1 with a new id, a new poll worker and

@@ -1,6 +1,10 @@
 #pragma once
 
 // The amplifier's 3157-byte status block, built from chosen field values.
+//
+// It describes the block's layout and scales itself, on purpose, rather than
+// taking them from the controller's status block readers: tests check the
+// readers against this independent description, never against themselves.
 // Tests use it to make blocks with exactly the values they need; the simulator
 // fills the fields from an amp's state and the time (simulatedFields).
 

@@ -275,7 +275,7 @@ void DevicePanel::showBlock(int slot)
     const StatusBlock &block = m_devices[slot].status;
     const auto raw = [&](int offset) { return R::value16(block, offset); };
     const auto text = [&](int offset, int width) { return R::displayText(block, offset, width); };
-    const auto squared = [&](int offset) { return int(quint32{raw(offset)} * raw(offset) / 1024); };
+    const auto squared = [&](int offset) { return int(quint32{raw(offset)} * raw(offset) / StatusScale::FullScale); };
 
     m_bars[1]->setPosition(raw(Field::OutputPeakVoltageA) / 4);
     m_bars[2]->setPosition(raw(Field::OutputAverageVoltageA) / 4);
@@ -290,7 +290,7 @@ void DevicePanel::showBlock(int slot)
     m_rowFigures[SecondTemperature]->setText(PanelFigures::temperature(block, Field::SecondTemperature));
     m_bars[5]->setPosition(R::threeDigitValue(block, Field::FirstTemperature));
     m_bars[6]->setPosition(R::threeDigitValue(block, Field::SecondTemperature));
-    m_bars[11]->setPosition(PanelFigures::roundedHalfEven(raw(Field::AcInputVoltage), 750));
+    m_bars[11]->setPosition(PanelFigures::roundedHalfEven(raw(Field::AcInputVoltage), StatusScale::MainsVolts));
     m_bars[12]->setPosition(R::threeDigitValue(block, Field::FanSpeed));
 
     for (int channel = 0; channel < 2; ++channel) {
@@ -317,14 +317,14 @@ void DevicePanel::showBlock(int slot)
     const QString amperes = PanelFigures::amperes();
     for (int channel = 0; channel < 2; ++channel) {
         const auto &figures = m_channelFigures[channel];
-        figures[PeakVoltage]->setText(withUnit(raw(Field::OutputPeakVoltageA + 2 * channel), 200, volts));
-        figures[AverageVoltage]->setText(withUnit(raw(Field::OutputAverageVoltageA + 2 * channel), 200, volts));
-        figures[AverageCurrent]->setText(withUnit(raw(Field::OutputAverageCurrentA + 2 * channel), 50, amperes));
+        figures[PeakVoltage]->setText(withUnit(raw(Field::OutputPeakVoltageA + 2 * channel), StatusScale::OutputVolts, volts));
+        figures[AverageVoltage]->setText(withUnit(raw(Field::OutputAverageVoltageA + 2 * channel), StatusScale::OutputVolts, volts));
+        figures[AverageCurrent]->setText(withUnit(raw(Field::OutputAverageCurrentA + 2 * channel), StatusScale::Amperes, amperes));
     }
     m_channelFigures[0][SpeakerImpedance]->setText(text(Field::SpeakerImpedanceA, Field::ImpedanceWidth));
     m_channelFigures[1][SpeakerImpedance]->setText(text(Field::SpeakerImpedanceB, Field::ImpedanceWidth));
 
-    m_rowFigures[AcInput]->setText(withUnit(raw(Field::AcInputVoltage), 750, volts));
+    m_rowFigures[AcInput]->setText(withUnit(raw(Field::AcInputVoltage), StatusScale::MainsVolts, volts));
     m_rowFigures[FanSpeed]->setText(text(Field::FanSpeed, 4));
 
     for (int channel = 0; channel < 2; ++channel) {

@@ -110,6 +110,29 @@ tDevice *DeviceTreeView::deviceRecord(const QTreeWidgetItem *node)
     return static_cast<tDevice *>(attachedRecord(node));
 }
 
+DeviceTreeView::Selection DeviceTreeView::selection() const
+{
+    const QList<QTreeWidgetItem *> selected = selectedItems();
+    if (selected.isEmpty())
+        return {};
+    const QTreeWidgetItem *node = selected.constFirst();
+    if (!node->parent())
+        return {groupRecord(node), nullptr};
+    return {groupRecord(node->parent()), deviceRecord(node)};
+}
+
+QTreeWidgetItem *DeviceTreeView::nodeOf(const tDevice *record) const
+{
+    for (int group = 0; record && group < topLevelItemCount(); ++group) {
+        QTreeWidgetItem *groupNode = topLevelItem(group);
+        for (int device = 0; device < groupNode->childCount(); ++device) {
+            if (deviceRecord(groupNode->child(device)) == record)
+                return groupNode->child(device);
+        }
+    }
+    return nullptr;
+}
+
 int DeviceTreeView::stateImage(const QTreeWidgetItem *node)
 {
     const QVariant state = node ? node->data(0, StateRole) : QVariant();

@@ -40,6 +40,16 @@ public:
     // of the other level and for no node.
     static tGroupItem *groupRecord(const QTreeWidgetItem *node);
     static tDevice *deviceRecord(const QTreeWidgetItem *node);
+    // What the selected node stands for: a group node its group, a device
+    // node its device and the device's group; nothing with nothing selected.
+    struct Selection
+    {
+        tGroupItem *group = nullptr;
+        tDevice *device = nullptr;
+    };
+    Selection selection() const;
+    // The node of a device record; null when the tree shows none.
+    QTreeWidgetItem *nodeOf(const tDevice *record) const;
     // The link state code whose image a node shows, or kNoStateImage.
     static int stateImage(const QTreeWidgetItem *node);
 

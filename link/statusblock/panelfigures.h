@@ -1,8 +1,7 @@
 #pragma once
 
 // The figures of the device panel, from raw 16-bit measurements that stand
-// for raw × scale / 1024 (scale 200 for volts of output, 50 for amperes, 750
-// for mains volts). Such a value is an exact binary fraction, so the figures
+// for raw × scale / StatusScale::FullScale (the scales in statusblock.h). Such a value is an exact binary fraction, so the figures
 // are computed in integers and no rounding error of a double can move a
 // half to the wrong side. Pure functions, any thread.
 

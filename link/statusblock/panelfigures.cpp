@@ -5,7 +5,7 @@ using namespace Qt::StringLiterals;
 namespace PanelFigures {
 
 namespace {
-constexpr quint64 kFullScale = 1024;
+constexpr quint64 kFullScale = StatusScale::FullScale;
 }
 
 QString oneDecimal(quint16 raw, int scale, const QString &decimalPoint)

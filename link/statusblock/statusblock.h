@@ -53,6 +53,14 @@ inline constexpr int HistoryCount = 6;
 inline constexpr int HistoryLength = 512;
 } // namespace StatusField
 
+// How a raw 16-bit measurement scales to its unit: raw × scale / FullScale.
+namespace StatusScale {
+inline constexpr int FullScale = 1024;
+inline constexpr int OutputVolts = 200;  // peak and average output voltage, volts
+inline constexpr int Amperes = 50;       // average output current, amperes
+inline constexpr int MainsVolts = 750;   // AC input voltage, volts
+} // namespace StatusScale
+
 // Histories in block order; sample 0 is the most recent.
 enum class History {
     PeakVoltageA,
@@ -90,8 +98,8 @@ int threeDigitValue(const StatusBlock &block, int offset);
 quint8 historySample(const StatusBlock &block, History history, int sample);
 
 // Conversions, in floating point without rounding.
-double voltage(const StatusBlock &block, int offset);    // raw * 200 / 1024, volts
-double current(const StatusBlock &block, int offset);    // raw * 50 / 1024, amperes
-double acInputVoltage(const StatusBlock &block);         // raw * 750 / 1024, volts
+double voltage(const StatusBlock &block, int offset);    // volts, StatusScale::OutputVolts
+double current(const StatusBlock &block, int offset);    // amperes, StatusScale::Amperes
+double acInputVoltage(const StatusBlock &block);         // volts, StatusScale::MainsVolts
 
 } // namespace StatusBlockReader

@@ -59,17 +59,17 @@ quint8 historySample(const StatusBlock &block, History history, int sample)
 
 double voltage(const StatusBlock &block, int offset)
 {
-    return value16(block, offset) * 200.0 / 1024.0;
+    return value16(block, offset) * double(StatusScale::OutputVolts) / StatusScale::FullScale;
 }
 
 double current(const StatusBlock &block, int offset)
 {
-    return value16(block, offset) * 50.0 / 1024.0;
+    return value16(block, offset) * double(StatusScale::Amperes) / StatusScale::FullScale;
 }
 
 double acInputVoltage(const StatusBlock &block)
 {
-    return value16(block, StatusField::AcInputVoltage) * 750.0 / 1024.0;
+    return value16(block, StatusField::AcInputVoltage) * double(StatusScale::MainsVolts) / StatusScale::FullScale;
 }
 
 } // namespace StatusBlockReader

@@ -34,6 +34,7 @@
 
 #include "connectioninterrupt.h"
 #include "devicequeue.h"
+#include "linkoutages.h"
 #include "workerwake.h"
 
 #include <QByteArray>
@@ -131,6 +132,8 @@ public:
     // nanoseconds since its epoch; 0 before the first success).
     qint64 lastExchangeMicroseconds() const { return m_lastExchangeUs.load(std::memory_order_relaxed); }
     qint64 lastSuccessNanoseconds() const { return m_lastSuccessNs.load(std::memory_order_acquire); }
+    // The outages of the link, written by the worker as they begin and end.
+    std::optional<LinkOutages::Snapshot> outages() const { return m_outages.read(); }
     // Slot of the current job as written at the last hand-over.
     int slot() const { return m_slot; }
 
@@ -188,6 +191,7 @@ private:
     std::atomic<int> m_failureCount{0};
     std::atomic<qint64> m_lastExchangeUs{0};
     std::atomic<qint64> m_lastSuccessNs{0};
+    LinkOutages m_outages;
 
     bool m_stopRequested = false;  // main thread only
     std::atomic<bool> m_stop{false};

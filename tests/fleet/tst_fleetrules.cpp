@@ -1,6 +1,6 @@
 // The fleet's rules without windows: figure zones as the panel's bars show
 // them, hysteresis, link health, row severity, event detection including
-// the project check, the log's capacity and its CSV.
+// the project check, the log's capacity and drop order, and its CSV.
 
 #include "eventcsv.h"
 #include "eventdetector.h"
@@ -10,6 +10,7 @@
 #include "linkhealth.h"
 #include "statusblockbuilder.h"
 
+#include <QAbstractItemModelTester>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -63,6 +64,8 @@ private Q_SLOTS:
     void detection();
     void projectCheck();
     void logKeepsTheNewest();
+    void dropOrder_data();
+    void dropOrder();
     void csvBytes();
 };
 
@@ -310,11 +313,79 @@ void tst_FleetRules::logKeepsTheNewest()
     log.append(burst.mid(7));
     QCOMPARE(log.rowCount(), EventLog::kCapacity + 1);
     QCOMPARE(log.index(0, EventLog::Event).data().toString(), QString::number(EventLog::kCapacity + 4));
-    QCOMPARE(log.index(EventLog::kCapacity - 1, EventLog::Event).data().toString(), u"5"_s);
-    QCOMPARE(log.index(EventLog::kCapacity, EventLog::Event).data().toString(), u"5 earlier events dropped"_s);
+    // The Infos left, the oldest first; every Alarm stayed.
+    QCOMPARE(log.index(EventLog::kCapacity - 1, EventLog::Event).data().toString(), u"1"_s);
+    QCOMPARE(log.index(EventLog::kCapacity - 6, EventLog::Event).data().toString(), u"10"_s);
+    QCOMPARE(log.index(EventLog::kCapacity, EventLog::Event).data().toString(),
+             u"5 earlier events dropped: 5 Info, 0 Warning, 0 Alarm"_s);
     QCOMPARE(log.unacknowledgedAlarms(), (EventLog::kCapacity + 5) / 2);
     log.acknowledge();
     QCOMPARE(log.unacknowledgedAlarms(), 0);
+}
+
+// A full log: the entries named oldest first by their severities (I, W, A)
+// and then the filler up to the capacity, each called by its number; the
+// events appended; the entries that leave the model, in the order it is told.
+void tst_FleetRules::dropOrder_data()
+{
+    QTest::addColumn<QByteArray>("oldest");
+    QTest::addColumn<char>("filler");
+    QTest::addColumn<QByteArray>("appended");
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QList<qint64>>("dropped");  // Info, Warning, Alarm
+    QTest::newRow("the oldest Info, from the middle") << "AWI"_ba << 'I' << "A"_ba << QStringList{u"2"_s}
+                                                     << QList<qint64>{1, 0, 0};
+    QTest::newRow("plain overflow") << ""_ba << 'I' << "II"_ba << QStringList{u"1"_s, u"0"_s}
+                                    << QList<qint64>{2, 0, 0};
+    QTest::newRow("a Warning when no Info is left") << "AWAW"_ba << 'A' << "A"_ba << QStringList{u"1"_s}
+                                                    << QList<qint64>{0, 1, 0};
+    QTest::newRow("Infos before Warnings, in rows far apart") << "WIAAI"_ba << 'A' << "AAA"_ba
+        << QStringList{u"4"_s, u"1"_s, u"0"_s} << QList<qint64>{2, 1, 0};
+    QTest::newRow("neighbours leave in one removal, newest first") << "AIIAII"_ba << 'A' << "AAAA"_ba
+        << QStringList{u"5"_s, u"4"_s, u"2"_s, u"1"_s} << QList<qint64>{4, 0, 0};
+    QTest::newRow("an Info appended to a log of Alarms leaves at once") << ""_ba << 'A' << "IA"_ba
+        << QStringList{u"0"_s} << QList<qint64>{1, 0, 1};
+    QTest::newRow("Alarms leave only when alone, the oldest first") << ""_ba << 'A' << "A"_ba
+        << QStringList{u"0"_s} << QList<qint64>{0, 0, 1};
+}
+
+void tst_FleetRules::dropOrder()
+{
+    QFETCH(QByteArray, oldest);
+    QFETCH(char, filler);
+    QFETCH(QByteArray, appended);
+    QFETCH(QStringList, removed);
+    QFETCH(QList<qint64>, dropped);
+    const auto severityOf = [](char letter) {
+        return letter == 'A' ? EventSeverity::Alarm : letter == 'W' ? EventSeverity::Warning : EventSeverity::Info;
+    };
+    QList<FleetEvent> full;
+    for (int i = 0; i < EventLog::kCapacity; ++i)
+        full.append({{}, severityOf(i < oldest.size() ? oldest[i] : filler), {}, QString::number(i)});
+    EventLog log;
+    log.append(full);
+    QAbstractItemModelTester tester(&log, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QStringList removedSeen;
+    connect(&log, &QAbstractItemModel::rowsAboutToBeRemoved, this, [&](const QModelIndex &, int first, int last) {
+        for (int row = first; row <= last; ++row)
+            removedSeen.append(log.index(row, EventLog::Event).data().toString());
+    });
+    QList<FleetEvent> events;
+    for (char letter : appended)
+        events.append({{}, severityOf(letter), {}, u"new"_s});
+    log.append(events);
+
+    QCOMPARE(removedSeen, removed);
+    QCOMPARE((QList<qint64>{log.dropped(EventSeverity::Info), log.dropped(EventSeverity::Warning),
+                            log.dropped(EventSeverity::Alarm)}),
+             dropped);
+    const auto alarms = std::count_if(log.events().begin(), log.events().end(),
+                                      [](const FleetEvent &event) { return event.severity == EventSeverity::Alarm; });
+    QCOMPARE(log.unacknowledgedAlarms(), int(alarms));
+    // Alarms seen before and then dropped count no more.
+    log.acknowledge();
+    log.append(QList<FleetEvent>(2, {{}, EventSeverity::Alarm, {}, u"later"_s}));
+    QCOMPARE(log.unacknowledgedAlarms(), 2);
 }
 
 void tst_FleetRules::csvBytes()
@@ -328,7 +399,8 @@ void tst_FleetRules::csvBytes()
         {t.addMSecs(1), EventSeverity::Warning, {}, u"said \"hot\", then\nstopped"_s},
         {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s}});
     const QByteArray csv = EventCsv::toCsv(log);
-    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n,Info,,3 earlier events dropped\r\n"
+    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n"
+                           ",Info,,\"3 earlier events dropped: 3 Info, 0 Warning, 0 Alarm\"\r\n"
                            "2026-03-04 21:05:09.007,Info,,filler\r\n"));
     QVERIFY(csv.endsWith("2026-03-04 21:05:09.007,Alarm,AMP1 (127.0.0.2),offline\r\n"
                          "2026-03-04 21:05:09.008,Warning,,\"said \"\"hot\"\", then\nstopped\"\r\n"

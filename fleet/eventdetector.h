@@ -27,8 +27,8 @@
 
 #include "channelchanges.h"
 #include "figurezones.h"
-#include "floodgate.h"
 #include "fleetevent.h"
+#include "floodgate.h"
 #include "linkoutages.h"
 #include "statusblock.h"
 

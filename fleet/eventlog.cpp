@@ -26,9 +26,8 @@ void EventLog::append(const QList<FleetEvent> &events)
     Severities leavingAtOnce{};
     const Severities leaving = victims(events, leavingAtOnce);
     qsizetype left = 0;
-    for (std::size_t s = 0; s < leaving.size(); ++s) {
+    for (std::size_t s = 0; s < leaving.size(); ++s)
         left += leaving[s] + leavingAtOnce[s];
-    }
     removeOldest(leaving);
     if (left > 0)
         countDropped(leaving, leavingAtOnce);

@@ -12,7 +12,8 @@
 // or clears the flag and marks itself idle there, so that a later hand-over
 // knows to wake it. A failed job is held and retried at the next dispatch.
 //
-// Results: the worker writes its request and failure counts itself. Whatever
+// Results: the worker writes its request and failure counts and the record
+// of its link's outages (LinkOutages) itself. Whatever
 // only the main thread may apply goes there through the result mailbox, in
 // one merged outcome: the latest status block, the successes, a dropped job's
 // unlock command, and the link state. The main thread stores the block

@@ -25,7 +25,7 @@ QByteArray toCsv(const EventLog &log)
     };
     QByteArray csv = line(u"Time"_s, u"Severity"_s, u"Amplifier"_s, u"Event"_s);
     if (log.dropped() > 0)
-        csv += line({}, FleetEvents::severityText(EventSeverity::Info), {}, EventLog::droppedText(log.dropped()));
+        csv += line({}, FleetEvents::severityText(EventSeverity::Info), {}, log.droppedText());
     for (const FleetEvent &event : log.events())
         csv += line(event.time.toString(u"yyyy-MM-dd hh:mm:ss.zzz"_s), FleetEvents::severityText(event.severity),
                     event.amplifier, event.text);

@@ -45,30 +45,50 @@ std::vector<EventDetector::Device> EventDetector::observe(const tDevices &device
     for (int slot = 1; slot <= devices.count(); ++slot) {
         const tDevice &record = devices[slot];
         observed.push_back({record.id, record.name, record.address, record.linkState(),
-                            record.lastSuccessNanoseconds() != 0, blocks.has(record) ? &record.status : nullptr});
+                            record.lastSuccessNanoseconds() != 0, blocks.has(record) ? &record.status : nullptr,
+                            record.outages(), record.changes.counts()});
     }
     return observed;
 }
 
-void EventDetector::add(EventSeverity severity, const Device &device, const QString &text)
+const QString &EventDetector::topicName(Topic topic)
 {
-    m_events.append({m_wallNow, severity, FleetEvents::amplifier(device.name, device.address), text, device.id});
+    static const QString names[TopicCount] = {
+        u"link"_s, u"channel A state"_s, u"channel B state"_s, u"channel A mute"_s, u"channel B mute"_s,
+        u"amplifier temperature"_s, u"PSU temperature"_s, u"mains"_s, u"name"_s, u"group"_s};
+    return names[topic];
 }
 
-void EventDetector::addLevel(const Device &device, Figure figure, Level level, int value)
+QDateTime EventDetector::wallAt(qint64 ns) const
 {
-    const QString reading = figureValue(figure, value);
+    return m_wallNow.addMSecs(-(m_nowNs - ns) / 1'000'000);
+}
+
+void EventDetector::add(Seen &seen, Topic topic, EventSeverity severity, const Device &device, const QString &text,
+                        const QDateTime &time)
+{
+    FleetEvent event{time, severity, FleetEvents::amplifier(device.name, device.address), text, device.id};
+    if (device.id == 0 || seen.gates[topic].admit(event, m_nowNs))
+        m_events.append(std::move(event));
+}
+
+void EventDetector::addLevel(Seen &seen, const Device &device, std::size_t figure, Level level, int value)
+{
+    const Topic topic = Topic(FirstFigure + int(figure));
+    const QString reading = figureValue(kFigures[figure], value);
+    const QString name = figureName(kFigures[figure]);
     if (level == Level::Alarm)
-        add(EventSeverity::Alarm, device, figureName(figure) + u" in the red zone: "_s + reading);
+        add(seen, topic, EventSeverity::Alarm, device, name + u" in the red zone: "_s + reading);
     else if (level == Level::Warning)
-        add(EventSeverity::Warning, device, figureName(figure) + u" in the yellow zone: "_s + reading);
+        add(seen, topic, EventSeverity::Warning, device, name + u" in the yellow zone: "_s + reading);
     else
-        add(EventSeverity::Info, device, figureName(figure) + u" back to normal: "_s + reading);
+        add(seen, topic, EventSeverity::Info, device, name + u" back to normal: "_s + reading);
 }
 
 QList<FleetEvent> EventDetector::detect(const std::vector<Device> &devices, qint64 nowNs, const QDateTime &wallNow)
 {
     m_wallNow = wallNow;
+    m_nowNs = nowNs;
     m_events.clear();
     QSet<quint64> present;
     present.reserve(qsizetype(devices.size()));
@@ -78,7 +98,11 @@ QList<FleetEvent> EventDetector::detect(const std::vector<Device> &devices, qint
         Seen &seen = it->second;
         if (added)
             seen.address = device.address;
-        detectLink(device, seen, nowNs);
+        for (int topic = 0; topic < TopicCount; ++topic) {
+            if (auto line = seen.gates[std::size_t(topic)].due(nowNs, topicName(Topic(topic)), wallNow))
+                m_events.append(*std::move(line));
+        }
+        detectLink(device, seen);
         if (device.linkState == ThSocket::Online && device.block)
             detectBlock(device, seen);
     }
@@ -90,23 +114,53 @@ QList<FleetEvent> EventDetector::detect(const std::vector<Device> &devices, qint
     return std::exchange(m_events, {});
 }
 
-void EventDetector::detectLink(const Device &device, Seen &seen, qint64 nowNs)
+// A device that never answered shows it in its link state; once it has
+// answered, its worker keeps the outages.
+void EventDetector::detectLink(const Device &device, Seen &seen)
 {
     const int was = std::exchange(seen.linkState, device.linkState);
-    if (device.linkState == was)
-        return;
-    if (device.linkState == ThSocket::Online) {
-        if (!seen.everOnline)
-            add(EventSeverity::Info, device, u"online: first answer"_s);
-        else if (was == ThSocket::Offline)
-            add(EventSeverity::Info, device,
-                u"online again after "_s + FleetEvents::duration((nowNs - seen.offlineSinceNs) / 1'000'000)
-                    + u" offline"_s);
-        seen.everOnline = true;
-    } else if (device.linkState == ThSocket::Offline) {
-        seen.offlineSinceNs = nowNs;
-        add(EventSeverity::Alarm, device, seen.everOnline ? u"offline"_s : u"offline: never answered"_s);
+    if (!seen.everOnline) {
+        if (device.answered) {
+            seen.everOnline = true;
+            add(seen, Link, EventSeverity::Info, device, u"online: first answer"_s);
+        } else if (device.linkState == ThSocket::Offline && was != ThSocket::Offline) {
+            add(seen, Link, EventSeverity::Alarm, device, u"offline: never answered"_s);
+        }
     }
+    if (device.outages)
+        detectOutages(device, seen, *device.outages);
+}
+
+// Outages that began and ended between two looks are logged with their
+// true times. Should the looks be so far apart that more than one outage
+// passed unseen (each takes three failed attempts, a second or more), those
+// before the latest are logged as one, with their summed length.
+void EventDetector::detectOutages(const Device &device, Seen &seen, const LinkOutages::Snapshot &outages)
+{
+    const auto offlineText = [](qint64 ns, quint32 count) {
+        return u"online again after "_s + FleetEvents::duration(ns / 1'000'000) + u" offline"_s
+               + (count > 1 ? u" in "_s + QString::number(count) + u" outages"_s : QString());
+    };
+    const quint32 fresh = outages.count - seen.outages;
+    if (fresh > 0) {
+        const qint64 latestNs = outages.endedNs != 0 ? outages.endedNs - outages.beganNs : 0;
+        const quint32 earlier = fresh - 1 + (seen.down ? 1 : 0);
+        if (earlier > 0) {
+            if (!seen.down)
+                add(seen, Link, EventSeverity::Alarm, device, u"offline"_s, wallAt(outages.beganNs));
+            add(seen, Link, EventSeverity::Info, device,
+                offlineText(outages.offlineNs - seen.offlineNs - latestNs, earlier), wallAt(outages.beganNs));
+        }
+        add(seen, Link, EventSeverity::Alarm, device, u"offline"_s, wallAt(outages.beganNs));
+        seen.down = true;
+    }
+    if (seen.down && outages.endedNs != 0) {
+        add(seen, Link, EventSeverity::Info, device, offlineText(outages.endedNs - outages.beganNs, 1),
+            wallAt(outages.endedNs));
+        seen.down = false;
+    }
+    seen.outages = outages.count;
+    seen.offlineNs = outages.offlineNs;
 }
 
 void EventDetector::firstBlock(const Device &device, Seen &seen)
@@ -114,20 +168,59 @@ void EventDetector::firstBlock(const Device &device, Seen &seen)
     namespace R = StatusBlockReader;
     const StatusBlock &block = *device.block;
     seen.haveBlock = true;
+    seen.changes = device.changes;
     for (int channel = 0; channel < 2; ++channel) {
         seen.channel[std::size_t(channel)] = R::flag(block, Field::ChannelStateA + channel);
         seen.mute[std::size_t(channel)] = R::flag(block, Field::MuteA + channel);
         if (seen.channel[std::size_t(channel)] == 0)
-            add(EventSeverity::Alarm, device, channelName(channel) + u" FAULT"_s);
+            add(seen, Topic(ChannelA + channel), EventSeverity::Alarm, device, channelName(channel) + u" FAULT"_s);
     }
     for (std::size_t i = 0; i < kFigures.size(); ++i) {
         const int value = FigureZones::value(kFigures[i], block);
         seen.levels[i] = FigureZones::levelOf(kFigures[i], value);
         if (seen.levels[i] != Level::Normal)
-            addLevel(device, kFigures[i], seen.levels[i], value);
+            addLevel(seen, device, i, seen.levels[i], value);
     }
     seen.reportedName = R::identityText(block, Field::Name, Field::IdentityWidth);
     seen.reportedGroup = R::identityText(block, Field::Group, Field::IdentityWidth);
+}
+
+// Each change counted since the last look is one event, in turn from the
+// state seen then. A caller that counts no changes still has the change
+// between the two looks' blocks logged.
+void EventDetector::detectChannels(const Device &device, Seen &seen)
+{
+    namespace R = StatusBlockReader;
+    const auto changesSince = [](quint32 now, quint32 then, bool differs) {
+        // More than any look can see: the counts are not this device's.
+        constexpr quint32 kMostPerLook = 1'000'000;
+        const quint32 changes = now - then;
+        return changes > kMostPerLook ? changes % 2 : std::max<quint32>(changes, differs ? 1 : 0);
+    };
+    const StatusBlock &block = *device.block;
+    for (int channel = 0; channel < 2; ++channel) {
+        const auto c = std::size_t(channel);
+        // Only OK and FAULT are states; anything else shows no indication.
+        const quint8 state = R::flag(block, Field::ChannelStateA + channel);
+        bool fault = seen.channel[c] == 0;
+        const bool differs = (state == 0 || state == 1) && (state == 0) != fault;
+        for (quint32 n = changesSince(device.changes.fault[c], seen.changes.fault[c], differs); n > 0; --n) {
+            fault = !fault;
+            add(seen, Topic(ChannelA + channel), fault ? EventSeverity::Alarm : EventSeverity::Info, device,
+                channelName(channel) + (fault ? u" FAULT"_s : u" OK again"_s));
+        }
+        seen.channel[c] = fault ? 0 : 1;
+
+        bool muted = seen.mute[c] == 0;
+        const bool muteDiffers = (R::flag(block, Field::MuteA + channel) == 0) != muted;
+        for (quint32 n = changesSince(device.changes.mute[c], seen.changes.mute[c], muteDiffers); n > 0; --n) {
+            muted = !muted;
+            add(seen, Topic(MuteA + channel), EventSeverity::Info, device,
+                channelName(channel) + (muted ? u" muted"_s : u" un-muted"_s));
+        }
+        seen.mute[c] = muted ? 0 : 1;
+    }
+    seen.changes = device.changes;
 }
 
 void EventDetector::detectBlock(const Device &device, Seen &seen)
@@ -137,24 +230,8 @@ void EventDetector::detectBlock(const Device &device, Seen &seen)
         firstBlock(device, seen);
         return;
     }
+    detectChannels(device, seen);
     const StatusBlock &block = *device.block;
-    for (int channel = 0; channel < 2; ++channel) {
-        const auto c = std::size_t(channel);
-        // Only OK and FAULT are states; anything else shows no indication.
-        const quint8 state = R::flag(block, Field::ChannelStateA + channel);
-        if ((state == 0 || state == 1) && state != seen.channel[c]) {
-            if (state == 0)
-                add(EventSeverity::Alarm, device, channelName(channel) + u" FAULT"_s);
-            else if (seen.channel[c] == 0)
-                add(EventSeverity::Info, device, channelName(channel) + u" OK again"_s);
-            seen.channel[c] = state;
-        }
-        const bool muted = R::flag(block, Field::MuteA + channel) == 0;
-        if (muted != (seen.mute[c] == 0)) {
-            add(EventSeverity::Info, device, channelName(channel) + (muted ? u" muted"_s : u" un-muted"_s));
-            seen.mute[c] = muted ? 0 : 1;
-        }
-    }
     for (std::size_t i = 0; i < kFigures.size(); ++i) {
         const Figure figure = kFigures[i];
         const int value = FigureZones::value(figure, block);
@@ -162,16 +239,18 @@ void EventDetector::detectBlock(const Device &device, Seen &seen)
         if (level == seen.levels[i])
             continue;
         seen.levels[i] = level;
-        addLevel(device, figure, level, value);
+        addLevel(seen, device, i, level, value);
     }
     const QString name = R::identityText(block, Field::Name, Field::IdentityWidth);
     if (name != seen.reportedName) {
-        add(EventSeverity::Info, device, u"Name changed from \""_s + seen.reportedName + u"\" to \""_s + name + u'"');
+        add(seen, Name, EventSeverity::Info, device,
+            u"Name changed from \""_s + seen.reportedName + u"\" to \""_s + name + u'"');
         seen.reportedName = name;
     }
     const QString group = R::identityText(block, Field::Group, Field::IdentityWidth);
     if (group != seen.reportedGroup) {
-        add(EventSeverity::Info, device, u"Group changed from \""_s + seen.reportedGroup + u"\" to \""_s + group + u'"');
+        add(seen, Group, EventSeverity::Info, device,
+            u"Group changed from \""_s + seen.reportedGroup + u"\" to \""_s + group + u'"');
         seen.reportedGroup = group;
     }
 }

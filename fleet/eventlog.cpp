@@ -1,5 +1,7 @@
 #include "eventlog.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 EventLog::EventLog(QObject *parent)
@@ -7,65 +9,150 @@ EventLog::EventLog(QObject *parent)
 {
 }
 
-QString EventLog::droppedText(qint64 dropped)
+QString EventLog::droppedText() const
 {
-    return QString::number(dropped) + u" earlier events dropped"_s;
+    return QString::number(dropped()) + u" earlier events dropped: "_s
+           + QString::number(dropped(EventSeverity::Info)) + u" Info, "_s
+           + QString::number(dropped(EventSeverity::Warning)) + u" Warning, "_s
+           + QString::number(dropped(EventSeverity::Alarm)) + u" Alarm"_s;
 }
 
-// New rows go to the top; the oldest leave at the bottom, above the row that
-// counts the dropped ones, which appears with the first drop.
+// Entries that leave go first, then the row counting them appears or
+// changes, then the new rows go to the top.
 void EventLog::append(const QList<FleetEvent> &events)
 {
     if (events.isEmpty())
         return;
-    const qsizetype kept = std::min<qsizetype>(events.size(), kCapacity);
-    const qsizetype skipped = events.size() - kept;
-    const qsizetype overflow = qsizetype(m_events.size()) + kept - kCapacity;
-    if (overflow > 0) {
-        const int total = int(m_events.size());
-        beginRemoveRows({}, total - int(overflow), total - 1);
-        m_events.erase(m_events.begin(), m_events.begin() + overflow);
-        endRemoveRows();
+    Severities leavingAtOnce{};
+    const Severities leaving = victims(events, leavingAtOnce);
+    qsizetype left = 0;
+    for (std::size_t s = 0; s < leaving.size(); ++s)
+        left += leaving[s] + leavingAtOnce[s];
+    removeOldest(leaving);
+    if (left > 0)
+        countDropped(leaving, leavingAtOnce);
+    insertAtTop(events, leavingAtOnce);
+}
+
+// Infos leave first, then Warnings, then Alarms; of one severity the
+// oldest, and entries in the log are older than the events appended.
+EventLog::Severities EventLog::victims(const QList<FleetEvent> &events, Severities &leavingAtOnce) const
+{
+    qsizetype overflow = qsizetype(m_events.size()) + events.size() - kCapacity;
+    Severities leaving{};
+    if (overflow <= 0)
+        return leaving;
+    Severities incoming{};
+    for (const FleetEvent &event : events)
+        ++incoming[std::size_t(event.severity)];
+    for (std::size_t s = 0; s < leaving.size() && overflow > 0; ++s) {
+        const auto inLog = qsizetype(m_ids[s].size());
+        const qsizetype take = std::min(overflow, inLog + incoming[s]);
+        leaving[s] = std::min(take, inLog);
+        leavingAtOnce[s] = take - leaving[s];
+        overflow -= take;
     }
-    const bool firstDrop = m_dropped == 0 && overflow + skipped > 0;
-    m_dropped += std::max<qsizetype>(0, overflow) + skipped;
+    return leaving;
+}
+
+void EventLog::removeOldest(const Severities &count)
+{
+    std::vector<qsizetype> positions;
+    int unacknowledged = m_unacknowledged;
+    for (std::size_t s = 0; s < count.size(); ++s) {
+        for (qsizetype i = 0; i < count[s]; ++i) {
+            const quint64 id = m_ids[s].front();
+            m_ids[s].pop_front();
+            // Ids rise along the log, gaps and all.
+            const auto at = std::lower_bound(m_events.begin(), m_events.end(), id,
+                                             [](const FleetEvent &event, quint64 key) { return event.id < key; });
+            positions.push_back(at - m_events.begin());
+            if (EventSeverity(s) == EventSeverity::Alarm && id > m_acknowledgedId)
+                --unacknowledged;
+        }
+    }
+    removeRows(positions);
+    setUnacknowledged(unacknowledged);
+}
+
+// Positions count from the oldest, rows from the newest. Each run of
+// neighbouring entries leaves in one removal, the newest run first, so that
+// the positions of the others stay as they were.
+void EventLog::removeRows(std::vector<qsizetype> &positions)
+{
+    std::sort(positions.begin(), positions.end());
+    for (auto last = positions.rbegin(); last != positions.rend();) {
+        auto first = last;
+        while (std::next(first) != positions.rend() && *std::next(first) == *first - 1)
+            ++first;
+        const int newestRow = int(m_events.size()) - 1 - int(*last);
+        beginRemoveRows({}, newestRow, newestRow + int(*last - *first));
+        m_events.erase(m_events.begin() + *first, m_events.begin() + *last + 1);
+        endRemoveRows();
+        last = std::next(first);
+    }
+}
+
+// The row that counts the dropped entries appears with the first of them.
+void EventLog::countDropped(const Severities &leaving, const Severities &leavingAtOnce)
+{
+    const int row = int(m_events.size());
+    const bool firstDrop = dropped() == 0;
+    if (firstDrop)
+        beginInsertRows({}, row, row);
+    for (std::size_t s = 0; s < leaving.size(); ++s)
+        m_dropped[s] += leaving[s] + leavingAtOnce[s];
     if (firstDrop) {
-        beginInsertRows({}, int(m_events.size()), int(m_events.size()));
         endInsertRows();
-    } else if (overflow + skipped > 0) {
-        const QModelIndex last = index(rowCount() - 1, Event);
+    } else {
+        const QModelIndex last = index(row, Event);
         Q_EMIT dataChanged(last.siblingAtColumn(0), last);
     }
+}
 
+void EventLog::insertAtTop(const QList<FleetEvent> &events, Severities leavingAtOnce)
+{
+    qsizetype kept = events.size();
+    for (const qsizetype count : leavingAtOnce)
+        kept -= count;
+    if (kept > 0)
+        beginInsertRows({}, 0, int(kept) - 1);
     int alarms = 0;
-    for (const FleetEvent &event : events)
-        ++m_totals[std::size_t(event.severity)];
-    m_lastId += quint64(skipped);
-    beginInsertRows({}, 0, int(kept) - 1);
-    for (qsizetype i = skipped; i < events.size(); ++i) {
-        m_events.push_back(events[i]);
-        m_events.back().id = ++m_lastId;
-        if (events[i].severity == EventSeverity::Alarm)
-            ++alarms;
+    for (const FleetEvent &event : events) {
+        const auto s = std::size_t(event.severity);
+        ++m_totals[s];
+        ++m_lastId;
+        if (leavingAtOnce[s] > 0) {
+            --leavingAtOnce[s];
+            continue;
+        }
+        m_events.push_back(event);
+        m_events.back().id = m_lastId;
+        m_ids[s].push_back(m_lastId);
+        alarms += event.severity == EventSeverity::Alarm;
     }
-    endInsertRows();
-    if (alarms > 0) {
-        m_unacknowledged += alarms;
-        Q_EMIT unacknowledgedAlarmsChanged(m_unacknowledged);
-    }
+    if (kept > 0)
+        endInsertRows();
+    setUnacknowledged(m_unacknowledged + alarms);
+}
+
+void EventLog::setUnacknowledged(int count)
+{
+    if (count == m_unacknowledged)
+        return;
+    m_unacknowledged = count;
+    Q_EMIT unacknowledgedAlarmsChanged(count);
 }
 
 void EventLog::acknowledge()
 {
-    if (m_unacknowledged == 0)
-        return;
-    m_unacknowledged = 0;
-    Q_EMIT unacknowledgedAlarmsChanged(0);
+    m_acknowledgedId = m_lastId;
+    setUnacknowledged(0);
 }
 
 int EventLog::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_events.size()) + (m_dropped > 0 ? 1 : 0);
+    return parent.isValid() ? 0 : int(m_events.size()) + (dropped() > 0 ? 1 : 0);
 }
 
 int EventLog::columnCount(const QModelIndex &parent) const
@@ -80,7 +167,7 @@ QVariant EventLog::data(const QModelIndex &index, int role) const
     const int total = int(m_events.size());
     if (index.row() == total) {
         if (role == Qt::DisplayRole && index.column() == Event)
-            return droppedText(m_dropped);
+            return droppedText();
         return {};
     }
     const FleetEvent &event = m_events[std::size_t(total - 1 - index.row())];

@@ -2,6 +2,7 @@
 
 // The device record: one amplifier the controller knows.
 
+#include "channelchanges.h"
 #include "devicequeue.h"
 #include "statusblock.h"
 #include "thsocket.h"
@@ -23,6 +24,7 @@ struct tDevice
     QString address;  // dotted IPv4 text as it was given; the TCP host and the key
     StatusBlock status{};  // the last accepted block and a zero byte; zero until then
     DeviceQueue queue;  // shared with the worker
+    ChannelChanges changes;  // counted as each block is stored; main thread only
 
     // Written by the worker from its own thread; 0 for a slot without worker.
     int linkState() const { return m_worker ? m_worker->linkState() : ThSocket::NoResultYet; }
@@ -32,6 +34,12 @@ struct tDevice
     // Link health of the last success; 0 before the first (see ThSocket).
     qint64 lastExchangeMicroseconds() const { return m_worker ? m_worker->lastExchangeMicroseconds() : 0; }
     qint64 lastSuccessNanoseconds() const { return m_worker ? m_worker->lastSuccessNanoseconds() : 0; }
+    // The link's outages (see LinkOutages); none for a slot without worker
+    // or while the worker writes them.
+    std::optional<LinkOutages::Snapshot> outages() const
+    {
+        return m_worker ? m_worker->outages() : std::nullopt;
+    }
 
     // The worker holds a job (see ThSocket::jobFlag()).
     bool jobPending() const { return m_worker && m_worker->jobFlag(); }

@@ -86,6 +86,7 @@ bool tDevices::appendDevice(const QString &name, const QString &group, const QSt
     record.group = group;
     record.address = address;
     record.status.fill(0);
+    record.changes = {};
     record.queue = DeviceQueue::create();
     m_lastVisit[std::size_t(m_count)] = {};
     record.id = ++m_lastId;
@@ -244,6 +245,7 @@ bool tDevices::adoptStatusBlock(int slot, const QByteArray &block, quint32 group
     tDevice &record = (*this)[slot];
     std::memcpy(record.status.data(), block.constData(), kStatusBlockSize);
     record.status[kStatusBlockSize] = 0;
+    record.changes.count(record.status);
 
     const auto field = [&record](int offset) {
         const int length = StatusBlockReader::identityLength(record.status, offset,

@@ -187,11 +187,11 @@ PollLoop::Ending PollLoop::succeed(ResponseReader &reader)
         block = reader.takeKeptBody();
     m_connection.answered();
     const Clock::time_point now = Clock::now();
+    const qint64 nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
     m_worker.m_lastExchangeUs.store(
         std::chrono::duration_cast<std::chrono::microseconds>(now - m_sentAt).count(), std::memory_order_relaxed);
-    m_worker.m_lastSuccessNs.store(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count(),
-        std::memory_order_release);
+    m_worker.m_lastSuccessNs.store(nowNs, std::memory_order_release);
+    m_worker.m_outages.succeeded(nowNs);
     m_worker.report(std::move(block), ThSocket::Online, false);
     return Ending::Succeeded;
 }
@@ -206,6 +206,8 @@ PollLoop::Ending PollLoop::fail(Clock::time_point began, std::chrono::millisecon
     m_notBefore = std::max(began + timeout, Clock::now() + kRetryWaitsForTicks);
     const int failures = m_worker.m_failureCount.fetch_add(1, std::memory_order_relaxed) + 1;
     if (failures >= ThSocket::kAttemptsPerJob) {
+        m_worker.m_outages.jobDropped(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count());
         m_worker.report({}, ThSocket::Offline, true);
         return Ending::Dropped;
     }

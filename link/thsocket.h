@@ -12,7 +12,8 @@
 // or clears the flag and marks itself idle there, so that a later hand-over
 // knows to wake it. A failed job is held and retried at the next dispatch.
 //
-// Results: the worker writes its request and failure counts itself. Whatever
+// Results: the worker writes its request and failure counts and the record
+// of its link's outages (LinkOutages) itself. Whatever
 // only the main thread may apply goes there through the result mailbox, in
 // one merged outcome: the latest status block, the successes, a dropped job's
 // unlock command, and the link state. The main thread stores the block
@@ -34,6 +35,7 @@
 
 #include "connectioninterrupt.h"
 #include "devicequeue.h"
+#include "linkoutages.h"
 #include "workerwake.h"
 
 #include <QByteArray>
@@ -131,6 +133,8 @@ public:
     // nanoseconds since its epoch; 0 before the first success).
     qint64 lastExchangeMicroseconds() const { return m_lastExchangeUs.load(std::memory_order_relaxed); }
     qint64 lastSuccessNanoseconds() const { return m_lastSuccessNs.load(std::memory_order_acquire); }
+    // The outages of the link, written by the worker as they begin and end.
+    std::optional<LinkOutages::Snapshot> outages() const { return m_outages.read(); }
     // Slot of the current job as written at the last hand-over.
     int slot() const { return m_slot; }
 
@@ -188,6 +192,7 @@ private:
     std::atomic<int> m_failureCount{0};
     std::atomic<qint64> m_lastExchangeUs{0};
     std::atomic<qint64> m_lastSuccessNs{0};
+    LinkOutages m_outages;
 
     bool m_stopRequested = false;  // main thread only
     std::atomic<bool> m_stop{false};

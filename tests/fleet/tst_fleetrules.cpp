@@ -1,7 +1,10 @@
 // The fleet's rules without windows: figure zones as the panel's bars show
 // them, hysteresis, link health, row severity, event detection including
-// the project check, the log's capacity and its CSV.
+// the project check, what passes between two looks, flood control, the
+// log's capacity and drop order, and its CSV.
 
+#include "ampsimulator.h"
+#include "devicetable.h"
 #include "eventcsv.h"
 #include "eventdetector.h"
 #include "eventlog.h"
@@ -9,8 +12,11 @@
 #include "fleetmodel.h"
 #include "linkhealth.h"
 #include "statusblockbuilder.h"
+#include "storedblocks.h"
 
+#include <QAbstractItemModelTester>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 #include <cstring>
@@ -62,7 +68,13 @@ private Q_SLOTS:
     void detection_data();
     void detection();
     void projectCheck();
+    void betweenLooks_data();
+    void betweenLooks();
+    void stalledDeviceBackWithinOneLook();
+    void flappingMuteLeavesOthersInTheLog();
     void logKeepsTheNewest();
+    void dropOrder_data();
+    void dropOrder();
     void csvBytes();
 };
 
@@ -259,14 +271,22 @@ void tst_FleetRules::detection()
     QFETCH(QList<Step>, steps);
     QFETCH(QStringList, events);
     EventDetector detector;
+    LinkOutages outages;  // as the worker keeps them
+    ChannelChanges changes;
     StatusBlock block{};
     QStringList seen;
     qint64 now = 0;
     for (const auto &[linkState, stored, fields] : steps) {
         now += kSecond;
         block = blockOf(fields);
+        if (linkState == 3)
+            outages.succeeded(now);
+        else if (linkState == 1)
+            outages.jobDropped(now);
+        if (stored)
+            changes.count(block);
         const EventDetector::Device device{1, u"AMP1 "_s, u"127.0.0.2"_s, linkState, linkState == 3,
-                                           stored ? &block : nullptr};
+                                           stored ? &block : nullptr, outages.read(), changes.counts()};
         for (const FleetEvent &event : detector.detect({device}, now, {})) {
             QCOMPARE(event.amplifier, u"AMP1 (127.0.0.2)"_s);
             seen.append(FleetEvents::severityText(event.severity) + u' ' + event.text);
@@ -300,6 +320,166 @@ void tst_FleetRules::projectCheck()
     QCOMPARE(texts(EventDetector::kProjectCheckDelayNs + kSecond), QStringList{});
 }
 
+// What one device does between looks, one word a tenth of a second apart
+// ("wait" a whole 10 s): "answer" and "drop" as its worker records them,
+// "ok", "fault" (channel A), "mute" and "unmute" (channel B) as blocks
+// stored, "look" a look of the detector; the events of every look, joined.
+void tst_FleetRules::betweenLooks_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("events");
+    const QString first = u"Info online: first answer"_s;
+    QTest::newRow("outage between two looks") << u"answer ok look drop answer look"_s
+        << QStringList{first, u"Alarm offline"_s, u"Info online again after 0.1 s offline"_s};
+    QTest::newRow("logged outage over, next one begun") << u"answer ok look drop look answer drop look answer look"_s
+        << QStringList{first, u"Alarm offline"_s, u"Info online again after 0.2 s offline"_s, u"Alarm offline"_s,
+                       u"Info online again after 0.2 s offline"_s};
+    QTest::newRow("three outages: the earlier two as one")
+        << u"answer ok look drop answer drop answer drop drop answer look"_s
+        << QStringList{first, u"Alarm offline"_s, u"Info online again after 0.2 s offline in 2 outages"_s,
+                       u"Alarm offline"_s, u"Info online again after 0.2 s offline"_s};
+    QTest::newRow("drops before the first answer are no outage") << u"drop drop look answer ok look"_s
+        << QStringList{u"Alarm offline: never answered"_s, first};
+    QTest::newRow("fault and back between looks") << u"answer ok look fault ok look"_s
+        << QStringList{first, u"Alarm Channel A FAULT"_s, u"Info Channel A OK again"_s};
+    QTest::newRow("five changes pass, the rest are counted")
+        << u"answer ok look mute unmute mute unmute mute unmute mute look wait look wait look look"_s
+        << QStringList{first, u"Info Channel B muted"_s, u"Info Channel B un-muted"_s, u"Info Channel B muted"_s,
+                       u"Info Channel B un-muted"_s, u"Info Channel B muted"_s,
+                       u"Info channel B mute changed 2 times in 10 s"_s};
+    QTest::newRow("gate of one kind holds no other")
+        << u"answer ok look mute unmute mute unmute mute unmute fault look"_s
+        << QStringList{first, u"Alarm Channel A FAULT"_s, u"Info Channel B muted"_s, u"Info Channel B un-muted"_s,
+                       u"Info Channel B muted"_s, u"Info Channel B un-muted"_s, u"Info Channel B muted"_s};
+}
+
+void tst_FleetRules::betweenLooks()
+{
+    QFETCH(QString, script);
+    QFETCH(QStringList, events);
+    EventDetector detector;
+    LinkOutages outages;
+    ChannelChanges changes;
+    StatusFields fields = healthy();
+    StatusBlock block = blockOf(fields);
+    bool stored = false;
+    bool answered = false;
+    int linkState = 0;
+    qint64 now = 0;
+    QStringList seen;
+    for (const QString &word : script.split(u' ')) {
+        now += word == u"wait"_s ? 10 * kSecond : kSecond / 10;
+        if (word == u"answer"_s || word == u"drop"_s) {
+            answered = answered || word == u"answer"_s;
+            linkState = word == u"answer"_s ? 3 : 1;
+            word == u"answer"_s ? outages.succeeded(now) : outages.jobDropped(now);
+        } else if (word == u"look"_s) {
+            const EventDetector::Device device{1, u"AMP1 "_s, u"127.0.0.2"_s, linkState, answered,
+                                               stored ? &block : nullptr, outages.read(), changes.counts()};
+            for (const FleetEvent &event : detector.detect({device}, now, {}))
+                seen.append(FleetEvents::severityText(event.severity) + u' ' + event.text);
+        } else if (word != u"wait"_s) {
+            if (word == u"ok"_s || word == u"fault"_s)
+                fields.stateA = word == u"ok"_s ? 1 : 0;
+            else
+                fields.muteB = word == u"mute"_s ? 0 : 1;
+            block = blockOf(fields);
+            changes.count(block);
+            stored = true;
+        }
+    }
+    QCOMPARE(seen, events);
+}
+
+// A real worker against a simulated amplifier that stalls until its job is
+// dropped and answers again before the next look.
+void tst_FleetRules::stalledDeviceBackWithinOneLook()
+{
+    AmpSimulator sim;
+    const quint16 port = sim.start({{u"127.0.0.2"_s, "AMP1 ", "STAGE"}});
+    QVERIFY(port != 0);
+    tDevices devices(port);
+    StoredBlocks blocks(devices);
+    QVERIFY(devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.2"_s));
+    QTimer tick;  // polls as the polling tick does
+    connect(&tick, &QTimer::timeout, &devices, [&devices] {
+        devices.pollSlot(1, nullptr);
+        devices.wakeDispatchedWorkers();
+    });
+    tick.start(1);
+    EventDetector detector;
+    const QDateTime wall(QDate(2026, 3, 4), QTime(21, 0));
+    const auto look = [&] {
+        const qint64 now = std::chrono::steady_clock::now().time_since_epoch().count();
+        return detector.detect(EventDetector::observe(devices, blocks), now, wall.addMSecs(now / 1'000'000));
+    };
+    QTRY_COMPARE(devices[1].linkState(), int(ThSocket::Online));
+    QCOMPARE(look().size(), 1);  // first answer
+
+    constexpr int kThreeStalledAttemptsMs = 30000;
+    const auto outage = [&devices] { return devices[1].outages().value_or(LinkOutages::Snapshot{}); };
+    sim.setFault(0, AmpSimulator::Fault::Stall);
+    QTRY_COMPARE_WITH_TIMEOUT(outage().count, 1u, kThreeStalledAttemptsMs);
+    sim.setFault(0, AmpSimulator::Fault::None);
+    QTRY_VERIFY_WITH_TIMEOUT(outage().endedNs != 0, kThreeStalledAttemptsMs);
+    const QList<FleetEvent> events = look();
+    QCOMPARE(events.size(), 2);
+    const qint64 lastedMs = (outage().endedNs - outage().beganNs) / 1'000'000;
+    QCOMPARE(FleetEvents::severityText(events[0].severity) + u' ' + events[0].text, u"Alarm offline"_s);
+    QCOMPARE(events[1].text, u"online again after "_s + FleetEvents::duration(lastedMs) + u" offline"_s);
+    // Stamped when they happened, not when they were seen; each time rounded to the ms.
+    QVERIFY(qAbs(events[0].time.msecsTo(events[1].time) - lastedMs) <= 1);
+}
+
+// One device flaps its channel A mute 20 times a second for a minute, seen
+// by a look every 200 ms, after another went offline; then a quiet minute.
+void tst_FleetRules::flappingMuteLeavesOthersInTheLog()
+{
+    EventDetector detector;
+    EventLog log;
+    StatusFields fields = healthy();
+    StatusBlock flapping = blockOf(fields);
+    const StatusBlock steady = flapping;
+    ChannelChanges changes;
+    changes.count(flapping);
+    LinkOutages outages;
+    outages.succeeded(1);
+    outages.jobDropped(2);
+    std::vector<EventDetector::Device> devices{{1, u"AMP1 "_s, u"127.0.0.2"_s, 3, true, &flapping, {}, {}},
+                                               {2, u"AMP2 "_s, u"127.0.0.3"_s, 3, true, &steady, outages.read(), {}}};
+    constexpr int kChangesPerLook = 4;
+    constexpr int kFlappingLooks = 5 * 60;
+    for (int look = 0; look <= 2 * kFlappingLooks; ++look) {
+        for (int change = 0; change < kChangesPerLook && look > 0 && look <= kFlappingLooks; ++change) {
+            fields.muteA = fields.muteA == 0 ? 1 : 0;
+            flapping = blockOf(fields);
+            changes.count(flapping);
+        }
+        devices[0].changes = changes.counts();
+        log.append(detector.detect(devices, kSecond + look * kSecond / 5, {}));
+    }
+    QStringList lines;
+    int passed = 0;
+    int counted = 0;
+    for (const FleetEvent &event : log.events()) {
+        passed += event.text.startsWith(u"Channel A "_s);
+        if (event.text.startsWith(u"channel A mute changed "_s)) {
+            lines.append(event.text);
+            counted += event.text.section(u' ', 4, 4).toInt();
+        }
+    }
+    QCOMPARE(passed, FloodGate::kBurst);
+    QCOMPARE(passed + counted, kChangesPerLook * kFlappingLooks);
+    QCOMPARE(lines.size(), 6);  // the gate closed at the second look
+    QCOMPARE(lines.mid(0, 2), (QStringList{u"channel A mute changed 199 times in 10 s"_s,
+                                           u"channel A mute changed 200 times in 10 s"_s}));
+    QCOMPARE(std::count_if(log.events().begin(), log.events().end(),
+                           [](const FleetEvent &event) { return event.text == u"offline"_s && event.deviceId == 2; }),
+             1);
+    QCOMPARE(log.unacknowledgedAlarms(), 1);
+    QCOMPARE(log.events().back().id, quint64(log.events().size()));  // ids count logged events only
+}
+
 void tst_FleetRules::logKeepsTheNewest()
 {
     EventLog log;
@@ -310,11 +490,79 @@ void tst_FleetRules::logKeepsTheNewest()
     log.append(burst.mid(7));
     QCOMPARE(log.rowCount(), EventLog::kCapacity + 1);
     QCOMPARE(log.index(0, EventLog::Event).data().toString(), QString::number(EventLog::kCapacity + 4));
-    QCOMPARE(log.index(EventLog::kCapacity - 1, EventLog::Event).data().toString(), u"5"_s);
-    QCOMPARE(log.index(EventLog::kCapacity, EventLog::Event).data().toString(), u"5 earlier events dropped"_s);
+    // The Infos left, the oldest first; every Alarm stayed.
+    QCOMPARE(log.index(EventLog::kCapacity - 1, EventLog::Event).data().toString(), u"1"_s);
+    QCOMPARE(log.index(EventLog::kCapacity - 6, EventLog::Event).data().toString(), u"10"_s);
+    QCOMPARE(log.index(EventLog::kCapacity, EventLog::Event).data().toString(),
+             u"5 earlier events dropped: 5 Info, 0 Warning, 0 Alarm"_s);
     QCOMPARE(log.unacknowledgedAlarms(), (EventLog::kCapacity + 5) / 2);
     log.acknowledge();
     QCOMPARE(log.unacknowledgedAlarms(), 0);
+}
+
+// A full log: the entries named oldest first by their severities (I, W, A)
+// and then the filler up to the capacity, each called by its number; the
+// events appended; the entries that leave the model, in the order it is told.
+void tst_FleetRules::dropOrder_data()
+{
+    QTest::addColumn<QByteArray>("oldest");
+    QTest::addColumn<char>("filler");
+    QTest::addColumn<QByteArray>("appended");
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QList<qint64>>("dropped");  // Info, Warning, Alarm
+    QTest::newRow("the oldest Info, from the middle") << "AWI"_ba << 'I' << "A"_ba << QStringList{u"2"_s}
+                                                     << QList<qint64>{1, 0, 0};
+    QTest::newRow("plain overflow") << ""_ba << 'I' << "II"_ba << QStringList{u"1"_s, u"0"_s}
+                                    << QList<qint64>{2, 0, 0};
+    QTest::newRow("a Warning when no Info is left") << "AWAW"_ba << 'A' << "A"_ba << QStringList{u"1"_s}
+                                                    << QList<qint64>{0, 1, 0};
+    QTest::newRow("Infos before Warnings, in rows far apart") << "WIAAI"_ba << 'A' << "AAA"_ba
+        << QStringList{u"4"_s, u"1"_s, u"0"_s} << QList<qint64>{2, 1, 0};
+    QTest::newRow("neighbours leave in one removal, newest first") << "AIIAII"_ba << 'A' << "AAAA"_ba
+        << QStringList{u"5"_s, u"4"_s, u"2"_s, u"1"_s} << QList<qint64>{4, 0, 0};
+    QTest::newRow("an Info appended to a log of Alarms leaves at once") << ""_ba << 'A' << "IA"_ba
+        << QStringList{u"0"_s} << QList<qint64>{1, 0, 1};
+    QTest::newRow("Alarms leave only when alone, the oldest first") << ""_ba << 'A' << "A"_ba
+        << QStringList{u"0"_s} << QList<qint64>{0, 0, 1};
+}
+
+void tst_FleetRules::dropOrder()
+{
+    QFETCH(QByteArray, oldest);
+    QFETCH(char, filler);
+    QFETCH(QByteArray, appended);
+    QFETCH(QStringList, removed);
+    QFETCH(QList<qint64>, dropped);
+    const auto severityOf = [](char letter) {
+        return letter == 'A' ? EventSeverity::Alarm : letter == 'W' ? EventSeverity::Warning : EventSeverity::Info;
+    };
+    QList<FleetEvent> full;
+    for (int i = 0; i < EventLog::kCapacity; ++i)
+        full.append({{}, severityOf(i < oldest.size() ? oldest[i] : filler), {}, QString::number(i)});
+    EventLog log;
+    log.append(full);
+    QAbstractItemModelTester tester(&log, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QStringList removedSeen;
+    connect(&log, &QAbstractItemModel::rowsAboutToBeRemoved, this, [&](const QModelIndex &, int first, int last) {
+        for (int row = first; row <= last; ++row)
+            removedSeen.append(log.index(row, EventLog::Event).data().toString());
+    });
+    QList<FleetEvent> events;
+    for (char letter : appended)
+        events.append({{}, severityOf(letter), {}, u"new"_s});
+    log.append(events);
+
+    QCOMPARE(removedSeen, removed);
+    QCOMPARE((QList<qint64>{log.dropped(EventSeverity::Info), log.dropped(EventSeverity::Warning),
+                            log.dropped(EventSeverity::Alarm)}),
+             dropped);
+    const auto alarms = std::count_if(log.events().begin(), log.events().end(),
+                                      [](const FleetEvent &event) { return event.severity == EventSeverity::Alarm; });
+    QCOMPARE(log.unacknowledgedAlarms(), int(alarms));
+    // Alarms seen before and then dropped count no more.
+    log.acknowledge();
+    log.append(QList<FleetEvent>(2, {{}, EventSeverity::Alarm, {}, u"later"_s}));
+    QCOMPARE(log.unacknowledgedAlarms(), 2);
 }
 
 void tst_FleetRules::csvBytes()
@@ -328,7 +576,8 @@ void tst_FleetRules::csvBytes()
         {t.addMSecs(1), EventSeverity::Warning, {}, u"said \"hot\", then\nstopped"_s},
         {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s}});
     const QByteArray csv = EventCsv::toCsv(log);
-    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n,Info,,3 earlier events dropped\r\n"
+    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n"
+                           ",Info,,\"3 earlier events dropped: 3 Info, 0 Warning, 0 Alarm\"\r\n"
                            "2026-03-04 21:05:09.007,Info,,filler\r\n"));
     QVERIFY(csv.endsWith("2026-03-04 21:05:09.007,Alarm,AMP1 (127.0.0.2),offline\r\n"
                          "2026-03-04 21:05:09.008,Warning,,\"said \"\"hot\"\", then\nstopped\"\r\n"

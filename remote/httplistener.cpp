@@ -203,7 +203,7 @@ void HttpListener::acceptPending()
 void HttpListener::refuse(QTcpSocket *socket)
 {
     socket->setParent(this);
-    count(503);
+    ++m_refused;
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->write(HttpAnswer::plain(503, "Too many connections").bytes(true, false));
     socket->disconnectFromHost();
@@ -227,7 +227,7 @@ void HttpListener::answer(quint64 id, const HttpAnswer &answer)
 
 void HttpListener::count(int status)
 {
-    if (status >= 400)
+    if (status >= 400 && status < 500)
         ++m_refused;
     else
         ++m_served;

@@ -53,8 +53,9 @@ public:
     quint16 port() const;
 
     int openConnections() const { return int(m_connections.size()); }
+    // Requests answered otherwise (a 503 of /healthz is an answer, not a refusal).
     quint64 requestsServed() const { return m_served; }
-    // Answers of 400 and above, and connections refused beyond the bound.
+    // Requests answered 4xx, and connections refused beyond the bound.
     quint64 requestsRefused() const { return m_refused; }
 
 private:

@@ -108,7 +108,7 @@ HttpAnswer HttpMonitor::answerAtOnce(const MonitorRoute::Route &route) const
 {
     if (route.status == 405) {
         HttpAnswer answer = HttpAnswer::plain(405);
-        answer.extraFields.append({"Allow", "GET, HEAD"});
+        answer.extraFields.append(qMakePair(QByteArray("Allow"), QByteArray("GET, HEAD")));
         return answer;
     }
     if (route.status != 200)

@@ -50,7 +50,7 @@ QList<Device> devices(const ControllerCore &core)
     views.reserve(table.count());
     for (int slot = 1; slot <= table.count(); ++slot) {
         const tDevice &record = table[slot];
-        const ControllerCore::Health health = core.health(record.id);
+        const FleetModel::Health health = core.health(record.id);
         Device view;
         view.id = record.id;
         view.slot = slot;

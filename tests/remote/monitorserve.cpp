@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
         return 1;
     ControllerCore core(devicePort);
     for (const AmpSimulator::Amp &amp : amps)
-        ADD_DEVICE;
+        core.addOrUpdateDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address);
     core.start();
 
     HttpMonitor monitor(core);

@@ -94,8 +94,10 @@ void tst_HttpMonitor::initTestCase()
         m_simulator.setServedBlock(amp, servedBlock(amp));
 
     m_core = std::make_unique<ControllerCore>(devicePort);
+    // The groups the amplifiers will report, as the operator made them.
+    QVERIFY(m_core->addGroup(u"FOH"_s) && m_core->addGroup(u"STAGE"_s));
     for (const AmpSimulator::Amp &amp : amps)
-        ADD_DEVICE;
+        m_core->addOrUpdateDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address);
     m_core->start();
     m_monitor = std::make_unique<HttpMonitor>(*m_core);
     m_port = freePort();

@@ -13,6 +13,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -41,6 +42,15 @@ struct Figures
 };
 
 Figures read(const StatusBlock &block);
+// The same from the bytes before the histories (MonitorViews::FigureBytes).
+template<std::size_t N>
+Figures read(const std::array<quint8, N> &firstBytes)
+{
+    static_assert(N <= kStatusBlockSize);
+    StatusBlock block{};
+    std::copy(firstBytes.begin(), firstBytes.end(), block.begin());
+    return read(block);
+}
 
 // raw × scale / 1024 to one decimal, an exact half away from zero, as the
 // panel's oneDecimal() rounds it.

@@ -65,7 +65,7 @@ QList<Device> devices(const ControllerCore &core)
         view.pollAttempts = quint64(std::max(0, record.requestCount()));
         view.pollFailures = quint64(std::max(0, record.failureCount()));
         if (core.hasStatusBlock(record.id))
-            view.block = record.status;
+            view.block = figureBytesOf(record.status);
         views.append(std::move(view));
     }
     return views;

@@ -39,7 +39,7 @@ QJsonObject channelObject(const BlockFigures::Channel &channel)
     return object;
 }
 
-void putBlock(QJsonObject &object, const StatusBlock &block)
+void putBlock(QJsonObject &object, const FigureBytes &block)
 {
     const BlockFigures::Figures figures = BlockFigures::read(block);
     object.insert(u"model"_s, figures.model);

@@ -1,8 +1,17 @@
 #include "monitorviews.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace MonitorViews {
+
+FigureBytes figureBytesOf(const StatusBlock &block)
+{
+    FigureBytes bytes;
+    std::copy_n(block.begin(), kFigureBytes, bytes.begin());
+    return bytes;
+}
 
 QString severityName(Severity severity)
 {

@@ -17,6 +17,12 @@ namespace MonitorViews {
 
 enum class Link { NoAnswerYet, Offline, Online };
 
+// The bytes of a status block before its histories: every figure the
+// monitor reports, a fortieth of the block to copy on the main thread.
+inline constexpr int kFigureBytes = StatusField::FirstHistory;
+using FigureBytes = std::array<quint8, kFigureBytes>;
+FigureBytes figureBytesOf(const StatusBlock &block);
+
 struct Device
 {
     quint64 id = 0;
@@ -31,7 +37,7 @@ struct Device
     int severity = 0;                   // 0..3, as the Fleet window ranks it
     quint64 pollAttempts = 0;
     quint64 pollFailures = 0;
-    std::optional<StatusBlock> block;  // once a block was stored: its figures are readings
+    std::optional<FigureBytes> block;  // once a block was stored: its figures are readings
 };
 
 struct Group

@@ -41,7 +41,7 @@ MonitorViews::Device deviceWith(const StatusFields &fields)
     device.group = u"FOH  "_s;
     device.address = u"127.0.0.2"_s;
     device.link = MonitorViews::Link::Online;
-    device.block = blockOf(fields);
+    device.block = MonitorViews::figureBytesOf(blockOf(fields));
     return device;
 }
 

@@ -13,14 +13,6 @@ namespace {
 // wait in the network, not in our memory.
 constexpr qint64 kSocketReadBuffer = 2 * RequestHead::kMaxBytes;
 
-QString hostAndPort(const QHostAddress &address, quint16 port)
-{
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? u'[' + address.toString() + u']'
-                             : address.toString();
-    return host + u':' + QString::number(port);
-}
-
 } // namespace
 
 // One client connection: reads one request head at a time, hands it to the
@@ -131,6 +123,14 @@ private:
     bool m_keepAlive = true;
     bool m_withBody = true;
 };
+
+QString HttpListener::hostAndPort(const QHostAddress &address, quint16 port)
+{
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? u'[' + address.toString() + u']'
+                             : address.toString();
+    return host + u':' + QString::number(port);
+}
 
 HttpListener::HttpListener(Handler handler, QObject *parent)
     : QObject(parent), m_handler(std::move(handler))

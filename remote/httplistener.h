@@ -52,6 +52,9 @@ public:
     QHostAddress address() const;
     quint16 port() const;
 
+    // "127.0.0.1:8080", "[::1]:8080".
+    static QString hostAndPort(const QHostAddress &address, quint16 port);
+
     int openConnections() const { return int(m_connections.size()); }
     // Requests answered otherwise (a 503 of /healthz is an answer, not a refusal).
     quint64 requestsServed() const { return m_served; }

@@ -36,17 +36,12 @@ HttpMonitor::HttpMonitor(const ControllerCore &core, QObject *parent)
           handle(request, respond);
       }),
       m_status(u"Off"_s),
-      m_page(dashboardPage())
+      m_page(dashboardPage()),
+      m_formatter([this](quint64 ticket, const HttpAnswer &answer) { deliver(ticket, answer); })
 {
-    m_formatter.setMaxThreadCount(1);
-    m_formatter.setObjectName(u"HTTP monitor formatter"_s);
 }
 
-HttpMonitor::~HttpMonitor()
-{
-    m_formatter.waitForDone();
-    m_listener.close();
-}
+HttpMonitor::~HttpMonitor() = default;
 
 bool HttpMonitor::listen(const QHostAddress &address, quint16 port, QString *error)
 {
@@ -57,12 +52,7 @@ bool HttpMonitor::listen(const QHostAddress &address, quint16 port, QString *err
             *error = reason;
         return false;
     }
-    m_status = port == 0 ? u"Off"_s
-                         : u"Listening on "_s
-                               + (address.protocol() == QAbstractSocket::IPv6Protocol
-                                      ? u'[' + address.toString() + u']'
-                                      : address.toString())
-                               + u':' + QString::number(port);
+    m_status = port == 0 ? u"Off"_s : u"Listening on "_s + HttpListener::hostAndPort(address, port);
     return true;
 }
 
@@ -121,38 +111,37 @@ HttpAnswer HttpMonitor::answerAtOnce(const MonitorRoute::Route &route) const
 void HttpMonitor::answerLater(const MonitorRoute::Route &route, const HttpListener::Responder &respond)
 {
     using MonitorRoute::Endpoint;
-    const quint64 ticket = m_nextTicket++;
-    m_pending.emplace(ticket, respond);
-    const auto post = [this, ticket](HttpAnswer answer) {
-        QMetaObject::invokeMethod(
-            this, [this, ticket, answer = std::move(answer)] { deliver(ticket, answer); }, Qt::QueuedConnection);
-    };
     switch (route.endpoint) {
     case Endpoint::Devices:
-        m_formatter.start([post, devices = CoreViews::devices(m_core)] {
-            post(withBody(kJson, MonitorJson::devices(devices)));
-        });
+        format([devices = CoreViews::devices(m_core)] { return withBody(kJson, MonitorJson::devices(devices)); },
+               respond);
         return;
     case Endpoint::Groups:
-        m_formatter.start([post, groups = CoreViews::groups(m_core)] {
-            post(withBody(kJson, MonitorJson::groups(groups)));
-        });
+        format([groups = CoreViews::groups(m_core)] { return withBody(kJson, MonitorJson::groups(groups)); },
+               respond);
         return;
     case Endpoint::Events:
-        m_formatter.start([post, events = CoreViews::events(m_core, route.eventsAfter)] {
-            post(withBody(kJson, MonitorJson::events(events)));
-        });
+        format([events = CoreViews::events(m_core, route.eventsAfter)] {
+            return withBody(kJson, MonitorJson::events(events));
+        }, respond);
         return;
     default: {
         MonitorViews::Controller controller = CoreViews::controller(m_core);
         controller.httpRequests = m_listener.requestsServed() + m_listener.requestsRefused();
         controller.httpRefused = m_listener.requestsRefused();
-        m_formatter.start([post, devices = CoreViews::devices(m_core), controller] {
-            post(withBody(MetricsText::kContentType, MetricsText::exposition(devices, controller)));
-        });
+        format([devices = CoreViews::devices(m_core), controller] {
+            return withBody(MetricsText::kContentType, MetricsText::exposition(devices, controller));
+        }, respond);
         return;
     }
     }
+}
+
+void HttpMonitor::format(AnswerFormatter::Job job, const HttpListener::Responder &respond)
+{
+    const quint64 ticket = m_nextTicket++;
+    m_pending.emplace(ticket, respond);
+    m_formatter.submit(ticket, std::move(job));
 }
 
 void HttpMonitor::deliver(quint64 ticket, const HttpAnswer &answer)

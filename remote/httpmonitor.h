@@ -10,13 +10,13 @@
 // answer written when they come back, so the 1 ms tick waits at most for
 // the copy. Off until listen() is called. Main thread only.
 
+#include "answerformatter.h"
 #include "httplistener.h"
 #include "monitorroute.h"
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <unordered_map>
 
@@ -28,7 +28,6 @@ class HttpMonitor final : public QObject
 
 public:
     explicit HttpMonitor(const ControllerCore &core, QObject *parent = nullptr);
-    // Waits for an answer being formatted, then closes every connection.
     ~HttpMonitor() override;
 
     // Starts, restarts or stops (port 0) listening at once; false and a
@@ -47,6 +46,7 @@ private:
     // Copies the figures now and formats them on the formatting thread.
     void answerLater(const MonitorRoute::Route &route, const HttpListener::Responder &respond);
     void deliver(quint64 ticket, const HttpAnswer &answer);
+    void format(AnswerFormatter::Job job, const HttpListener::Responder &respond);
 
     const ControllerCore &m_core;
     HttpListener m_listener;
@@ -55,5 +55,5 @@ private:
     // Answers being formatted, by ticket; their responders stay on the main thread.
     std::unordered_map<quint64, HttpListener::Responder> m_pending;
     quint64 m_nextTicket = 1;
-    QThreadPool m_formatter;  // last member: waited for before the rest goes
+    AnswerFormatter m_formatter;  // last: its thread ends before the rest goes
 };

@@ -135,7 +135,9 @@ void tst_HttpMonitor::devicesShowWhatThePanelShows()
         QCOMPARE(json[u"group"_s].toString(), slot == 1 ? u"FOH"_s : u"STAGE"_s);
         QCOMPARE(json[u"address"_s].toString(), record.address);
         QCOMPARE(json[u"link"_s].toString(), u"online"_s);
-        QCOMPARE(json[u"severity"_s].toInt(), slot == 3 ? 2 : 0);
+        // A fault is an alarm; a lost poll or two (a slow machine) may add a warning.
+        const int severity = json[u"severity"_s].toInt();
+        QVERIFY(slot == 3 ? severity == 2 : severity <= 1);
         QVERIFY(json[u"exchange_ms"_s].toDouble() > 0);
         QCOMPARE(json[u"model"_s].toString(), u"T1900"_s);
         const QJsonArray channels = json[u"channels"_s].toArray();
@@ -170,7 +172,8 @@ void tst_HttpMonitor::metricsAreValidAndAgree()
     for (int slot = 1; slot <= kAmps; ++slot) {
         const QMap<QByteArray, QString> amp{{"address", device(slot).address}};
         QCOMPARE(metrics.value("amp_up", amp), 1.0);
-        QCOMPARE(metrics.value("amp_severity", amp), slot == 3 ? 2.0 : 0.0);
+        const double severity = metrics.value("amp_severity", amp);
+        QVERIFY(slot == 3 ? severity == 2 : severity <= 1);
         QVERIFY(metrics.value("amp_poll_attempts_total", amp) >= 1);
         QCOMPARE(metrics.value("amp_channel_fault", {{"address", device(slot).address}, {"channel", u"b"_s}}),
                  slot == 3 ? 1.0 : 0.0);

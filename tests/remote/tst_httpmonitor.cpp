@@ -1,0 +1,366 @@
+// The monitor over loopback TCP on a running core polling simulated
+// amplifiers: every endpoint's figures against what the device panel and
+// the group box show for the same block, the metrics read by a strict
+// exposition reader, and the server's refusals and bounds.
+
+#include "ampsimulator.h"
+#include "blockfigures.h"
+#include "controllercore.h"
+#include "exposition.h"
+#include "fadertable.h"
+#include "groupcommands.h"
+#include "httpclient.h"
+#include "httpmonitor.h"
+#include "panelfigures.h"
+#include "statusblockbuilder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kAmps = 3;
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Fixed blocks, so that what the core stored is what the test compares.
+QByteArray servedBlock(int amp)
+{
+    StatusFields fields;
+    fields.name = "AMP" + QByteArray::number(amp + 1);
+    fields.group = amp == 0 ? "FOH" : "STAGE";
+    fields.outputs = {quint16(32 + amp), 290, 120, quint16(115 + amp), 160, 150};
+    fields.mains = quint16(300 + 7 * amp);
+    fields.stateB = amp == 2 ? 0 : 1;
+    fields.muteA = amp == 1 ? 0 : 1;
+    return buildStatusBlock(fields);
+}
+
+double panelNumber(const QString &text)
+{
+    return QString(text).replace(u" V"_s, QString()).replace(u" A"_s, QString()).toDouble();
+}
+
+} // namespace
+
+class tst_HttpMonitor final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void devicesShowWhatThePanelShows();
+    void metricsAreValidAndAgree();
+    void groupsShowTheirSettingsAndDevices();
+    void eventsAfterAnId();
+    void healthAndDashboard();
+    void refusals_data();
+    void refusals();
+    void pipelinedRequestsAnswerInOrder();
+    void clientThatDoesNotReadStallsOnlyItself();
+    void connectionBound();
+    void idleConnectionsClose();
+    void listenReportsWhy();
+
+private:
+    const tDevice &device(int slot) const { return m_core->devices()[slot]; }
+
+    AmpSimulator m_simulator;
+    std::unique_ptr<ControllerCore> m_core;
+    std::unique_ptr<HttpMonitor> m_monitor;
+    quint16 m_port = 0;
+};
+
+void tst_HttpMonitor::initTestCase()
+{
+    QList<AmpSimulator::Amp> amps;
+    for (int amp = 0; amp < kAmps; ++amp)
+        amps.append({u"127.0.0."_s + QString::number(amp + 20), "AMP", "UNDEF"});
+    const quint16 devicePort = m_simulator.start(amps);
+    QVERIFY(devicePort != 0);
+    for (int amp = 0; amp < kAmps; ++amp)
+        m_simulator.setServedBlock(amp, servedBlock(amp));
+
+    m_core = std::make_unique<ControllerCore>(devicePort);
+    // The groups the amplifiers will report, as the operator made them.
+    QVERIFY(m_core->addGroup(u"FOH"_s) && m_core->addGroup(u"STAGE"_s));
+    for (const AmpSimulator::Amp &amp : amps)
+        m_core->addOrUpdateDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address);
+    m_core->start();
+    m_monitor = std::make_unique<HttpMonitor>(*m_core);
+    m_port = freePort();
+    QString error;
+    QVERIFY2(m_monitor->listen(QHostAddress::LocalHost, m_port, &error), qPrintable(error));
+    // Every amplifier answered with its block, took its group, and has an exchange time.
+    const auto settled = [&] {
+        for (int slot = 1; slot <= kAmps; ++slot) {
+            const tDevice &record = device(slot);
+            if (!m_core->hasStatusBlock(record.id) || !m_core->health(record.id).medianExchangeMs
+                || record.group != (slot == 1 ? u"FOH  "_s : u"STAGE"_s))
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+}
+
+void tst_HttpMonitor::devicesShowWhatThePanelShows()
+{
+    HttpClient client(m_port);
+    const HttpReply reply = client.get("/api/v1/devices");
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.fields.value("content-type"), "application/json");
+    const QJsonArray devices = QJsonDocument::fromJson(reply.body).array();
+    QCOMPARE(devices.size(), kAmps);
+    const QString point = u"."_s;
+    for (int slot = 1; slot <= kAmps; ++slot) {
+        const QJsonObject json = devices[slot - 1].toObject();
+        const tDevice &record = device(slot);
+        const StatusBlock &block = record.status;
+        QCOMPARE(json[u"id"_s].toInteger(), qint64(record.id));
+        QCOMPARE(json[u"slot"_s].toInt(), slot);
+        QCOMPARE(json[u"name"_s].toString(), u"AMP"_s + QString::number(slot));
+        QCOMPARE(json[u"group"_s].toString(), slot == 1 ? u"FOH"_s : u"STAGE"_s);
+        QCOMPARE(json[u"address"_s].toString(), record.address);
+        QCOMPARE(json[u"link"_s].toString(), u"online"_s);
+        // A fault is an alarm; a lost poll or two (a slow machine) may add a warning.
+        const int severity = json[u"severity"_s].toInt();
+        QVERIFY(slot == 3 ? severity == 2 : severity <= 1);
+        QVERIFY(json[u"exchange_ms"_s].toDouble() > 0);
+        QCOMPARE(json[u"model"_s].toString(), u"T1900"_s);
+        const QJsonArray channels = json[u"channels"_s].toArray();
+        for (int c = 0; c < 2; ++c) {
+            const QJsonObject channel = channels[c].toObject();
+            const auto panel = [&](int offset, int scale) {
+                return panelNumber(PanelFigures::oneDecimal(StatusBlockReader::value16(block, offset + 2 * c), scale, point));
+            };
+            QCOMPARE(channel[u"output_peak_v"_s].toDouble(), panel(StatusField::OutputPeakVoltageA, 200));
+            QCOMPARE(channel[u"current_a"_s].toDouble(), panel(StatusField::OutputAverageCurrentA, 50));
+            QCOMPARE(channel[u"state"_s].toString(), slot == 3 && c == 1 ? u"fault"_s : u"ok"_s);
+            QCOMPARE(channel[u"muted"_s].toBool(), slot == 2 && c == 0);
+            QCOMPARE(channel[u"impedance_ohm"_s].toDouble(), c == 0 ? 8.0 : 4.0);
+        }
+        QCOMPARE(json[u"mains_v"_s].toDouble(),
+                 panelNumber(PanelFigures::oneDecimal(StatusBlockReader::value16(block, StatusField::AcInputVoltage), 750, point)));
+        QCOMPARE(json[u"amp_temp_c"_s].toDouble(), 48.0);  // the panel's "AMP" row: " 48 °C"
+        QCOMPARE(PanelFigures::temperature(block, StatusField::SecondTemperature), u" 48 \u00B0C"_s);
+        QCOMPARE(json[u"psu_temp_c"_s].toDouble(), 42.0);
+        QCOMPARE(json[u"fan_percent"_s].toInt(), 45);
+    }
+}
+
+void tst_HttpMonitor::metricsAreValidAndAgree()
+{
+    HttpClient client(m_port);
+    const HttpReply reply = client.get("/metrics");
+    QCOMPARE(reply.status, 200);
+    QVERIFY(reply.fields.value("content-type").startsWith("text/plain; version=0.0.4"));
+    const Exposition metrics = ExpositionReader::read(reply.body);
+    QVERIFY2(metrics.error.isEmpty(), qPrintable(metrics.error));
+    for (int slot = 1; slot <= kAmps; ++slot) {
+        const QMap<QByteArray, QString> amp{{"address", device(slot).address}};
+        QCOMPARE(metrics.value("amp_up", amp), 1.0);
+        const double severity = metrics.value("amp_severity", amp);
+        QVERIFY(slot == 3 ? severity == 2 : severity <= 1);
+        QVERIFY(metrics.value("amp_poll_attempts_total", amp) >= 1);
+        QCOMPARE(metrics.value("amp_channel_fault", {{"address", device(slot).address}, {"channel", u"b"_s}}),
+                 slot == 3 ? 1.0 : 0.0);
+        QCOMPARE(metrics.value("amp_output_peak_volts", {{"address", device(slot).address}, {"channel", u"a"_s}}),
+                 panelNumber(PanelFigures::oneDecimal(quint16(32 + slot - 1), 200, u"."_s)));
+    }
+    QCOMPARE(metrics.value("amp_up", {{"name", u"AMP1"_s}, {"group", u"FOH"_s}}), 1.0);
+    QCOMPARE(metrics.value("amp_controller_devices", {}), double(kAmps));
+    QCOMPARE(metrics.value("amp_controller_groups", {}), double(m_core->groups().count()));
+    QCOMPARE(metrics.value("amp_controller_events_total", {{"severity", u"alarm"_s}}),
+             double(m_core->eventLog().total(EventSeverity::Alarm)));
+}
+
+void tst_HttpMonitor::groupsShowTheirSettingsAndDevices()
+{
+    const int stage = m_core->groups().findGroup(u"STAGE"_s);
+    QVERIFY(stage > 0);
+    m_core->setGroupSetting(stage, FaderTable::VolumeB, 171, u"window"_s);
+    m_core->setGroupSetting(stage, FaderTable::LimiterA, 120, u"window"_s);
+    HttpClient client(m_port);
+    const QJsonArray groups = QJsonDocument::fromJson(client.get("/api/v1/groups").body).array();
+    QCOMPARE(groups.size(), m_core->groups().count());
+    const QJsonObject json = groups[stage - 1].toObject();
+    const tGroupItem &item = m_core->groups()[stage];
+    QCOMPARE(json[u"name"_s].toString(), u"STAGE"_s);
+    const QString keys[6] = {u"volume_a_db"_s, u"volume_b_db"_s, u"input_level_a_db"_s,
+                             u"input_level_b_db"_s, u"limiter_a_v"_s, u"limiter_b_v"_s};
+    for (int entry = 1; entry <= 6; ++entry) {
+        QString label = FaderTable::labelText(item, entry);
+        label.replace(QLocale().decimalPoint(), u"."_s);
+        QCOMPARE(QString::number(json[keys[entry - 1]].toDouble(), 'f', 1) + (entry >= 5 ? u" V"_s : u" dB"_s), label);
+    }
+    QCOMPARE(json[u"volume_b_raw"_s].toInt(), 171);
+    QJsonArray ids;
+    for (int slot : GroupCommands::devicesOf(m_core->devices(), m_core->groups(), item.name))
+        ids.append(qint64(device(slot).id));
+    QCOMPARE(json[u"device_ids"_s].toArray(), ids);
+    QCOMPARE(ids.size(), 2);
+}
+
+void tst_HttpMonitor::eventsAfterAnId()
+{
+    m_core->muteGroup(1, true, u"window"_s);
+    const quint64 newest = m_core->eventLog().lastId();
+    QVERIFY(newest >= 2);
+    HttpClient client(m_port);
+    const QJsonArray all = QJsonDocument::fromJson(client.get("/api/v1/events?after=0").body).array();
+    QCOMPARE(qsizetype(all.size()), qsizetype(m_core->eventLog().events().size()));
+    for (qsizetype i = 1; i < all.size(); ++i)
+        QCOMPARE(all[i][u"id"_s].toInteger(), all[i - 1][u"id"_s].toInteger() + 1);
+    const QJsonObject last = all.last().toObject();
+    QCOMPARE(quint64(last[u"id"_s].toInteger()), newest);
+    QCOMPARE(last[u"source"_s].toString(), u"window"_s);
+    QCOMPARE(QDateTime::fromString(last[u"time"_s].toString(), Qt::ISODateWithMs),
+             m_core->eventLog().events().back().time);
+
+    const QByteArray after = "/api/v1/events?after=" + QByteArray::number(newest - 1);
+    QCOMPARE(QJsonDocument::fromJson(client.get(after).body).array().size(), 1);
+    QCOMPARE(QJsonDocument::fromJson(client.get("/api/v1/events?after=" + QByteArray::number(newest)).body).array().size(), 0);
+}
+
+void tst_HttpMonitor::healthAndDashboard()
+{
+    HttpClient client(m_port);
+    const HttpReply health = client.get("/healthz");
+    QCOMPARE(health.status, 200);
+    QCOMPARE(health.body, "ok\n");
+    const HttpReply page = client.get("/");
+    QCOMPARE(page.status, 200);
+    QVERIFY(page.body.contains("/api/v1/devices"));
+    QVERIFY(!page.body.contains("http://") && !page.body.contains("https://") && !page.body.contains("src="));
+}
+
+void tst_HttpMonitor::refusals_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<qint64>("bodyBytes");  // -1: any
+
+    QTest::newRow("unknown path") << "GET /api/v2/devices HTTP/1.1\r\n\r\n"_ba << 404 << false << qint64(-1);
+    QTest::newRow("POST") << "POST /metrics HTTP/1.1\r\n\r\n"_ba << 405 << false << qint64(-1);
+    QTest::newRow("a body") << "GET / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc"_ba << 413 << true << qint64(-1);
+    QTest::newRow("9 KiB of header") << "GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'x') + "\r\n\r\n" << 413 << true
+                                     << qint64(-1);
+    QTest::newRow("not HTTP") << "HELO there\r\n"_ba << 400 << true << qint64(-1);
+    QTest::newRow("bad after") << "GET /api/v1/events?after=x HTTP/1.1\r\n\r\n"_ba << 400 << false << qint64(-1);
+    QTest::newRow("HEAD: no body") << "HEAD /metrics HTTP/1.1\r\n\r\n"_ba << 200 << false << qint64(0);
+    QTest::newRow("asked to close") << "GET /healthz HTTP/1.1\r\nConnection: close\r\n\r\n"_ba << 200 << true
+                                    << qint64(3);
+}
+
+void tst_HttpMonitor::refusals()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    QFETCH(bool, closes);
+    QFETCH(qint64, bodyBytes);
+    const quint64 refusedBefore = m_monitor->requestsRefused();
+    HttpClient client(m_port);
+    client.send(request);
+    const HttpReply reply = client.read(request.startsWith("HEAD"));
+    QCOMPARE(reply.status, status);
+    QCOMPARE(reply.fields.value("cache-control"), "no-store");
+    QCOMPARE(m_monitor->requestsRefused() - refusedBefore, status >= 400 ? 1u : 0u);
+    if (status == 405)
+        QCOMPARE(reply.fields.value("allow"), "GET, HEAD");
+    if (bodyBytes >= 0)
+        QCOMPARE(reply.body.size(), bodyBytes);
+    if (request.startsWith("HEAD"))
+        QVERIFY(reply.fields.value("content-length").toInt() > 0);
+    if (closes)
+        QVERIFY(client.waitForClose());
+    else
+        QCOMPARE(client.get("/healthz").status, 200);
+}
+
+void tst_HttpMonitor::pipelinedRequestsAnswerInOrder()
+{
+    HttpClient client(m_port);
+    client.send("GET /healthz HTTP/1.1\r\n\r\nGET /nope HTTP/1.1\r\n\r\nGET /api/v1/groups HTTP/1.1\r\n\r\n");
+    QCOMPARE(client.read().status, 200);
+    QCOMPARE(client.read().status, 404);
+    const HttpReply groups = client.read();
+    QCOMPARE(groups.status, 200);
+    QVERIFY(groups.body.startsWith('['));
+}
+
+void tst_HttpMonitor::clientThatDoesNotReadStallsOnlyItself()
+{
+    HttpClient hog(m_port);
+    hog.socket().setReadBufferSize(1);
+    for (int i = 0; i < 200; ++i)
+        hog.send("GET /metrics HTTP/1.1\r\n\r\n");
+    HttpClient other(m_port);
+    QCOMPARE(other.get("/healthz").status, 200);
+    QVERIFY(m_core->tickRunning());
+    QVERIFY(hog.connected());
+}
+
+void tst_HttpMonitor::connectionBound()
+{
+    std::vector<std::unique_ptr<HttpClient>> clients;
+    for (int i = 0; i < HttpListener::kMaxConnections; ++i) {
+        clients.push_back(std::make_unique<HttpClient>(m_port));
+        QCOMPARE(clients.back()->get("/healthz").status, 200);  // accepted and served
+    }
+    HttpClient oneTooMany(m_port);
+    QCOMPARE(oneTooMany.read().status, 503);
+    QVERIFY(oneTooMany.waitForClose());
+    clients.front().reset();
+    QTRY_VERIFY([&] {
+        HttpClient next(m_port);
+        return next.get("/healthz").status == 200;
+    }());
+}
+
+void tst_HttpMonitor::idleConnectionsClose()
+{
+    HttpClient silent(m_port);
+    HttpClient dripping(m_port);
+    dripping.send("GET /metrics HTTP/1.1\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(silent.waitForClose());
+    QVERIFY(dripping.waitForClose());
+    QVERIFY(clock.elapsed() >= HttpListener::kIdleMs - 1000);
+}
+
+void tst_HttpMonitor::listenReportsWhy()
+{
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+    QString error;
+    HttpMonitor second(*m_core);
+    QVERIFY(!second.listen(QHostAddress::LocalHost, taken.serverPort(), &error));
+    const QString expected = u"Port "_s + QString::number(taken.serverPort()) + u" on 127.0.0.1 is in use"_s;
+    QCOMPARE(error, expected);
+    QCOMPARE(second.statusText(), expected);
+    const quint16 port = freePort();
+    QVERIFY(second.listen(QHostAddress::LocalHost, port, &error));
+    QCOMPARE(second.statusText(), u"Listening on 127.0.0.1:"_s + QString::number(port));
+    QVERIFY(second.listen(QHostAddress::LocalHost, 0, &error));
+    QCOMPARE(second.statusText(), u"Off"_s);
+    HttpClient refused(port);
+    QVERIFY(!refused.connected());
+}
+
+QTEST_GUILESS_MAIN(tst_HttpMonitor)
+#include "tst_httpmonitor.moc"

@@ -1,0 +1,375 @@
+// The monitor's pure parts: reading request heads, routing, and the JSON
+// and Prometheus answers made from plain values, checked against what the
+// device panel and the group box show for the same values.
+
+#include "blockfigures.h"
+#include "exposition.h"
+#include "fadertable.h"
+#include "grouptable.h"
+#include "metricstext.h"
+#include "monitorjson.h"
+#include "monitorroute.h"
+#include "panelfigures.h"
+#include "requesthead.h"
+#include "statusblockbuilder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using MonitorRoute::Endpoint;
+using RequestHead::Outcome;
+
+namespace {
+
+StatusBlock blockOf(const StatusFields &fields)
+{
+    const QByteArray bytes = buildStatusBlock(fields);
+    StatusBlock block{};
+    std::copy(bytes.begin(), bytes.end(), block.begin());
+    return block;
+}
+
+MonitorViews::Device deviceWith(const StatusFields &fields)
+{
+    MonitorViews::Device device;
+    device.id = 7;
+    device.slot = 1;
+    device.name = u"AMP1 "_s;
+    device.group = u"FOH  "_s;
+    device.address = u"127.0.0.2"_s;
+    device.link = MonitorViews::Link::Online;
+    device.block = MonitorViews::figureBytesOf(blockOf(fields));
+    return device;
+}
+
+// The panel's text of a raw figure as a number: "6.3 V" is 6.3.
+double panelNumber(quint16 raw, int scale)
+{
+    return PanelFigures::oneDecimal(raw, scale, u"."_s).toDouble();
+}
+
+} // namespace
+
+class tst_RemoteFormat final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void requestHead_data();
+    void requestHead();
+    void route_data();
+    void route();
+    void deviceFigures_data();
+    void deviceFigures();
+    void absentValuesAreLeftOut();
+    void metrics_data();
+    void metrics();
+    void groupSettings_data();
+    void groupSettings();
+    void eventTimeCarriesItsOffset();
+};
+
+void tst_RemoteFormat::requestHead_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<bool>("keepAlive");
+    QTest::addColumn<bool>("hasBody");
+
+    const QByteArray get = "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n";
+    const auto o = [](Outcome x) { return x; };
+    QTest::newRow("plain GET") << get << o(Outcome::Complete) << 34 << "/metrics"_ba << true << false;
+    QTest::newRow("bare line feeds") << "GET / HTTP/1.1\nHost: a\n\n"_ba << o(Outcome::Complete) << 24 << "/"_ba
+                                     << true << false;
+    QTest::newRow("empty lines first") << "\r\n\r\nGET / HTTP/1.1\r\n\r\n"_ba << o(Outcome::Complete) << 22
+                                       << "/"_ba << true << false;
+    QTest::newRow("pipelined: the first head only") << "GET /a HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n"_ba
+                                                    << o(Outcome::Complete) << 19 << "/a"_ba << true << false;
+    QTest::newRow("no empty line yet") << get.chopped(2) << o(Outcome::Incomplete) << 0 << ""_ba << true << false;
+    QTest::newRow("HTTP/1.0 closes") << "GET / HTTP/1.0\r\n\r\n"_ba << o(Outcome::Complete) << 18 << "/"_ba
+                                     << false << false;
+    QTest::newRow("HTTP/1.0 keep-alive") << "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n"_ba
+                                         << o(Outcome::Complete) << 42 << "/"_ba << true << false;
+    QTest::newRow("close among tokens") << "GET / HTTP/1.1\r\nconnection: foo, close\r\n\r\n"_ba
+                                        << o(Outcome::Complete) << 42 << "/"_ba << false << false;
+    QTest::newRow("Content-Length 0") << "GET / HTTP/1.1\r\nContent-Length: 000\r\n\r\n"_ba
+                                      << o(Outcome::Complete) << 39 << "/"_ba << true << false;
+    QTest::newRow("Content-Length 5") << "POST / HTTP/1.1\r\nContent-Length: 5\r\n\r\nabcde"_ba
+                                      << o(Outcome::Complete) << 38 << "/"_ba << true << true;
+    QTest::newRow("chunked") << "GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"_ba << o(Outcome::Complete)
+                             << 46 << "/"_ba << true << true;
+    const QByteArray bad[] = {"GET / HTTP/1.1\r\nContent-Length: 5x\r\n\r\n", "GET / HTTP/2.0\r\n\r\n",
+                              "GET metrics HTTP/1.1\r\n\r\n", "GET /a b HTTP/1.1\r\n\r\n",
+                              "GET / HTTP/1.1\r\nno colon\r\n\r\n", "GET / HTTP/1.1\r\n folded: x\r\n\r\n",
+                              "GET / HTTP/1.1\r\nX: a\x01 b\r\n\r\n", "GET /\x80 HTTP/1.1\r\n\r\n",
+                              "garbage\n", "G(T / HTTP/1.1\r\n\r\n"};
+    for (const QByteArray &bytes : bad)
+        QTest::addRow("malformed %s", bytes.left(24).toPercentEncoding().constData())
+            << bytes << o(Outcome::Malformed) << 0 << ""_ba << true << false;
+    QTest::newRow("8 KiB without an end") << QByteArray(8192, 'a') << o(Outcome::TooLarge) << 0 << ""_ba
+                                          << true << false;
+    QTest::newRow("head ending past 8 KiB") << "GET / HTTP/1.1\r\nX: " + QByteArray(8200, 'a') + "\r\n\r\n"
+                                            << o(Outcome::TooLarge) << 0 << ""_ba << true << false;
+    const QByteArray longest = "GET / HTTP/1.1\r\nX: " + QByteArray(8192 - 23, 'a') + "\r\n\r\n";
+    QTest::newRow("head of exactly 8 KiB") << longest << o(Outcome::Complete) << 8192 << "/"_ba << true << false;
+}
+
+void tst_RemoteFormat::requestHead()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(Outcome, outcome);
+    const RequestHead::Head head = RequestHead::parse(bytes);
+    QCOMPARE(head.outcome, outcome);
+    if (outcome != Outcome::Complete)
+        return;
+    QTEST(int(head.length), "length");
+    QTEST(head.target, "target");
+    QTEST(head.keepAlive, "keepAlive");
+    QTEST(head.hasBody, "hasBody");
+}
+
+void tst_RemoteFormat::route_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<Endpoint>("endpoint");
+    QTest::addColumn<qint64>("after");  // -1: none
+
+    const auto row = [](const char *name, const char *method, const char *target, int status, Endpoint endpoint,
+                        qint64 after = -1) {
+        QTest::newRow(name) << QByteArray(method) << QByteArray(target) << status << endpoint << after;
+    };
+    row("dashboard", "GET", "/", 200, Endpoint::Dashboard);
+    row("HEAD of the metrics", "HEAD", "/metrics", 200, Endpoint::Metrics);
+    row("devices", "GET", "/api/v1/devices", 200, Endpoint::Devices);
+    row("groups", "GET", "/api/v1/groups", 200, Endpoint::Groups);
+    row("health", "GET", "/healthz", 200, Endpoint::Health);
+    row("POST", "POST", "/", 405, Endpoint::None);
+    row("DELETE of an unknown path", "DELETE", "/nope", 405, Endpoint::None);
+    row("methods are case-sensitive", "get", "/", 405, Endpoint::None);
+    row("unknown path", "GET", "/nope", 404, Endpoint::None);
+    row("trailing slash", "GET", "/api/v1/devices/", 404, Endpoint::None);
+    row("percent-encoded path", "GET", "/%6Detrics", 404, Endpoint::None);
+    row("events, the latest", "GET", "/api/v1/events", 200, Endpoint::Events);
+    row("events, empty query", "GET", "/api/v1/events?", 200, Endpoint::Events);
+    row("events after 17", "GET", "/api/v1/events?after=17", 200, Endpoint::Events, 17);
+    row("other fields ignored", "GET", "/api/v1/events?x=1&after=0&y", 200, Endpoint::Events, 0);
+    row("after 2^64-1", "GET", "/api/v1/events?after=18446744073709551615", 200, Endpoint::Events, -2);
+    row("after 2^64", "GET", "/api/v1/events?after=18446744073709551616", 400, Endpoint::None);
+    row("after 21 digits", "GET", "/api/v1/events?after=000000000000000000001", 400, Endpoint::None);
+    row("after nothing", "GET", "/api/v1/events?after=", 400, Endpoint::None);
+    row("after negative", "GET", "/api/v1/events?after=-1", 400, Endpoint::None);
+    row("after twice", "GET", "/api/v1/events?after=1&after=2", 400, Endpoint::None);
+    row("query ignored elsewhere", "GET", "/metrics?after=x", 200, Endpoint::Metrics);
+}
+
+void tst_RemoteFormat::route()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, target);
+    QFETCH(qint64, after);
+    const MonitorRoute::Route route = MonitorRoute::route(method, target);
+    QTEST(route.status, "status");
+    QTEST(route.endpoint, "endpoint");
+    QCOMPARE(route.head, method == "HEAD");
+    if (after == -2)
+        QCOMPARE(route.eventsAfter, std::optional<quint64>(~quint64(0)));
+    else
+        QCOMPARE(route.eventsAfter, after < 0 ? std::nullopt : std::optional<quint64>(quint64(after)));
+}
+
+void tst_RemoteFormat::deviceFigures_data()
+{
+    QTest::addColumn<StatusFields>("fields");
+
+    QTest::newRow("the simulator's defaults") << StatusFields{};
+    StatusFields halves;
+    halves.outputs = {32, 1, 32, 33, 1, 65535};  // 6.25 V away from zero, 0.05 A stays down
+    halves.mains = 65535;
+    QTest::newRow("halves and the top of the range") << halves;
+    StatusFields fault;
+    fault.stateB = 0;
+    fault.muteA = 0;
+    fault.impedanceA = "open";
+    fault.firstTemperature = "1-1";
+    fault.fan = "ab%";
+    QTest::newRow("fault, muted, figures that are no number") << fault;
+}
+
+void tst_RemoteFormat::deviceFigures()
+{
+    QFETCH(StatusFields, fields);
+    const QJsonObject device = QJsonDocument::fromJson(MonitorJson::devices({deviceWith(fields)})).array()[0].toObject();
+    const QJsonArray channels = device[u"channels"_s].toArray();
+    QCOMPARE(channels.size(), 2);
+    for (int c = 0; c < 2; ++c) {
+        const QJsonObject channel = channels[c].toObject();
+        const auto raw = [&](int index) { return fields.outputs[std::size_t(index + c)]; };
+        QCOMPARE(channel[u"output_peak_v"_s].toDouble(), panelNumber(raw(0), 200));
+        QCOMPARE(channel[u"output_average_v"_s].toDouble(), panelNumber(raw(2), 200));
+        QCOMPARE(channel[u"current_a"_s].toDouble(), panelNumber(raw(4), 50));
+        const double power = double(raw(2)) * 200 / 1024 * double(raw(4)) * 50 / 1024;
+        QVERIFY(qAbs(channel[u"power_w"_s].toDouble() - power) <= 0.05 + 1e-9);
+        QCOMPARE(channel[u"state"_s].toString(), (c == 0 ? fields.stateA : fields.stateB) == 1 ? u"ok"_s : u"fault"_s);
+        QCOMPARE(channel[u"muted"_s].toBool(), (c == 0 ? fields.muteA : fields.muteB) == 0);
+        bool numeric = false;
+        const double impedance = QString::fromLatin1(c == 0 ? fields.impedanceA : fields.impedanceB).toDouble(&numeric);
+        QCOMPARE(channel.contains(u"impedance_ohm"_s), numeric);
+        if (numeric)
+            QCOMPARE(channel[u"impedance_ohm"_s].toDouble(), impedance);
+    }
+    QCOMPARE(device[u"mains_v"_s].toDouble(), panelNumber(fields.mains, 750));
+    // The panel's temperature text is the device's characters and " °C".
+    const StatusBlock block = blockOf(fields);
+    for (const auto &[key, offset] : {std::pair{u"amp_temp_c"_s, StatusField::SecondTemperature},
+                                      std::pair{u"psu_temp_c"_s, StatusField::FirstTemperature}}) {
+        QString text = PanelFigures::temperature(block, offset);
+        text.chop(3);
+        bool numeric = false;
+        const double celsius = text.toDouble(&numeric);
+        QCOMPARE(device.contains(key), numeric);
+        if (numeric)
+            QCOMPARE(device[key].toDouble(), celsius);
+    }
+    QCOMPARE(device.contains(u"fan_percent"_s), fields.fan.startsWith('0'));
+    QCOMPARE(device[u"model"_s].toString(), QString::fromLatin1(fields.model));
+    QCOMPARE(device[u"serial"_s].toString(), QString::fromLatin1(fields.serial));
+}
+
+void tst_RemoteFormat::absentValuesAreLeftOut()
+{
+    MonitorViews::Device device = deviceWith({});
+    device.block.reset();
+    device.link = MonitorViews::Link::NoAnswerYet;
+    device.severity = 3;
+    const QJsonObject object = QJsonDocument::fromJson(MonitorJson::devices({device})).array()[0].toObject();
+    QCOMPARE(object.keys(), (QStringList{u"address"_s, u"group"_s, u"id"_s, u"link"_s, u"name"_s, u"severity"_s,
+                                         u"slot"_s}));
+    QCOMPARE(object[u"name"_s].toString(), u"AMP1"_s);
+    QCOMPARE(object[u"group"_s].toString(), u"FOH"_s);
+    QCOMPARE(object[u"link"_s].toString(), u"no answer yet"_s);
+
+    const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device}, {}));
+    QCOMPARE(metrics.error, QString());
+    QCOMPARE(metrics.count("amp_up"), 1);
+    for (const QByteArray name : {"amp_exchange_seconds", "amp_channel_fault", "amp_temperature_celsius",
+                                  "amp_mains_volts", "amp_fan_ratio"})
+        QCOMPARE(metrics.count(name), 0);
+}
+
+void tst_RemoteFormat::metrics_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("group");
+
+    QTest::newRow("plain") << u"AMP1 "_s << u"FOH  "_s;
+    QTest::newRow("quote and backslash") << u"A\"B\\"_s << u"\\\\"_s;
+    QTest::newRow("line feed and non-ASCII") << u"A\nB"_s << u"B\u00DCHNE"_s;
+    QTest::newRow("empty") << QString() << u"     "_s;
+}
+
+void tst_RemoteFormat::metrics()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, group);
+    StatusFields fields;
+    fields.stateA = 0;
+    fields.muteB = 0;
+    MonitorViews::Device device = deviceWith(fields);
+    device.name = name;
+    device.group = group;
+    device.medianExchangeMs = 1.25;
+    device.pollAttempts = 1000;
+    device.pollFailures = 3;
+    MonitorViews::Device silent = deviceWith({});
+    silent.address = u"127.0.0.3"_s;
+    silent.link = MonitorViews::Link::Offline;
+    silent.block.reset();
+    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1};
+
+    const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device, silent}, controller));
+    QCOMPARE(metrics.error, QString());
+    const QMap<QByteArray, QString> amp{{"name", BlockFigures::withoutTrailingBlanks(name)},
+                                        {"group", BlockFigures::withoutTrailingBlanks(group)},
+                                        {"address", u"127.0.0.2"_s}};
+    const auto with = [&](const QByteArray &label, const QString &value) {
+        QMap<QByteArray, QString> labels = amp;
+        labels.insert(label, value);
+        return labels;
+    };
+    QCOMPARE(metrics.value("amp_up", amp), 1.0);
+    QCOMPARE(metrics.value("amp_up", {{"address", u"127.0.0.3"_s}}), 0.0);
+    QCOMPARE(metrics.value("amp_exchange_seconds", amp), 0.00125);
+    QCOMPARE(metrics.value("amp_poll_attempts_total", amp), 1000.0);
+    QCOMPARE(metrics.value("amp_poll_failures_total", amp), 3.0);
+    QCOMPARE(metrics.value("amp_channel_fault", with("channel", u"a"_s)), 1.0);
+    QCOMPARE(metrics.value("amp_channel_fault", with("channel", u"b"_s)), 0.0);
+    QCOMPARE(metrics.value("amp_channel_muted", with("channel", u"b"_s)), 1.0);
+    QCOMPARE(metrics.value("amp_output_peak_volts", with("channel", u"a"_s)), panelNumber(fields.outputs[0], 200));
+    QCOMPARE(metrics.value("amp_temperature_celsius", with("sensor", u"amp"_s)), 48.0);
+    QCOMPARE(metrics.value("amp_temperature_celsius", with("sensor", u"psu"_s)), 42.0);
+    QCOMPARE(metrics.value("amp_mains_volts", amp), panelNumber(fields.mains, 750));
+    QCOMPARE(metrics.value("amp_fan_ratio", amp), 0.45);
+    QCOMPARE(metrics.count("amp_mains_volts"), 1);
+    QCOMPARE(metrics.value("amp_controller_devices", {}), 2.0);
+    QCOMPARE(metrics.value("amp_controller_events_total", {{"severity", u"warning"_s}}), 5.0);
+    QCOMPARE(metrics.value("amp_controller_http_requests_total", {}), 9.0);
+}
+
+void tst_RemoteFormat::groupSettings_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("raw");
+
+    for (int raw : {0, 1, 190, 191, 255})
+        QTest::addRow("volume A %d", raw) << int(FaderTable::VolumeA) << raw;
+    QTest::newRow("input level B 100") << int(FaderTable::InputLevelB) << 100;
+    for (int raw : {10, 100, 170})
+        QTest::addRow("limiter B %d", raw) << int(FaderTable::LimiterB) << raw;
+}
+
+void tst_RemoteFormat::groupSettings()
+{
+    QFETCH(int, entry);
+    QFETCH(int, raw);
+    MonitorViews::Group group;
+    group.name = u"FOH  "_s;
+    group.settings[std::size_t(entry - 1)] = raw;
+    group.deviceIds = {3, 9};
+    const QJsonObject object = QJsonDocument::fromJson(MonitorJson::groups({group})).array()[0].toObject();
+
+    tGroupItem item;
+    (entry == FaderTable::VolumeA ? item.volumeA : entry == FaderTable::InputLevelB ? item.inputLevelB : item.limiterB) =
+        quint8(raw);
+    QString label = FaderTable::labelText(item, entry);
+    label.replace(QLocale().decimalPoint(), u"."_s);
+    const QString key = entry == FaderTable::VolumeA ? u"volume_a"_s
+                        : entry == FaderTable::InputLevelB ? u"input_level_b"_s : u"limiter_b"_s;
+    const QString unit = entry == FaderTable::LimiterB ? u"_v"_s : u"_db"_s;
+    QCOMPARE(QString::number(object[key + unit].toDouble(), 'f', 1) + (unit == u"_v"_s ? u" V"_s : u" dB"_s), label);
+    QCOMPARE(object[key + u"_raw"_s].toInt(), raw);
+    QCOMPARE(object[u"name"_s].toString(), u"FOH"_s);
+    QCOMPARE(object[u"device_ids"_s].toArray(), (QJsonArray{3, 9}));
+}
+
+void tst_RemoteFormat::eventTimeCarriesItsOffset()
+{
+    MonitorViews::Event event;
+    event.id = 5;
+    event.time = QDateTime(QDate(2026, 3, 1), QTime(12, 30, 15, 250), Qt::OffsetFromUTC, 2 * 3600);
+    const QJsonObject object = QJsonDocument::fromJson(MonitorJson::events({event})).array()[0].toObject();
+    const QString time = object[u"time"_s].toString();
+    QVERIFY2(QRegularExpression(u"[+-]\\d\\d:\\d\\d$"_s).match(time).hasMatch(), qPrintable(time));
+    QCOMPARE(QDateTime::fromString(time, Qt::ISODateWithMs), event.time);
+    QVERIFY(object[u"device_id"_s].isNull());
+    QCOMPARE(object[u"severity"_s].toString(), u"info"_s);
+}
+
+QTEST_APPLESS_MAIN(tst_RemoteFormat)
+#include "tst_remoteformat.moc"

@@ -1,32 +1,57 @@
 #include "oscfeedbacktable.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <limits>
 
+bool OscFeedbackTable::sameAddresses(const std::vector<OscFeedbackItem> &state) const
+{
+    if (state.size() != m_entries.size())
+        return false;
+    for (std::size_t i = 0; i < state.size(); ++i) {
+        if (state[i].address != m_entries[i].item.address)
+            return false;
+    }
+    return true;
+}
+
+void OscFeedbackTable::rebuild(const std::vector<OscFeedbackItem> &state)
+{
+    QHash<QByteArray, Entry> known;
+    known.reserve(qsizetype(m_entries.size()));
+    for (Entry &entry : m_entries)
+        known.insert(entry.item.address, std::move(entry));
+    m_entries.clear();
+    m_entries.reserve(state.size());
+    for (const OscFeedbackItem &item : state) {
+        const auto found = known.constFind(item.address);
+        m_entries.push_back(found == known.cend() ? Entry{item, true, std::nullopt} : found.value());
+    }
+}
+
 void OscFeedbackTable::update(const std::vector<OscFeedbackItem> &state)
 {
-    ++m_generation;
-    for (const OscFeedbackItem &item : state) {
-        const auto [at, inserted] = m_entries.try_emplace(item.address);
-        Entry &entry = at->second;
-        entry.generation = m_generation;
-        if (!inserted && entry.value == item.value)
+    if (!sameAddresses(state))
+        rebuild(state);
+    for (std::size_t i = 0; i < state.size(); ++i) {
+        Entry &entry = m_entries[i];
+        if (entry.item.value == state[i].value)
             continue;
-        entry.value = item.value;
+        entry.item.value = state[i].value;
         entry.waiting = true;
     }
-    std::erase_if(m_entries, [&](const auto &entry) { return entry.second.generation != m_generation; });
 }
 
 std::vector<OscFeedbackItem> OscFeedbackTable::takeDue(qint64 nowMs, qint64 intervalMs)
 {
     std::vector<OscFeedbackItem> due;
-    for (auto &[address, entry] : m_entries) {
+    for (Entry &entry : m_entries) {
         if (!entry.waiting || (entry.sentAtMs && nowMs - *entry.sentAtMs < intervalMs))
             continue;
         entry.waiting = false;
         entry.sentAtMs = nowMs;
-        due.push_back({address, entry.value});
+        due.push_back(entry.item);
     }
     return due;
 }
@@ -34,7 +59,7 @@ std::vector<OscFeedbackItem> OscFeedbackTable::takeDue(qint64 nowMs, qint64 inte
 std::optional<qint64> OscFeedbackTable::nextDueMs(qint64 intervalMs) const
 {
     std::optional<qint64> next;
-    for (const auto &[address, entry] : m_entries) {
+    for (const Entry &entry : m_entries) {
         if (!entry.waiting)
             continue;
         const qint64 due = entry.sentAtMs ? *entry.sentAtMs + intervalMs : std::numeric_limits<qint64>::min();
@@ -47,7 +72,7 @@ std::vector<OscFeedbackItem> OscFeedbackTable::all() const
 {
     std::vector<OscFeedbackItem> items;
     items.reserve(m_entries.size());
-    for (const auto &[address, entry] : m_entries)
-        items.push_back({address, entry.value});
+    for (const Entry &entry : m_entries)
+        items.push_back(entry.item);
     return items;
 }

@@ -1,5 +1,7 @@
 #include "oscrequest.h"
 
+#include "oscnames.h"
+
 #include <QList>
 
 #include <cmath>
@@ -63,12 +65,17 @@ int firstEntryOf(QByteArrayView setting)
     return 0;
 }
 
-// A name segment: not empty, not too long, text as sent (UTF-8).
+// A name segment: not empty, not too long, and only characters that a
+// stored name's address form can hold (printable ASCII), so that bytes which
+// could never match anything are refused before any lookup.
 std::optional<QString> nameOf(QByteArrayView segment)
 {
-    if (segment.isEmpty() || segment.size() > OscRequests::kMaxNameBytes)
+    if (segment.size() > OscRequests::kMaxNameBytes)
         return std::nullopt;
-    return QString::fromUtf8(segment);
+    QString name = QString::fromLatin1(segment);
+    if (!OscNames::fitsAddress(name))
+        return std::nullopt;
+    return name;
 }
 
 std::optional<OscRequest> amp(QByteArrayView word, Arguments arguments)

@@ -12,7 +12,8 @@
 //   /amp/device/<device>/mute/<a|b>             int 1/0
 //
 // <setting> is volume, input or limiter. The words are lower case; the
-// <group> and <device> names are kept as sent and matched later (oscnames.h).
+// <group> and <device> names are kept as sent and matched later (oscnames.h);
+// a name holding anything but printable ASCII outside #*,?[]{} is refused.
 // Anything else, other argument types or counts, a non-finite float, or an
 // address or name longer than the bounds below, is no request.
 //

@@ -131,6 +131,8 @@ void tst_OscProtocol::requests_data()
     row("other root", "/amps/ping", u""_s, -1);
     row("unknown branch", "/amp/rack/FOH/mute", u"i:1"_s, -1);
     row("five arguments", "/amp/group/FOH/mute", u"i:1 i:1 i:1 i:1 i:1"_s, -1);
+    row("name not ASCII", "/amp/group/SUB\xff/mute", u"i:1"_s, -1);
+    row("name with pattern", "/amp/group/F*/mute", u"i:1"_s, -1);
     row("long name", QByteArray("/amp/group/" + QByteArray(65, 'A') + "/mute").constData(), u"i:1"_s, -1);
     row("longest name", QByteArray("/amp/group/" + QByteArray(64, 'A') + "/mute").constData(), u"i:1"_s,
         int(Kind::GroupMute), QString(64, u'A'), 1);

@@ -44,7 +44,7 @@ std::vector<EventDetector::Device> EventDetector::observe(const tDevices &device
     observed.reserve(std::size_t(devices.count()));
     for (int slot = 1; slot <= devices.count(); ++slot) {
         const tDevice &record = devices[slot];
-        observed.push_back({record.worker.get(), record.name, record.address, record.linkState(),
+        observed.push_back({record.id, record.name, record.address, record.linkState(),
                             record.lastSuccessNanoseconds() != 0, blocks.has(record) ? &record.status : nullptr});
     }
     return observed;
@@ -52,7 +52,7 @@ std::vector<EventDetector::Device> EventDetector::observe(const tDevices &device
 
 void EventDetector::add(EventSeverity severity, const Device &device, const QString &text)
 {
-    m_events.append({m_wallNow, severity, FleetEvents::amplifier(device.name, device.address), text});
+    m_events.append({m_wallNow, severity, FleetEvents::amplifier(device.name, device.address), text, device.id});
 }
 
 void EventDetector::addLevel(const Device &device, Figure figure, Level level, int value)
@@ -70,11 +70,11 @@ QList<FleetEvent> EventDetector::detect(const std::vector<Device> &devices, qint
 {
     m_wallNow = wallNow;
     m_events.clear();
-    QSet<const void *> present;
+    QSet<quint64> present;
     present.reserve(qsizetype(devices.size()));
     for (const Device &device : devices) {
-        present.insert(device.identity);
-        auto [it, added] = m_seen.try_emplace(device.identity);
+        present.insert(device.id);
+        auto [it, added] = m_seen.try_emplace(device.id);
         Seen &seen = it->second;
         if (added)
             seen.address = device.address;

@@ -7,9 +7,9 @@
 //
 // It works from plain observations of the devices, one per refresh, so that
 // the rules can be driven without a device table or a network; observe()
-// makes them from the table. Devices are told apart by their identity (the
-// poll worker, which lives exactly as long as the device in the table): a
-// device deleted and added again is a new device.
+// makes them from the table. Devices are told apart by their id, which no
+// other device gets during the run: a device deleted and added again is a new
+// device.
 //
 // On a device's first status block, states that are already bad (a channel
 // in fault, a figure in a zone) are reported as if they had just begun;
@@ -39,7 +39,7 @@ public:
 
     struct Device
     {
-        const void *identity = nullptr;
+        quint64 id = 0;
         QString name;
         QString address;
         int linkState = 0;  // ThSocket's code: 0 no result yet, 1 offline, 3 online
@@ -85,7 +85,7 @@ private:
     // A figure entered this level (back to normal included).
     void addLevel(const Device &device, FigureZones::Figure figure, FigureZones::Level level, int value);
 
-    std::unordered_map<const void *, Seen> m_seen;
+    std::unordered_map<quint64, Seen> m_seen;
     std::vector<Expected> m_expected;
     qint64 m_projectCheckAtNs = 0;
     bool m_projectCheckPending = false;

@@ -38,9 +38,13 @@ void EventLog::append(const QList<FleetEvent> &events)
     }
 
     int alarms = 0;
+    for (const FleetEvent &event : events)
+        ++m_totals[std::size_t(event.severity)];
+    m_lastId += quint64(skipped);
     beginInsertRows({}, 0, int(kept) - 1);
     for (qsizetype i = skipped; i < events.size(); ++i) {
         m_events.push_back(events[i]);
+        m_events.back().id = ++m_lastId;
         if (events[i].severity == EventSeverity::Alarm)
             ++alarms;
     }

@@ -4,7 +4,8 @@
 // a table model with the columns "Time" (local hh:mm:ss.zzz), "Severity",
 // "Amplifier" and "Event". When older events have been dropped, one more row
 // at the bottom says how many. Alarms logged since the operator last looked
-// are counted until acknowledge().
+// are counted until acknowledge(). Each event is given an id as it is
+// appended, one more than the last, so readers can ask for what is new.
 //
 // Nothing is kept between runs. Main thread only.
 
@@ -13,6 +14,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+#include <array>
 #include <deque>
 
 class EventLog final : public QAbstractTableModel
@@ -35,6 +37,11 @@ public:
     qint64 dropped() const { return m_dropped; }
     static QString droppedText(qint64 dropped);  // "123 earlier events dropped"
 
+    // Every event logged in this run, dropped ones included.
+    quint64 total(EventSeverity severity) const { return m_totals[std::size_t(severity)]; }
+    // The id of the newest event; 0 before the first.
+    quint64 lastId() const { return m_lastId; }
+
     int unacknowledgedAlarms() const { return m_unacknowledged; }
     void acknowledge();
 
@@ -49,5 +56,7 @@ Q_SIGNALS:
 private:
     std::deque<FleetEvent> m_events;
     qint64 m_dropped = 0;
+    quint64 m_lastId = 0;
+    std::array<quint64, 3> m_totals{};  // by EventSeverity
     int m_unacknowledged = 0;
 };

@@ -14,6 +14,9 @@ struct FleetEvent
     EventSeverity severity = EventSeverity::Info;
     QString amplifier;  // "NAME (address)"; empty for the program or a group
     QString text;
+    quint64 deviceId = 0;  // the amplifier's device id; 0 for the program or a group
+    QString source{};      // who gave the command: "window", "OSC 10.0.0.7"; empty for what the fleet did
+    quint64 id = 0;        // given by the log: rises by one per event for the whole run
 };
 
 namespace FleetEvents {

@@ -163,7 +163,7 @@ QString FleetModel::summaryText(const Summary &summary)
 
 bool FleetModel::sameDevice(const Row &row, const tDevice &device)
 {
-    return !row.worker.owner_before(device.worker) && !device.worker.owner_before(row.worker);
+    return row.deviceId == device.id;
 }
 
 // Rows follow the table in slot order. Devices keep their order when others
@@ -171,15 +171,12 @@ bool FleetModel::sameDevice(const Row &row, const tDevice &device)
 // device is gone (removed) and the devices without a row (inserted).
 void FleetModel::refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs)
 {
-    std::vector<const ThSocket *> live;
+    std::vector<quint64> live;
     live.reserve(std::size_t(devices.count()));
     for (int slot = 1; slot <= devices.count(); ++slot)
-        live.push_back(devices[slot].worker.get());
+        live.push_back(devices[slot].id);
     std::sort(live.begin(), live.end());
-    const auto gone = [&](const Row &row) {
-        const std::shared_ptr<ThSocket> worker = row.worker.lock();
-        return !worker || !std::binary_search(live.begin(), live.end(), worker.get());
-    };
+    const auto gone = [&](const Row &row) { return !std::binary_search(live.begin(), live.end(), row.deviceId); };
 
     // Rows next to each other whose changes span the same columns are
     // signalled as one range.
@@ -247,7 +244,7 @@ void FleetModel::removeRows(int first, int last)
 FleetModel::Row FleetModel::newRow(const tDevice &device, int slot, bool hasBlock, qint64 nowNs) const
 {
     Row row;
-    row.worker = device.worker;
+    row.deviceId = device.id;
     row.number.fill(kNone);
     update(row, device, slot, hasBlock, nowNs);
     return row;

@@ -12,7 +12,7 @@
 //
 // refresh() compares each new cell text with the one shown and signals only
 // what changed (dataChanged per row over the changed columns); rows are
-// inserted and removed as devices come and go, matched by their poll worker,
+// inserted and removed as devices come and go, matched by their id,
 // so a view keeps its selection and scroll position. The texts of a block are
 // formatted again only when the block's figures changed.
 //
@@ -33,7 +33,6 @@
 #include <vector>
 
 class StoredBlocks;
-class ThSocket;
 class tDevices;
 struct tDevice;
 
@@ -87,7 +86,7 @@ private:
 
     struct Row
     {
-        std::weak_ptr<ThSocket> worker;
+        quint64 deviceId = 0;
         int slot = 0;
         int severity = 0;
         int blockSeverity = 0;

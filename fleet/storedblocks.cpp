@@ -7,20 +7,20 @@ StoredBlocks::StoredBlocks(tDevices &devices, QObject *parent)
       m_devices(devices)
 {
     connect(&devices, &tDevices::statusBlockStored, this,
-            [this](int slot) { m_workers.insert(m_devices[slot].worker.get()); });
+            [this](int slot) { m_ids.insert(m_devices[slot].id); });
 }
 
 bool StoredBlocks::has(const tDevice &device) const
 {
-    return m_workers.contains(device.worker.get());
+    return m_ids.contains(device.id);
 }
 
 void StoredBlocks::prune()
 {
-    std::unordered_set<const ThSocket *> live;
+    std::unordered_set<DeviceId> live;
     for (int slot = 1; slot <= m_devices.count(); ++slot) {
-        if (m_workers.contains(m_devices[slot].worker.get()))
-            live.insert(m_devices[slot].worker.get());
+        if (m_ids.contains(m_devices[slot].id))
+            live.insert(m_devices[slot].id);
     }
-    m_workers.swap(live);
+    m_ids.swap(live);
 }

@@ -7,10 +7,10 @@
 // statusBlockStored(). Main thread only.
 
 #include <QObject>
+#include <QtGlobal>
 
 #include <unordered_set>
 
-class ThSocket;
 class tDevices;
 struct tDevice;
 
@@ -22,10 +22,11 @@ public:
     explicit StoredBlocks(tDevices &devices, QObject *parent = nullptr);
 
     bool has(const tDevice &device) const;
+    bool has(quint64 deviceId) const { return m_ids.contains(deviceId); }
     // Forgets the devices that left the table.
     void prune();
 
 private:
     const tDevices &m_devices;
-    std::unordered_set<const ThSocket *> m_workers;
+    std::unordered_set<quint64> m_ids;  // device ids
 };

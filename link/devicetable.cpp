@@ -40,12 +40,12 @@ tDevices::~tDevices()
 {
     // Tell every thread to end first, then wait for them together.
     for (int slot = 1; slot <= m_count; ++slot)
-        (*this)[slot].worker->endNow();
+        (*this)[slot].m_worker->endNow();
     for (const auto &worker : m_retired)
         worker->endNow();
     m_jobBell.signal();
     for (tDevice &record : m_records)
-        record.worker.reset();
+        record.m_worker.reset();
     m_retired.clear();
 }
 
@@ -67,6 +67,15 @@ int tDevices::slotOfRecord(const tDevice *record) const
     return 0;
 }
 
+int tDevices::slotOfDevice(DeviceId id) const
+{
+    for (int slot = 1; id != 0 && slot <= m_count; ++slot) {
+        if ((*this)[slot].id == id)
+            return slot;
+    }
+    return 0;
+}
+
 bool tDevices::appendDevice(const QString &name, const QString &group, const QString &address)
 {
     if (m_count >= kCapacity)
@@ -79,7 +88,8 @@ bool tDevices::appendDevice(const QString &name, const QString &group, const QSt
     record.status.fill(0);
     record.queue = DeviceQueue::create();
     m_lastVisit[std::size_t(m_count)] = {};
-    record.worker = std::make_shared<ThSocket>(address, m_port, record.queue, m_mailbox, m_jobBell);
+    record.id = ++m_lastId;
+    record.m_worker = std::make_shared<ThSocket>(address, m_port, record.queue, m_mailbox, m_jobBell);
     return true;
 }
 
@@ -87,12 +97,13 @@ void tDevices::deleteDevice(int slot)
 {
     if (slot < 1 || slot > m_count)
         return;
-    retire(std::move((*this)[slot].worker));
+    retire(std::move((*this)[slot].m_worker));
     m_jobBell.signal();
     for (int t = slot; t < m_count; ++t) {
         (*this)[t] = std::move((*this)[t + 1]);
         m_lastVisit[std::size_t(t)] = m_lastVisit[std::size_t(t + 1)];
     }
+    (*this)[m_count].id = 0;
     --m_count;
 }
 
@@ -100,8 +111,9 @@ void tDevices::clearDevices()
 {
     for (int slot = 1; slot <= m_count; ++slot) {
         tDevice &record = (*this)[slot];
-        retire(std::move(record.worker));
+        retire(std::move(record.m_worker));
         record.address.clear();
+        record.id = 0;
     }
     m_jobBell.signal();
     m_count = 0;
@@ -175,13 +187,13 @@ bool tDevices::unchangedSinceLastVisit(int slot, const Commands::SettingsDigits 
     const TickVisit &last = m_lastVisit[std::size_t(slot)];
     return last.queue == record.queue.identity() && last.removals == record.queue.removals()
            && last.hasSettings == (settings != nullptr) && (!settings || last.settings == *settings)
-           && record.worker->jobFlag();
+           && record.m_worker->jobFlag();
 }
 
 bool tDevices::handOver(DeviceQueue::Locked &queue, int slot)
 {
     tDevice &record = (*this)[slot];
-    return record.worker->dispatch(queue, slot, record.address);
+    return record.m_worker->dispatch(queue, slot, record.address);
 }
 
 void tDevices::dispatchLocked(DeviceQueue::Locked &queue, int slot)
@@ -195,10 +207,10 @@ int tDevices::slotOf(const ThSocket *worker) const
     // Normally the device still sits in the slot of its last hand-over; after
     // a delete it has moved down, so look for the record that holds it.
     const int hint = worker->slot();
-    if (hint >= 1 && hint <= m_count && (*this)[hint].worker.get() == worker)
+    if (hint >= 1 && hint <= m_count && (*this)[hint].m_worker.get() == worker)
         return hint;
     for (int slot = 1; slot <= m_count; ++slot) {
-        if ((*this)[slot].worker.get() == worker)
+        if ((*this)[slot].m_worker.get() == worker)
             return slot;
     }
     return 0;

@@ -50,8 +50,11 @@ public:
     // count (one that moved down after a removal).
     int slotOfRecord(const tDevice *record) const;
 
-    // Appends a device in slot count + 1 with a new poll worker and a fresh
-    // status block, link state, counters and queue. A 256th device is refused
+    // Slot 1..count of the device with this id; 0 for none (it left the table).
+    int slotOfDevice(DeviceId id) const;
+
+    // Appends a device in slot count + 1 with a new id, a new poll worker and
+    // a fresh status block, link state, counters and queue. A 256th device is refused
     // and false returned; nothing is written.
     bool appendDevice(const QString &name, const QString &group, const QString &address);
 
@@ -127,6 +130,7 @@ private:
     bool m_jobBellDue = false;  // a visit handed a job to a sleeping worker
     std::array<tDevice, kCapacity + 1> m_records{};
     int m_count = 0;
+    DeviceId m_lastId = 0;  // ids are never given twice in a run
     std::vector<std::shared_ptr<ThSocket>> m_retired;
 
     // What the last tick visit of each slot left queued.

@@ -254,7 +254,7 @@ void tst_ProjectMenu::refusedFileLeavesTheTables()
             QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(100 * 1024 * 1024));
         }
     }
-    const ThSocket *worker = form().devices()[1].worker.get();
+    const DeviceId device = form().devices()[1].id;
     QSignalSpy rebuilds(&actions(), &ProjectFileActions::treeRebuildNeeded);
 
     form().Open1()->trigger();
@@ -265,7 +265,7 @@ void tst_ProjectMenu::refusedFileLeavesTheTables()
     QCOMPARE(form().groups().count(), 2);
     QCOMPARE(form().groups()[1].volumeA, 150);
     QCOMPARE(form().devices().count(), 2);
-    QCOMPARE(form().devices()[1].worker.get(), worker);
+    QCOMPARE(form().devices()[1].id, device);
 }
 
 void tst_ProjectMenu::failedSaveIsReported_data()

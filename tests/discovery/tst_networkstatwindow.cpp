@@ -77,7 +77,7 @@ void tst_NetworkStatWindow::attempt(int slot, int times)
 {
     for (int i = 0; i < times; ++i) {
         m_devices->queueRequest(slot, CommandPath::StatusFetch, {});
-        QTRY_VERIFY(!(*m_devices)[slot].worker->jobFlag());
+        QTRY_VERIFY(!(*m_devices)[slot].jobPending());
     }
 }
 

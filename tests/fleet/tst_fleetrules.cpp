@@ -260,13 +260,12 @@ void tst_FleetRules::detection()
     QFETCH(QStringList, events);
     EventDetector detector;
     StatusBlock block{};
-    int identity = 0;
     QStringList seen;
     qint64 now = 0;
     for (const auto &[linkState, stored, fields] : steps) {
         now += kSecond;
         block = blockOf(fields);
-        const EventDetector::Device device{&identity, u"AMP1 "_s, u"127.0.0.2"_s, linkState, linkState == 3,
+        const EventDetector::Device device{1, u"AMP1 "_s, u"127.0.0.2"_s, linkState, linkState == 3,
                                            stored ? &block : nullptr};
         for (const FleetEvent &event : detector.detect({device}, now, {})) {
             QCOMPARE(event.amplifier, u"AMP1 (127.0.0.2)"_s);
@@ -279,10 +278,9 @@ void tst_FleetRules::detection()
 void tst_FleetRules::projectCheck()
 {
     EventDetector detector;
-    int ids[3] = {};
-    std::vector<EventDetector::Device> devices{{&ids[0], u"A    "_s, u"127.0.0.2"_s, 0, false, nullptr},
-                                               {&ids[1], u"B    "_s, u"127.0.0.3"_s, 0, false, nullptr},
-                                               {&ids[2], u"C    "_s, u"127.0.0.4"_s, 0, false, nullptr}};
+    std::vector<EventDetector::Device> devices{{1, u"A    "_s, u"127.0.0.2"_s, 0, false, nullptr},
+                                               {2, u"B    "_s, u"127.0.0.3"_s, 0, false, nullptr},
+                                               {3, u"C    "_s, u"127.0.0.4"_s, 0, false, nullptr}};
     detector.expectProject(devices, 0);
     devices[1].linkState = 3;
     devices[1].answered = true;

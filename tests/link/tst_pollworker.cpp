@@ -267,7 +267,7 @@ void tst_PollWorker::nextJobGoesOutWithoutTheMainThread()
     Commands::lock(devices, 1, true);
     // No events meanwhile: nothing is collected.
     QVERIFY(m_sim->waitForRequests(0, 2, 10s));
-    QVERIFY(devices[1].worker->awaitsAdoption());
+    QVERIFY(devices[1].awaitsAdoption());
     QCOMPARE(m_sim->requestLines(0).size(), 2);
     QCOMPARE(devices[1].queue.size(), 1);
     QCOMPARE(devices[1].successCount(), 0);
@@ -445,12 +445,11 @@ void tst_PollWorker::blockIsStoredBeforeTheDeviceShowsOnline()
     tDevices &devices = *m_devices;
     QSignalSpy stored(&devices, &tDevices::statusBlockStored);
     devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.10"_s);
-    const ThSocket &worker = *devices[1].worker;
     Commands::statusFetch(devices, 1);
     // Without the main thread the block cannot be stored, so the worker must
     // not show the device online yet.
     QVERIFY(devices.waitForResults(QDeadlineTimer(10s)));
-    QVERIFY(worker.awaitsAdoption());
+    QVERIFY(devices[1].awaitsAdoption());
     QCOMPARE(devices[1].linkState(), int(ThSocket::NoResultYet));
     QCOMPARE(devices[1].successCount(), 0);
     QVERIFY(stored.wait());
@@ -485,14 +484,14 @@ void tst_PollWorker::deleteWhileAnExchangeIsInFlight()
     Commands::statusFetch(devices, 2);
     QVERIFY(stored.wait());
     stored.clear();
-    const ThSocket *secondWorker = devices[2].worker.get();
+    const DeviceId second = devices[2].id;
 
     Commands::statusFetch(devices, 1);
     QTRY_COMPARE(m_sim->requests(0).size(), 1);
     devices.deleteDevice(1);
 
     QCOMPARE(devices.count(), 1);
-    QCOMPARE(devices[1].worker.get(), secondWorker);
+    QCOMPARE(devices[1].id, second);
     QCOMPARE(devices[1].successCount(), 1);
     // The stopped worker finishes its exchange, then ends; its block is
     // dropped rather than landing on the device that moved into slot 1.

@@ -104,7 +104,7 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
         QCOMPARE(loadedDevices[k].name, devices[k].name);
         QCOMPARE(loadedDevices[k].group, devices[k].group);
         QCOMPARE(loadedDevices[k].address, devices[k].address);
-        QVERIFY(loadedDevices[k].worker);
+        QVERIFY(loadedDevices[k].id != 0);
     }
 }
 
@@ -232,8 +232,8 @@ void tst_ProjectStore::signatureAloneEmptiesBothTables()
     load("[Program]\r\nName=TALO Amp\r\n", devices, groups);
     QCOMPARE(groups.count(), 0);
     QCOMPARE(devices.count(), 0);
-    QVERIFY(!devices[1].worker);
-    QVERIFY(!devices[2].worker);
+    QCOMPARE(devices[1].id, DeviceId(0));
+    QCOMPARE(devices[2].id, DeviceId(0));
     QTRY_COMPARE(devices.retiredWorkerCount(), 0);  // every worker has ended
 }
 

@@ -50,13 +50,13 @@ void tst_AddOrUpdateDevice::knownAddressUpdatesItsSlot()
     tGroup groups;
     addOrUpdateDevice(devices, groups, u"AMP1"_s, u"A"_s, u"127.0.0.2"_s);
     addOrUpdateDevice(devices, groups, u"AMP2"_s, u"A"_s, u"127.0.0.3"_s);
-    const ThSocket *worker = devices[1].worker.get();
+    const DeviceId id = devices[1].id;
 
     QCOMPARE(addOrUpdateDevice(devices, groups, u"NEW"_s, u"B"_s, u"127.0.0.2"_s), 1);
     QCOMPARE(devices.count(), 2);
     QCOMPARE(devices[1].name, u"NEW  "_s);
     QCOMPARE(devices[1].group, u"B    "_s);
-    QCOMPARE(devices[1].worker.get(), worker);  // still the same device
+    QCOMPARE(devices[1].id, id);  // still the same device
 
     // "127.0.0.02" is another text, so another device.
     QCOMPARE(addOrUpdateDevice(devices, groups, u"X"_s, u"A"_s, u"127.0.0.02"_s), 3);

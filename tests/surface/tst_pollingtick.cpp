@@ -242,11 +242,11 @@ void tst_PollingTick::deleteMovesTheNextDevicesQueueInOrder()
     Commands::muteB(*m_devices, 2, true);
     Commands::deviceName(*m_devices, 2, u"new"_s);
     Commands::lock(*m_devices, 2, true);
-    const ThSocket *worker = (*m_devices)[2].worker.get();
+    const DeviceId id = (*m_devices)[2].id;
 
     m_devices->deleteDevice(1);
     const tDevice &moved = (*m_devices)[1];
-    QCOMPARE(moved.worker.get(), worker);
+    QCOMPARE(moved.id, id);
     QList<QByteArray> queued;
     for (int i = 0; i < moved.queue.size(); ++i)
         queued.append(moved.queue.at(i).path + moved.queue.at(i).argument);

@@ -1,6 +1,7 @@
 #include "controllerwindows.h"
 
 #include "aboutwindow.h"
+#include "controllercore.h"
 #include "devicetreeview.h"
 #include "diagramwindow.h"
 #include "fleetwindows.h"
@@ -10,12 +11,13 @@
 #include "networkstatwindow.h"
 #include "scanwindow.h"
 
-using namespace Qt::StringLiterals;
 
 ControllerWindows::ControllerWindows(quint16 devicePort)
-    : m_form1(std::make_unique<TForm1>(devicePort))
+    : m_core(std::make_unique<ControllerCore>(devicePort)),
+      m_form1(std::make_unique<TForm1>(*m_core))
 {
     TForm1 *main = m_form1.get();
+    ControllerCore *core = m_core.get();
     TForm3::Hooks scanHooks;
     scanHooks.addOrUpdateDevice = [main](const QString &name, const QString &group, const QString &address) {
         return main->addOrUpdateDevice(name, group, address);
@@ -27,13 +29,11 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
     m_form3 = std::make_unique<TForm3>(devicePort, std::move(scanHooks));
     m_form6 = std::make_unique<TForm6>(main->devices());
     m_form8 = std::make_unique<TForm8>();
-    m_form8->setAddGroupFunction([this, main](const QString &name) {
-        const bool full = main->groups().addGroup(name) == tGroup::AddResult::Full;
-        main->rebuildTree();
-        if (!full)
-            m_fleet->logAction(u"Add Group: "_s + name.trimmed());
-        return !full;
-    });
+    m_form8->setAddGroupFunction([core](const QString &name) { return core->addGroup(name); });
+    QObject::connect(m_form3.get(), &TForm3::scanFinished, core,
+                     [core](const QString &first, const QString &last, int found) {
+                         core->scanFinished(first, last, found);
+                     });
     m_form4 = std::make_unique<TForm4>(
         [main]() -> const StatusBlock * {
             const int slot = main->selectedDeviceIndex();
@@ -42,9 +42,10 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
         main);
     m_form2 = std::make_unique<TForm2>();
 
-    m_fleet = std::make_unique<FleetWindows>(*main, m_form3.get());
+    m_fleet = std::make_unique<FleetWindows>(*core, *main);
 
     main->setSecondaryWindows({m_form3.get(), m_form6.get(), m_form8.get(), m_form4.get(), m_form2.get()});
+    core->start();
 }
 
 // The secondary windows go first; the main window must not reach them then.

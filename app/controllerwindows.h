@@ -1,9 +1,10 @@
 #pragma once
 
-// Every window of the program, created once in the order the program starts
-// them: the main window first, then "Search Amplifier", "Network stat",
-// "Group", "Diagram" and "About". Only the main window is shown at start; the
-// others are shown and hidden until the program ends.
+// The controller core and every window of the program over it, created once
+// in the order the program starts them: the main window first, then "Search
+// Amplifier", "Network stat", "Group", "Diagram" and "About". Only the main
+// window is shown at start; the others are shown and hidden until the program
+// ends. The core starts polling once every window is in place.
 
 #include "deviceport.h"
 
@@ -11,6 +12,7 @@
 
 #include <memory>
 
+class ControllerCore;
 class TForm1;
 class TForm2;
 class TForm3;
@@ -27,6 +29,7 @@ public:
     explicit ControllerWindows(quint16 devicePort = kDevicePort);
     ~ControllerWindows();
 
+    ControllerCore &core() const { return *m_core; }
     TForm1 &Form1() const { return *m_form1; }
     TForm3 &Form3() const { return *m_form3; }
     TForm6 &Form6() const { return *m_form6; }
@@ -36,8 +39,10 @@ public:
     FleetWindows &fleet() const { return *m_fleet; }
 
 private:
-    // Declared in creation order, so they are destroyed the other way round
-    // and the main window, which the scan window calls, goes last.
+    // Declared in creation order, so they are destroyed the other way round:
+    // the main window, which the scan window calls, goes after the others,
+    // and the core, which they all show, last.
+    std::unique_ptr<ControllerCore> m_core;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TForm3> m_form3;
     std::unique_ptr<TForm6> m_form6;

@@ -1,10 +1,8 @@
 #include "mainwindow.h"
 
 #include "aboutwindow.h"
-#include "addorupdatedevice.h"
 #include "commands.h"
 #include "devicepanel.h"
-#include "deletegroup.h"
 #include "deviceidentityeditor.h"
 #include "devicetreeview.h"
 #include "diagramwindow.h"
@@ -26,11 +24,9 @@
 
 using namespace Qt::StringLiterals;
 
-TForm1::TForm1(quint16 devicePort, QWidget *parent)
+TForm1::TForm1(ControllerCore &core, QWidget *parent)
     : QMainWindow(parent),
-      m_devices(devicePort),
-      m_tickSettings(m_devices, m_groups),
-      m_timer3(m_devices, m_tickSettings),
+      m_core(core),
       m_showMessage(showOperatorNote)
 {
     setWindowTitle(u"KRV Amplifier controller v0.3"_s);
@@ -42,8 +38,7 @@ TForm1::TForm1(quint16 devicePort, QWidget *parent)
 }
 
 // Hidden while every member is still whole: hiding moves the focus, and a
-// field that loses it asks the window for the selection. The device table's
-// destructor then ends every poll worker at once.
+// field that loses it asks the window for the selection.
 TForm1::~TForm1()
 {
     hide();
@@ -83,13 +78,12 @@ void TForm1::createControls()
     describeControl(m_checkBox1, u"CheckBox1"_s, u"Show IP"_s,
                     u"Shows each amplifier's address beside its name in the tree"_s);
 
-    m_groupPropertiesBox = new GroupPropertiesBox(m_devices, m_groups, [this] { return selectedGroupIndex(); },
-                                                  client);
+    m_groupPropertiesBox = new GroupPropertiesBox(m_core, [this] { return selectedGroupIndex(); }, client);
     m_groupPropertiesBox->hide();
 
     m_groupBox1 = new QGroupBox(u" Device parameters "_s, client);
     m_groupBox1->hide();
-    m_devicePanel = new DevicePanel(m_devices, [this] { return selectedDeviceIndex(); }, m_groupBox1);
+    m_devicePanel = new DevicePanel(m_core, [this] { return selectedDeviceIndex(); }, m_groupBox1);
 }
 
 void TForm1::placeControls()
@@ -104,7 +98,7 @@ void TForm1::placeControls()
 
 void TForm1::connectEvents()
 {
-    m_projectFile = new ProjectFileActions(m_devices, m_groups, this);
+    m_projectFile = new ProjectFileActions(m_core, this);
     connect(m_open1, &QAction::triggered, m_projectFile, &ProjectFileActions::Open1Click);
     connect(m_saveas1, &QAction::triggered, m_projectFile, &ProjectFileActions::Saveas1Click);
     connect(m_projectFile, &ProjectFileActions::treeRebuildNeeded, this, &TForm1::rebuildTree);
@@ -123,13 +117,13 @@ void TForm1::connectEvents()
 
     connect(m_devicePanel, &DevicePanel::diagramRequested, this, [this] { showWindow(m_windows.diagram); });
     new DeviceIdentityEditor(
-        m_devices, m_groups, [this] { return selectedDeviceIndex(); },
+        m_core, [this] { return selectedDeviceIndex(); },
         {m_devicePanel->GroupComboBox(), m_devicePanel->PD_Network_Name(), m_devicePanel->PD_Network_Group(),
          m_treeView1},
         this);
 
-    connect(&m_devices, &tDevices::treeRebuildNeeded, this, &TForm1::rebuildTree);
-    connect(&m_devices, &tDevices::queryQueueFull, this, &TForm1::reportQueryQueueFull);
+    connect(&m_core, &ControllerCore::tablesChanged, this, &TForm1::rebuildTree);
+    connect(&m_core, &ControllerCore::queryQueueFull, this, &TForm1::reportQueryQueueFull);
 
     m_timer1.setInterval(kTimer1IntervalMs);
     connect(&m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -144,7 +138,6 @@ void TForm1::FormCreate()
     move(0, 0);
     rebuildTree();
 
-    m_timer3.start();
     m_timer1.start();
     m_faderParameterSend.start();
 }
@@ -157,8 +150,9 @@ void TForm1::setSecondaryWindows(const SecondaryWindows &windows)
 
 int TForm1::selectedGroupIndex() const
 {
-    for (int slot = 1; slot <= m_groups.count(); ++slot) {
-        if (&m_groups[slot] == m_selectedGroup)
+    const tGroup &groups = m_core.groups();
+    for (int slot = 1; slot <= groups.count(); ++slot) {
+        if (&groups[slot] == m_selectedGroup)
             return slot;
     }
     return 0;
@@ -166,7 +160,7 @@ int TForm1::selectedGroupIndex() const
 
 int TForm1::selectedDeviceIndex() const
 {
-    return m_devices.slotOfRecord(m_selectedDevice);
+    return m_core.devices().slotOfRecord(m_selectedDevice);
 }
 
 void TForm1::updateSelection()
@@ -187,21 +181,19 @@ void TForm1::updateSelection()
 
 void TForm1::rebuildTree()
 {
-    m_treeView1->rebuild(m_devices, m_groups, m_checkBox1->isChecked());
+    m_treeView1->rebuild(m_core.devices(), m_core.groups(), m_checkBox1->isChecked());
     updateSelection();
 }
 
 bool TForm1::addOrUpdateDevice(const QString &name, const QString &group, const QString &address)
 {
-    if (::addOrUpdateDevice(m_devices, m_groups, name, group, address) == 0)
-        return false;
-    rebuildTree();
-    return true;
+    return m_core.addOrUpdateDevice(name, group, address) != 0;
 }
 
 void TForm1::selectDevice(int slot)
 {
-    const tDevice *record = slot >= 1 && slot <= m_devices.count() ? &m_devices[slot] : nullptr;
+    const tDevices &devices = m_core.devices();
+    const tDevice *record = slot >= 1 && slot <= devices.count() ? &devices[slot] : nullptr;
     for (QTreeWidgetItemIterator it(m_treeView1); record && *it; ++it) {
         if (DeviceTreeView::deviceRecord(*it) == record) {
             m_treeView1->setCurrentItem(*it);
@@ -214,19 +206,14 @@ void TForm1::selectDevice(int slot)
 
 void TForm1::Timer1Timer()
 {
-    m_treeView1->refreshStateImages(m_devices);
+    m_treeView1->refreshStateImages(m_core.devices());
     m_devicePanel->refresh();
-    refreshGroupPanel();
+    m_groupPropertiesBox->refresh();
 }
 
 void TForm1::FaderParameterSendTimer()
 {
     m_groupPropertiesBox->sendStep();
-}
-
-void TForm1::refreshGroupPanel()
-{
-    m_groupPropertiesBox->refresh();
 }
 
 void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint pos)
@@ -239,8 +226,8 @@ void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint pos)
 
     if (button == Qt::LeftButton) {
         const tDevice *pressed = DeviceTreeView::deviceRecord(m_treeView1->itemAt(pos));
-        if (const int slot = m_devices.slotOfRecord(pressed))
-            Commands::statusFetch(m_devices, slot);
+        if (const int slot = m_core.devices().slotOfRecord(pressed))
+            Commands::statusFetch(m_core.devices(), slot);
     }
 
     refreshDiagramAfterPress();
@@ -251,7 +238,7 @@ void TForm1::refreshDiagramAfterPress()
     const int slot = selectedDeviceIndex();
     if (slot == 0 || !m_windows.diagram)
         return;
-    if (m_devices[slot].linkState() > ThSocket::Offline)
+    if (m_core.devices()[slot].linkState() > ThSocket::Offline)
         m_windows.diagram->ThreadedTimer1Timer();
     else if (m_windows.diagram->isVisible())
         m_windows.diagram->hide();
@@ -262,12 +249,11 @@ void TForm1::DeleteDevice1Click()
     const int slot = selectedDeviceIndex();
     if (slot == 0)
         return;
-    Q_EMIT deviceDeleting(m_devices[slot].name, m_devices[slot].address);
+    const DeviceId device = m_core.devices()[slot].id;
     m_treeView1->clearSelection();
     m_treeView1->setCurrentItem(nullptr);
     updateSelection();
-    m_devices.deleteDevice(slot);
-    rebuildTree();
+    m_core.deleteDevice(device);
 }
 
 void TForm1::AddGroup1Click()
@@ -280,11 +266,8 @@ void TForm1::AddGroup1Click()
 void TForm1::DeleteGroup1Click()
 {
     const QString &name = m_treeView1->pressedGroupName();
-    if (name.isNull())
-        return;
-    Q_EMIT groupDeleting(name);
-    deleteGroup(m_devices, m_groups, name);
-    rebuildTree();
+    if (!name.isNull())
+        m_core.deleteGroup(name);
 }
 
 void TForm1::Button1Click()

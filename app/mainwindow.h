@@ -1,14 +1,10 @@
 #pragma once
 
-// The main window: the whole operator surface and the owner of the device
-// table, the group table and the selection taken from the device tree.
-// Everything here runs on the main thread.
+// The main window: the whole operator surface over the controller core, and
+// the owner of the selection taken from the device tree. Everything here runs
+// on the main thread.
 
-#include "devicetable.h"
-#include "deviceport.h"
-#include "groupsettings.h"
-#include "grouptable.h"
-#include "pollingtick.h"
+#include "controllercore.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -52,15 +48,16 @@ public:
     // A modal note to the operator; replaceable so that tests can observe it.
     using MessageFunction = std::function<void(QWidget *parent, const QString &text)>;
 
-    // devicePort: the amplifiers' HTTP port; tests pass a simulator's port.
-    explicit TForm1(quint16 devicePort = kDevicePort, QWidget *parent = nullptr);
+    // The core outlives the window.
+    explicit TForm1(ControllerCore &core, QWidget *parent = nullptr);
     ~TForm1() override;
 
     void setSecondaryWindows(const SecondaryWindows &windows);
     void setMessageFunction(MessageFunction show) { m_showMessage = std::move(show); }
 
-    tDevices &devices() { return m_devices; }
-    tGroup &groups() { return m_groups; }
+    ControllerCore &core() { return m_core; }
+    tDevices &devices() { return m_core.devices(); }
+    tGroup &groups() { return m_core.groups(); }
 
     // Selection: records, never slots or nodes; none after every rebuild.
     tGroupItem *selectedGroup() const { return m_selectedGroup; }
@@ -108,11 +105,6 @@ public:
 
     static QString queryQueueFullText();
 
-Q_SIGNALS:
-    // The operator's "Delete Device" and "Delete Group", before they act.
-    void deviceDeleting(const QString &name, const QString &address);
-    void groupDeleting(const QString &name);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -123,15 +115,11 @@ private:
     void connectEvents();
     void FormCreate();
 
-    void refreshGroupPanel();
     void refreshDiagramAfterPress();
     void reportQueryQueueFull();
     static void showWindow(QWidget *window);
 
-    tDevices m_devices;
-    tGroup m_groups;
-    GroupSettingsOfDevices m_tickSettings;
-    PollingTick m_timer3;
+    ControllerCore &m_core;
     QTimer m_timer1;
     QTimer m_faderParameterSend;
 

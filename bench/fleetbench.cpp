@@ -16,6 +16,7 @@
 #include "eventlog.h"
 #include "eventswindow.h"
 #include "fleetwindow.h"
+#include "controllercore.h"
 #include "mainwindow.h"
 #include "projectfileactions.h"
 #include "storedblocks.h"
@@ -65,6 +66,7 @@ void runEventLoop(int milliseconds)
 struct Tick
 {
     TForm1 &main;
+    FleetModel &model;
     FleetWindow &fleet;
     EventLog &log;
     StoredBlocks &blocks;
@@ -84,7 +86,8 @@ struct Tick
         log.append(detector.detect(EventDetector::observe(main.devices(), blocks), now, QDateTime::currentDateTime()));
         const qint64 detected = threadCpuNs();
         const qint64 wallDetected = clock.nsecsElapsed();
-        fleet.refresh(main.devices(), blocks, now);
+        model.refresh(main.devices(), blocks, now);
+        fleet.refresh();
         const qint64 refreshed = threadCpuNs();
         detectNs.push_back(detected - cpuStart);
         refreshNs.push_back(refreshed - detected);
@@ -140,16 +143,20 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    TForm1 main(port);
-    main.Timer1().stop();  // the ticks below are the timed ones
+    ControllerCore core(port);
+    TForm1 main(core);
+    core.start();
+    core.refreshTimer().stop();  // the ticks below are the timed ones
+    main.Timer1().stop();
     main.show();
     EventLog log;
-    FleetWindow fleet;
+    FleetModel model;
+    FleetWindow fleet(model);
     EventsWindow events(log);
     fleet.show();
     events.show();
     StoredBlocks blocks(main.devices());
-    Tick tick{main, fleet, log, blocks, {}, {}, {}, {}};
+    Tick tick{main, model, fleet, log, blocks, {}, {}, {}, {}};
 
     for (const AmpSimulator::Amp &amp : amps)
         main.addOrUpdateDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address);

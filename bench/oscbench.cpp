@@ -100,7 +100,7 @@ void measureLatency(int rounds)
     sim.setKeptRequests(0);
     ControllerCore core(devicePort);
     core.start();
-    core.addOrUpdateDevice(u"AMP1"_s, u"FOH"_s, ampAddress(0), u"window"_s);
+    core.addOrUpdateDevice(u"AMP1"_s, u"FOH"_s, ampAddress(0));
     if (!runUntil([&] { return core.hasStatusBlock(core.devices()[1].id); }, 10s)) {
         std::fprintf(stderr, "the simulated amplifier did not answer\n");
         return;
@@ -151,7 +151,7 @@ void measureFlood(const QList<int> &rates, int seconds, quint16 simulatorPort)
     ControllerCore core(simulatorPort);
     core.start();
     for (int i = 0; i < 255; ++i)
-        core.addOrUpdateDevice(u"A%1"_s.arg(i), u"G%1"_s.arg(i % kGroups), ampAddress(i), u"window"_s);
+        core.addOrUpdateDevice(u"A%1"_s.arg(i), u"G%1"_s.arg(i % kGroups), ampAddress(i));
     runUntil([] { return false; }, 2s);  // every device answers before the runs
     OscServer server(core);
     const quint16 port = freeUdpPort();

@@ -12,6 +12,7 @@
 #include "devicepanel.h"
 #include "devicetreeview.h"
 #include "ledbar.h"
+#include "controllercore.h"
 #include "mainwindow.h"
 #include "benchtiming.h"
 
@@ -80,7 +81,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    TForm1 form(port);
+    ControllerCore core(port);
+    TForm1 form(core);
+    core.start();
     form.show();
     form.addOrUpdateDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.2"_s);
     if (!waitFor([&] { return form.devices()[1].linkState() == 3; }, 10000)) {

@@ -9,6 +9,7 @@
 
 #include "devicetreeview.h"
 #include "fastampserver.h"
+#include "controllercore.h"
 #include "mainwindow.h"
 #include "processfigures.h"
 
@@ -48,7 +49,9 @@ int main(int argc, char *argv[])
     if (port == 0)
         return 1;
 
-    TForm1 form(port);
+    ControllerCore core(port);
+    TForm1 form(core);
+    core.start();
     form.show();
     for (const AmpSimulator::Amp &amp : amps)
         form.addOrUpdateDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address);

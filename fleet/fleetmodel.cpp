@@ -154,6 +154,19 @@ FleetModel::Summary FleetModel::summary() const
     return summary;
 }
 
+FleetModel::Health FleetModel::health(quint64 deviceId) const
+{
+    const auto row = std::find_if(m_rows.cbegin(), m_rows.cend(),
+                                  [deviceId](const Row &candidate) { return candidate.deviceId == deviceId; });
+    if (row == m_rows.cend())
+        return {.severity = 3};
+    const auto figure = [&](Column column) -> std::optional<double> {
+        const double number = row->number[std::size_t(column)];
+        return number == kNone ? std::nullopt : std::optional<double>(number);
+    };
+    return {figure(LastAnswer), figure(ExchangeMs), figure(LossPercent), row->severity};
+}
+
 QString FleetModel::summaryText(const Summary &summary)
 {
     return QString::number(summary.devices) + u" amplifiers: "_s + QString::number(summary.online)

@@ -57,6 +57,16 @@ public:
         int withAlarms = 0;  // severity 2 or more
     };
 
+    // A device's link health and severity as its row shows them, rounded
+    // as shown; none where the row shows "—".
+    struct Health
+    {
+        std::optional<double> secondsSinceAnswer{};
+        std::optional<double> medianExchangeMs{};
+        std::optional<double> lossPercent{};
+        int severity = 0;
+    };
+
     explicit FleetModel(QObject *parent = nullptr);
 
     // The separator of the decimal figures; the operator's locale unless set.
@@ -66,6 +76,9 @@ public:
     void refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs);
 
     Summary summary() const;
+    // Of the device with this id as of the last refresh; a device without a
+    // row yet (added since) reads as not online.
+    Health health(quint64 deviceId) const;
     // "N amplifiers: A online, B offline, C with alarms"
     static QString summaryText(const Summary &summary);
     static QString notAnsweredText();  // "—"

@@ -76,8 +76,9 @@ QVariant FleetProxy::data(const QModelIndex &index, int role) const
     return QSortFilterProxyModel::data(index, role);
 }
 
-FleetWindow::FleetWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+FleetWindow::FleetWindow(FleetModel &model, QWidget *parent)
+    : QWidget(parent, Qt::Window),
+      m_model(model)
 {
     setWindowTitle(u"Fleet"_s);
     setObjectName(u"FleetWindow"_s);
@@ -150,9 +151,8 @@ QString FleetWindow::emptyText()
     return u"No amplifiers yet: use Scan or File > Open..."_s;
 }
 
-void FleetWindow::refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs)
+void FleetWindow::refresh()
 {
-    m_model.refresh(devices, blocks, nowNs);
     showSummary();
 }
 

@@ -9,7 +9,8 @@
 // area says how to get some.
 //
 // A normal, resizable window that keeps its size and place while the program
-// runs. refresh() is driven by the main window's timer. Main thread only.
+// runs. It shows a model that the core keeps up to date; refresh() follows
+// the core's refresh with the summary. Main thread only.
 
 #include "fleetmodel.h"
 
@@ -20,8 +21,6 @@ class QLabel;
 class QLineEdit;
 class QStackedWidget;
 class QTableView;
-class StoredBlocks;
-class tDevices;
 
 // Sorting, filtering and tints of the fleet table.
 class FleetProxy final : public QSortFilterProxyModel
@@ -55,11 +54,11 @@ class FleetWindow final : public QWidget
     Q_OBJECT
 
 public:
-    explicit FleetWindow(QWidget *parent = nullptr);
+    explicit FleetWindow(FleetModel &model, QWidget *parent = nullptr);
 
     static QString emptyText();  // "No amplifiers yet: use Scan or File > Open..."
 
-    void refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs);
+    void refresh();
 
     FleetModel &model() { return m_model; }
     FleetProxy &proxy() { return m_proxy; }
@@ -76,7 +75,7 @@ private:
     void sortByHeader(int column);
     void showSummary();
 
-    FleetModel m_model;
+    FleetModel &m_model;
     FleetProxy m_proxy;
     QLabel *m_summary = nullptr;
     QLineEdit *m_filter = nullptr;

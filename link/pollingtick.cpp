@@ -30,6 +30,7 @@ void PollingTick::start()
 // that their devices take their next job in this same walk.
 void PollingTick::Timer3Timer()
 {
+    ++m_ticks;
     m_devices.collectResults();
     m_settings.beginTick();
     for (int slot = 1; slot <= m_devices.count(); ++slot)

@@ -41,10 +41,13 @@ public:
 
     // The timer itself, for observers that measure it.
     const QTimer &timer() const { return m_timer; }
+    // Ticks run so far; observers that sample it see whether the tick runs.
+    quint64 ticks() const { return m_ticks; }
 
 private:
     tDevices &m_devices;
     QPointer<tDevices> m_devicesAlive;  // the table may go before the tick
     DeviceSettingsSource &m_settings;
     QTimer m_timer;
+    quint64 m_ticks = 0;
 };

@@ -1,7 +1,7 @@
 #include "projectfileactions.h"
 
-#include "projectio.h"
-#include "projecttables.h"
+#include "controllercore.h"
+#include "projectfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -63,10 +63,9 @@ void showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &text
 
 } // namespace
 
-ProjectFileActions::ProjectFileActions(tDevices &devices, tGroup &groups, QWidget *dialogParent)
+ProjectFileActions::ProjectFileActions(ControllerCore &core, QWidget *dialogParent)
     : QObject(dialogParent),
-      m_devices(devices),
-      m_groups(groups),
+      m_core(core),
       m_dialogParent(dialogParent),
       m_openDialog([](QWidget *parent, const QString &folder) {
           return runDialog(createOpenDialog(parent, folder));
@@ -127,27 +126,22 @@ QString ProjectFileActions::choose(const FileDialog &dialog)
     return path;
 }
 
-// The file is read and checked whole before the tables are touched: a refused
-// file leaves them as they were.
 void ProjectFileActions::load(const QString &path)
 {
-    const std::optional<QByteArray> bytes = readProjectFile(path);
-    const std::optional<Project> project = bytes ? readProject(*bytes) : std::nullopt;
-    if (!project) {
+    const ControllerCore::OpenResult result = m_core.openProject(path);
+    if (result == ControllerCore::OpenResult::Invalid) {
         m_showMessage(m_dialogParent, QMessageBox::Critical, invalidFileText());
         Q_EMIT treeRebuildNeeded();
         return;
     }
-    loadProjectIntoTables(*project, m_devices, m_groups);
-    Q_EMIT treeRebuildNeeded();
     Q_EMIT projectOpened(path);
-    if (project->leftOut)
+    if (result == ControllerCore::OpenResult::OpenedPartly)
         m_showMessage(m_dialogParent, QMessageBox::Warning, leftOutText());
 }
 
 void ProjectFileActions::save(const QString &path)
 {
-    if (saveProjectFile(path, projectFromTables(m_devices, m_groups)))
+    if (m_core.saveProject(path))
         Q_EMIT projectSaved(path);
     else
         m_showMessage(m_dialogParent, QMessageBox::Critical, unableToWriteText(path));

@@ -13,10 +13,9 @@
 
 #include <functional>
 
+class ControllerCore;
 class QFileDialog;
 class QWidget;
-class tDevices;
-class tGroup;
 
 class ProjectFileActions final : public QObject
 {
@@ -29,9 +28,9 @@ public:
     using MessageFunction = std::function<void(QWidget *parent, QMessageBox::Icon icon,
                                                const QString &text)>;
 
-    // The tables belong to the main window, which outlives this object;
-    // dialogParent is the window the dialogs and messages belong to.
-    ProjectFileActions(tDevices &devices, tGroup &groups, QWidget *dialogParent);
+    // The core outlives this object; dialogParent is the window the dialogs
+    // and messages belong to.
+    ProjectFileActions(ControllerCore &core, QWidget *dialogParent);
 
     void setOpenDialog(FileDialog dialog) { m_openDialog = std::move(dialog); }
     void setSaveDialog(FileDialog dialog) { m_saveDialog = std::move(dialog); }
@@ -59,7 +58,8 @@ public:
     static QString leftOutText();
 
 Q_SIGNALS:
-    // After every load, of a refused file too; the device tree is rebuilt.
+    // A refused file was not loaded; the device tree is rebuilt all the same
+    // (a loaded one changes the core's tables, which says so itself).
     void treeRebuildNeeded();
     // A project was loaded into the tables, or the tables written to one.
     void projectOpened(const QString &path);
@@ -70,8 +70,7 @@ private:
     void save(const QString &path);
     QString choose(const FileDialog &dialog);
 
-    tDevices &m_devices;
-    tGroup &m_groups;
+    ControllerCore &m_core;
     QWidget *m_dialogParent;
     FileDialog m_openDialog;
     FileDialog m_saveDialog;

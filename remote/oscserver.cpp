@@ -198,7 +198,7 @@ void OscServer::logRefused(const QHostAddress &sender)
 {
     if (!m_refusals.shouldLog(sender, m_clock()))
         return;
-    const QString who = senderText(sender);
-    m_core.logRemote(EventSeverity::Warning, u"OSC message refused: "_s + who + u" is not in the allow list"_s,
-                     u"OSC "_s + who);
+    // The core names the source at the end: "... (from OSC 10.1.2.3)".
+    m_core.logNote(EventSeverity::Warning, u"OSC message refused: sender not in the allow list"_s,
+                   u"OSC "_s + senderText(sender));
 }

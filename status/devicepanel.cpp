@@ -1,7 +1,7 @@
 #include "devicepanel.h"
 
 #include "artpaths.h"
-#include "commands.h"
+#include "controllercore.h"
 #include "devicetable.h"
 #include "diagramwindow.h"
 #include "ledbar.h"
@@ -61,9 +61,10 @@ QString barName(int channel, int quantity)
 
 } // namespace
 
-DevicePanel::DevicePanel(tDevices &devices, SelectedSlot selectedSlot, QGroupBox *box)
+DevicePanel::DevicePanel(ControllerCore &core, SelectedSlot selectedSlot, QGroupBox *box)
     : QWidget(box),
-      m_devices(devices),
+      m_core(core),
+      m_devices(core.devices()),
       m_selectedSlot(std::move(selectedSlot)),
       m_box(box)
 {
@@ -371,10 +372,7 @@ void DevicePanel::toggleMute(int channel)
     if (slot == 0)
         return;
     const bool notMuted = StatusBlockReader::flag(m_devices[slot].status, Field::MuteA + channel) != 0;
-    if (channel == 0)
-        Commands::muteA(m_devices, slot, notMuted);
-    else
-        Commands::muteB(m_devices, slot, notMuted);
+    m_core.muteChannel(m_devices[slot].id, channel, notMuted);
 }
 
 void DevicePanel::Image2Click()

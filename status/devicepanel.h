@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class TDDLedBar;
 class TForm4;
+class ControllerCore;
 class tDevices;
 
 class DevicePanel final : public QWidget {
@@ -36,7 +37,7 @@ public:
     // The 1-based slot of the selected device, 0 when none.
     using SelectedSlot = std::function<int()>;
 
-    DevicePanel(tDevices &devices, SelectedSlot selectedSlot, QGroupBox *box);
+    DevicePanel(ControllerCore &core, SelectedSlot selectedSlot, QGroupBox *box);
 
     // The diagram window whose labels the refresh fills; may be none.
     void setDiagramWindow(TForm4 *diagram) { m_diagram = diagram; }
@@ -77,6 +78,7 @@ private:
     void showBlock(int slot);
     void showGroupEntry(int slot);
 
+    ControllerCore &m_core;
     tDevices &m_devices;
     SelectedSlot m_selectedSlot;
     QGroupBox *m_box;

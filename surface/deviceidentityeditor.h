@@ -1,7 +1,7 @@
 #pragma once
 
 // What the operator does with the device panel's group selector, name field
-// and group field: each sends the selected device a command. The device
+// and group field: each gives the core a command for the selected device. The device
 // record keeps its name and group until the device reports the new ones.
 // The selector is refilled from the group table whenever the set of groups
 // changes. Main thread only.
@@ -13,8 +13,7 @@
 class QComboBox;
 class QLineEdit;
 class QWidget;
-class tDevices;
-class tGroup;
+class ControllerCore;
 
 class DeviceIdentityEditor final : public QObject
 {
@@ -32,7 +31,7 @@ public:
         QWidget *focusAfterChoice = nullptr; // the device tree
     };
 
-    DeviceIdentityEditor(tDevices &devices, tGroup &groups, SelectedSlot selectedSlot, const Controls &controls,
+    DeviceIdentityEditor(ControllerCore &core, SelectedSlot selectedSlot, const Controls &controls,
                          QObject *parent = nullptr);
 
     // Every group name in upper case, sorted.
@@ -43,14 +42,11 @@ public:
     void PD_Network_NameKeyDown();
     void PD_Network_GroupKeyDown();
 
-Q_SIGNALS:
-    // A device name or device group command was queued for the slot.
-    void nameSent(int slot, const QString &name);
-    void groupSent(int slot, const QString &group);
-
 private:
-    tDevices &m_devices;
-    tGroup &m_groups;
+    // The selected device's id; 0 for none.
+    quint64 selectedDevice() const;
+
+    ControllerCore &m_core;
     SelectedSlot m_selectedSlot;
     Controls m_controls;
 };

@@ -115,6 +115,17 @@ int FaderTable::storedValue(const tGroupItem &group, int entry)
     return values[entry - 1];
 }
 
+void FaderTable::dragTo(tGroupItem &group, int entry, int value)
+{
+    FaderTable faders;
+    faders.loadGroup(group);
+    tFaderItem &item = faders[entry];
+    const int steps = value - (isLimiter(entry) ? kLimiterFloor : 0);
+    item.position = std::clamp(steps, 0, item.maximum) * kStepEighths;
+    faders.m_dragged = entry;
+    faders.apply(group);
+}
+
 int FaderTable::knobRise(int value, int maximum)
 {
     const int numerator = kTravel * value;

@@ -65,6 +65,9 @@ public:
     static void flipLink(tGroupItem &group, int pairFirstEntry);
     // The value the group stores for an entry (limiter in volts).
     static int storedValue(const tGroupItem &group, int entry);
+    // Sets an entry as dragging its fader to this stored value and letting
+    // go would: clamped to the fader's range, a linked partner following.
+    static void dragTo(tGroupItem &group, int entry, int value);
 
     // Distance of the knob's top edge above its lowest place, 0..kTravel:
     // kTravel * value / maximum rounded half to even.

@@ -1,7 +1,7 @@
 #include "grouppropertiesbox.h"
 
 #include "artpaths.h"
-#include "devicetable.h"
+#include "controllercore.h"
 #include "faderpanel.h"
 #include "groupcommands.h"
 #include "grouptable.h"
@@ -39,11 +39,10 @@ constexpr int kWarningTop = 272;
 
 } // namespace
 
-GroupPropertiesBox::GroupPropertiesBox(tDevices &devices, tGroup &groups,
-                                       std::function<int()> selectedGroupSlot, QWidget *parent)
+GroupPropertiesBox::GroupPropertiesBox(ControllerCore &core, std::function<int()> selectedGroupSlot,
+                                       QWidget *parent)
     : QGroupBox(u" Group properties "_s, parent),
-      m_devices(devices),
-      m_groups(groups),
+      m_core(core),
       m_selectedGroupSlot(std::move(selectedGroupSlot))
 {
     createControls();
@@ -168,7 +167,7 @@ QLabel *GroupPropertiesBox::valueLabel(int entry) const
 tGroupItem *GroupPropertiesBox::selectedGroup() const
 {
     const int slot = m_selectedGroupSlot();
-    return slot == 0 ? nullptr : &m_groups[slot];
+    return slot == 0 ? nullptr : &m_core.groups()[slot];
 }
 
 void GroupPropertiesBox::refresh()
@@ -185,7 +184,7 @@ void GroupPropertiesBox::refresh()
         m_edit4->setText(group->description);
     m_faders.loadGroup(*group);
     showFaders(*group);
-    m_image4->setVisible(GroupCommands::limiterWarning(m_devices, m_groups, *group));
+    m_image4->setVisible(GroupCommands::limiterWarning(m_core.devices(), m_core.groups(), *group));
     for (std::size_t pair = 0; pair < m_locked.size(); ++pair) {
         const bool locked = FaderTable::linked(*group, FaderTable::VolumeA + 2 * int(pair));
         m_locked[pair]->setVisible(locked);
@@ -210,9 +209,8 @@ void GroupPropertiesBox::showFaders(const tGroupItem &group)
 
 void GroupPropertiesBox::sendStep()
 {
-    const tGroupItem *group = selectedGroup();
-    if (m_faders.dragging() && group)
-        GroupCommands::sendSettings(m_devices, m_groups, group->name);
+    if (m_faders.dragging())
+        m_core.sendGroupSettings(m_selectedGroupSlot());
 }
 
 void GroupPropertiesBox::FaderImg1MouseDown(int entry)
@@ -236,10 +234,9 @@ void GroupPropertiesBox::FaderImg1MouseMove(Qt::KeyboardModifiers modifiers)
 void GroupPropertiesBox::FaderImg1MouseUp()
 {
     const bool dragged = m_faders.dragging();
-    sendStep();
     m_faders.release();
-    if (const tGroupItem *group = selectedGroup(); dragged && group)
-        Q_EMIT fadersReleased(group->name);
+    if (dragged)
+        m_core.groupSettingsSet(m_selectedGroupSlot());
 }
 
 // A drag never stops at the top or bottom of the screen: the cursor goes on
@@ -274,10 +271,7 @@ void GroupPropertiesBox::flipLink(int pairFirstEntry)
 
 void GroupPropertiesBox::muteAll(bool on)
 {
-    if (const tGroupItem *group = selectedGroup()) {
-        GroupCommands::mute(m_devices, m_groups, group->name, on);
-        Q_EMIT groupMuteSent(group->name, on);
-    }
+    m_core.muteGroup(m_selectedGroupSlot(), on);
 }
 
 void GroupPropertiesBox::Edit4KeyDown()

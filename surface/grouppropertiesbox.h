@@ -6,8 +6,8 @@
 // and the limiter warning. Dragging a fader changes the selected group at
 // once; the settings reach its devices through the group settings command.
 //
-// It reads the tables and the selection it is given and owns the fader
-// table. Main thread only.
+// It shows the core's group table and the selection it is given, owns the
+// fader table, and gives its commands to the core. Main thread only.
 
 #include "fadertable.h"
 
@@ -16,12 +16,11 @@
 #include <array>
 #include <functional>
 
+class ControllerCore;
 class FaderPanel;
 class PictureControl;
 class QLabel;
 class QLineEdit;
-class tDevices;
-class tGroup;
 struct tGroupItem;
 
 class GroupPropertiesBox final : public QGroupBox
@@ -37,8 +36,7 @@ public:
     static constexpr QSize kWarningSize{136, 32};
 
     // selectedGroupSlot: 1-based slot of the selected group, 0 for none.
-    GroupPropertiesBox(tDevices &devices, tGroup &groups, std::function<int()> selectedGroupSlot,
-                       QWidget *parent = nullptr);
+    GroupPropertiesBox(ControllerCore &core, std::function<int()> selectedGroupSlot, QWidget *parent = nullptr);
 
     // The 200 ms refresh: shows or hides the box, copies the description
     // unless the operator is typing in it, reloads the faders from the group,
@@ -73,12 +71,6 @@ public:
     PictureControl *MUTE_ON_ALL() const { return m_muteOnAll; }
     PictureControl *Image4() const { return m_image4; }
 
-Q_SIGNALS:
-    // The operator's commands to the selected group, after they were queued.
-    void groupMuteSent(const QString &group, bool on);
-    // A fader drag ended; the value labels show what was sent.
-    void fadersReleased(const QString &group);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -96,8 +88,7 @@ private:
     void flipLink(int pairFirstEntry);
     void muteAll(bool on);
 
-    tDevices &m_devices;
-    tGroup &m_groups;
+    ControllerCore &m_core;
     std::function<int()> m_selectedGroupSlot;
     FaderTable m_faders;
 

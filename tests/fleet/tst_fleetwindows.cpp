@@ -110,7 +110,7 @@ void tst_FleetWindows::stoppedAmplifierGoesOfflineAndReturns()
                               kLinkTimeoutMs);
     QCOMPARE(fleet.summaryLabel()->text(), u"3 amplifiers: 2 online, 1 offline, 1 with alarms"_s);
     QCOMPARE(fleetWindows.eventsAction()->text(), u"Events (1)"_s);
-    QVERIFY(logLines(fleetWindows.log()).contains(u"AMP2 (127.0.0.3) offline"_s));
+    QVERIFY(logLines(windows.core().eventLog()).contains(u"AMP2 (127.0.0.3) offline"_s));
     QVERIFY(saveScreenshot(fleet, u"fleet.png"_s));
 
     // The selection follows its device when the rows reorder.
@@ -118,7 +118,7 @@ void tst_FleetWindows::stoppedAmplifierGoesOfflineAndReturns()
     QCOMPARE(fleet.table()->currentIndex().siblingAtColumn(1).data().toString(), u"AMP3 "_s);
     sim.setFault(1, AmpSimulator::Fault::None);
     const auto returned = [&] {
-        const QStringList lines = logLines(fleetWindows.log());
+        const QStringList lines = logLines(windows.core().eventLog());
         return std::any_of(lines.begin(), lines.end(), [](const QString &line) {
             return line.startsWith(u"AMP2 (127.0.0.3) online again after "_s);
         });

@@ -108,9 +108,9 @@ void tst_OscServer::initTestCase()
     QVERIFY(devicePort != 0);
     m_core = std::make_unique<ControllerCore>(devicePort);
     m_core->start();
-    m_core->addOrUpdateDevice(u"AMP1"_s, u"FOH"_s, u"127.0.0.2"_s, u"window"_s);
-    m_core->addOrUpdateDevice(u"AMP2"_s, u"FOH"_s, u"127.0.0.3"_s, u"window"_s);
-    m_core->addOrUpdateDevice(u"SUB L"_s, u"STAGE"_s, u"127.0.0.4"_s, u"window"_s);
+    m_core->addOrUpdateDevice(u"AMP1"_s, u"FOH"_s, u"127.0.0.2"_s);
+    m_core->addOrUpdateDevice(u"AMP2"_s, u"FOH"_s, u"127.0.0.3"_s);
+    m_core->addOrUpdateDevice(u"SUB L"_s, u"STAGE"_s, u"127.0.0.4"_s);
     for (int slot = 1; slot <= 3; ++slot) {
         const quint64 id = m_core->devices()[slot].id;
         QTRY_VERIFY_WITH_TIMEOUT(m_core->hasStatusBlock(id), 10'000);

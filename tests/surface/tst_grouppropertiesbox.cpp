@@ -6,6 +6,7 @@
 #include "ampsimulator.h"
 #include "commands.h"
 #include "cursordrag.h"
+#include "controllercore.h"
 #include "devicetable.h"
 #include "grouppropertiesbox.h"
 #include "groupsettings.h"
@@ -70,8 +71,9 @@ private:
 
     AmpSimulator m_sim;
     quint16 m_port = 0;
-    std::unique_ptr<tDevices> m_devices;
-    std::unique_ptr<tGroup> m_groups;
+    std::unique_ptr<ControllerCore> m_core;  // not started: the test dispatches
+    tDevices *m_devices = nullptr;
+    tGroup *m_groups = nullptr;
     std::unique_ptr<GroupPropertiesBox> m_box;
     QTimer m_dispatch;
     int m_selected = 0;
@@ -94,8 +96,9 @@ void tst_GroupPropertiesBox::init()
         m_sim.clearRequests(amp);
         m_sim.setIdentity(amp, kAmps[amp].name, kAmps[amp].group);
     }
-    m_groups = std::make_unique<tGroup>();
-    m_devices = std::make_unique<tDevices>(m_port);
+    m_core = std::make_unique<ControllerCore>(m_port);
+    m_groups = &m_core->groups();
+    m_devices = &m_core->devices();
     for (const AmpSimulator::Amp &amp : kAmps)
         QVERIFY(m_devices->appendDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address));
     // Belongs to the stage as well, as the tree shows it.
@@ -103,7 +106,7 @@ void tst_GroupPropertiesBox::init()
     for (const QString &name : {u"STAGE"_s, u"FOH"_s, u"EMPTY"_s})
         m_groups->addGroup(name);
     m_selected = 0;
-    m_box = std::make_unique<GroupPropertiesBox>(*m_devices, *m_groups, [this] { return m_selected; });
+    m_box = std::make_unique<GroupPropertiesBox>(*m_core, [this] { return m_selected; });
     m_box->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_box.get()));
     m_dispatch.start();
@@ -113,8 +116,7 @@ void tst_GroupPropertiesBox::cleanup()
 {
     m_dispatch.stop();
     m_box.reset();
-    m_devices.reset();
-    m_groups.reset();
+    m_core.reset();
 }
 
 QByteArray tst_GroupPropertiesBox::settingsLine(int groupSlot) const

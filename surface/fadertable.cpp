@@ -120,7 +120,7 @@ void FaderTable::dragTo(tGroupItem &group, int entry, int value)
     FaderTable faders;
     faders.loadGroup(group);
     tFaderItem &item = faders[entry];
-    const int steps = value - (isLimiter(entry) ? kLimiterFloor : 0);
+    const int steps = value - lowestStoredValue(entry);
     item.position = std::clamp(steps, 0, item.maximum) * kStepEighths;
     faders.m_dragged = entry;
     faders.apply(group);

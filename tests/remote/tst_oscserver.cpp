@@ -5,6 +5,7 @@
 
 #include "ampsimulator.h"
 #include "controllercore.h"
+#include "osccommands.h"
 #include "oscpacket.h"
 #include "oscserver.h"
 
@@ -74,6 +75,7 @@ private Q_SLOTS:
 
     void commands_data();
     void commands();
+    void muteToggleFollowsTheReportedMutes();
     void unknownNamesAndMalformedPacketsChangeNothing_data();
     void unknownNamesAndMalformedPacketsChangeNothing();
     void refusedSenderIsCountedAndLoggedOnce();
@@ -88,7 +90,9 @@ private:
     // Received feedback until an address comes with the value; false when the
     // client's socket fell silent first.
     bool receiveUntil(const QByteArray &address, const OscValue &value);
-    qsizetype eventCount() const { return qsizetype(m_core->eventLog().events().size()); }
+    // Events from the client; the refresh may log the amplifiers' own meanwhile.
+    qsizetype eventCount() const;
+    const FleetEvent &lastEventFromClient() const;
     quint16 freePort();
 
     std::unique_ptr<AmpSimulator> m_sim;
@@ -101,6 +105,7 @@ private:
 
 void tst_OscServer::initTestCase()
 {
+    QLocale::setDefault(QLocale::c());  // the fader events' figures: "-10.0 dB" in any locale
     m_sim = std::make_unique<AmpSimulator>();
     const quint16 devicePort = m_sim->start({{u"127.0.0.2"_s, "AMP1 ", "FOH  "},
                                              {u"127.0.0.3"_s, "AMP2 ", "FOH  "},
@@ -137,6 +142,20 @@ void tst_OscServer::cleanup()
     m_server.reset();
 }
 
+qsizetype tst_OscServer::eventCount() const
+{
+    const auto &events = m_core->eventLog().events();
+    return std::count_if(events.begin(), events.end(),
+                         [](const FleetEvent &event) { return event.source == u"OSC 127.0.0.1"_s; });
+}
+
+const FleetEvent &tst_OscServer::lastEventFromClient() const
+{
+    const auto &events = m_core->eventLog().events();
+    return *std::find_if(events.rbegin(), events.rend(),
+                         [](const FleetEvent &event) { return event.source == u"OSC 127.0.0.1"_s; });
+}
+
 quint16 tst_OscServer::freePort()
 {
     QUdpSocket probe;
@@ -152,12 +171,10 @@ void tst_OscServer::send(const QByteArray &packet)
 
 std::vector<OscPacket::Message> tst_OscServer::receive()
 {
-    if (!m_client->hasPendingDatagrams() && !m_client->waitForReadyRead(5'000)) {
-        // The server answers from the event loop: let it run, then look again.
-        QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
-        if (!m_client->hasPendingDatagrams() && !ready.wait(5'000))
-            return {};
-    }
+    // The server answers from this thread's event loop: wait on it, not on the socket.
+    QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
+    if (!m_client->hasPendingDatagrams() && !ready.wait(5'000))
+        return {};
     const auto messages = OscPacket::decode(m_client->receiveDatagram().data());
     return messages ? *messages : std::vector<OscPacket::Message>{};
 }
@@ -182,27 +199,46 @@ bool tst_OscServer::receiveUntil(const QByteArray &address, const OscValue &valu
 void tst_OscServer::commands_data()
 {
     QTest::addColumn<QByteArray>("packet");
-    QTest::addColumn<QList<int>>("amps");       // the amplifiers that get the request
-    QTest::addColumn<QByteArray>("requestLine"); // empty: group settings, see digits
+    QTest::addColumn<QList<int>>("amps");        // the amplifiers that get the request
+    QTest::addColumn<QByteArray>("requestLine"); // empty: group settings, see entry and digits
+    QTest::addColumn<int>("entry");              // 1..6: the fader whose three digits are sent
     QTest::addColumn<QByteArray>("digits");
-    QTest::addColumn<QString>("event");          // a part of the one event logged
+    QTest::addColumn<QString>("event");          // the event's text without its source; for faders its start
+    QTest::addColumn<QString>("amplifier");      // the event's amplifier column
 
     const QList<int> foh{0, 1};
-    QTest::newRow("group mute") << message("/amp/group/FOH/mute", "i", 1) << foh
-                                << requestLine("/mute_on.html") << QByteArray() << u"FOH"_s;
-    QTest::newRow("group unmute, any case, True/False") << message("/amp/group/foh/mute", "F") << foh
-                                                        << requestLine("/mute_off.html") << QByteArray()
-                                                        << u"FOH"_s;
+    const QList<int> stage{2};
+    QTest::newRow("group mute") << message("/amp/group/FOH/mute", "i", 1) << foh << requestLine("/mute_on.html")
+                                << 0 << QByteArray() << u"Mute all: group FOH"_s << QString();
+    QTest::newRow("group unmute, any case, False") << message("/amp/group/foh/mute", "F") << foh
+                                                   << requestLine("/mute_off.html") << 0 << QByteArray()
+                                                   << u"Un-mute all: group FOH"_s << QString();
+    QTest::newRow("group mute, True") << message("/amp/group/Foh/mute", "T") << foh << requestLine("/mute_on.html")
+                                      << 0 << QByteArray() << u"Mute all: group FOH"_s << QString();
     QTest::newRow("device mute by name") << message("/amp/device/amp1/mute/a", "i", 1) << QList<int>{0}
-                                         << requestLine("/mute_a_on.html") << QByteArray() << u"AMP1"_s;
-    QTest::newRow("device mute by address") << message("/amp/device/127.0.0.3/mute/b", "i", 0) << QList<int>{1}
-                                            << requestLine("/mute_b_off.html") << QByteArray() << u"AMP2"_s;
-    QTest::newRow("inner blank as underscore") << message("/amp/device/SUB_L/mute/b", "i", 1) << QList<int>{2}
-                                               << requestLine("/mute_b_on.html") << QByteArray() << u"SUB L"_s;
-    QTest::newRow("volume A, nearest step") << message("/amp/group/STAGE/volume/a", "f", -10.2) << QList<int>{2}
-                                            << QByteArray() << "171"_ba << u"STAGE"_s;
-    QTest::newRow("limiter B clamped") << message("/amp/group/STAGE/limiter/b", "f", 900) << QList<int>{2}
-                                       << QByteArray() << "170"_ba << u"STAGE"_s;
+                                         << requestLine("/mute_a_on.html") << 0 << QByteArray()
+                                         << u"Mute channel A"_s << u"AMP1 (127.0.0.2)"_s;
+    QTest::newRow("device unmute by address") << message("/amp/device/127.0.0.3/mute/b", "i", 0) << QList<int>{1}
+                                              << requestLine("/mute_b_off.html") << 0 << QByteArray()
+                                              << u"Un-mute channel B"_s << u"AMP2 (127.0.0.3)"_s;
+    QTest::newRow("inner blank as underscore") << message("/amp/device/SUB_L/mute/b", "i", 1) << stage
+                                               << requestLine("/mute_b_on.html") << 0 << QByteArray()
+                                               << u"Mute channel B"_s << u"SUB L (127.0.0.4)"_s;
+    QTest::newRow("volume A, nearest step") << message("/amp/group/STAGE/volume/a", "f", -10.2) << stage
+                                            << QByteArray() << 1 << "171"_ba
+                                            << u"Faders of group STAGE: Volume A -10.0 dB, "_s << QString();
+    QTest::newRow("input B, below the range") << message("/amp/group/STAGE/input/b", "f", -200) << stage
+                                              << QByteArray() << 4 << "000"_ba
+                                              << u"Faders of group STAGE: "_s << QString();
+    QTest::newRow("limiter B clamped") << message("/amp/group/STAGE/limiter/b", "f", 900) << stage << QByteArray()
+                                       << 6 << "170"_ba << u"Faders of group STAGE: "_s << QString();
+    QTest::newRow("limiter A, steps down clamped") << message("/amp/group/STAGE/limiter/a/step", "i", -1000)
+                                                   << stage << QByteArray() << 5 << "010"_ba
+                                                   << u"Faders of group STAGE: "_s << QString();
+    QTest::newRow("volume B, steps up clamped") << message("/amp/group/STAGE/volume/b/step", "i", 1000) << stage
+                                                << QByteArray() << 2 << "191"_ba
+                                                << u"Faders of group STAGE: Volume A -10.0 dB, Volume B 0.0 dB, "_s
+                                                << QString();
 }
 
 void tst_OscServer::commands()
@@ -210,23 +246,46 @@ void tst_OscServer::commands()
     QFETCH(QByteArray, packet);
     QFETCH(QList<int>, amps);
     QFETCH(QByteArray, requestLine);
+    QFETCH(int, entry);
     QFETCH(QByteArray, digits);
     QFETCH(QString, event);
+    QFETCH(QString, amplifier);
 
     const qsizetype before = eventCount();
     send(packet);
     QTRY_COMPARE(m_server->counters().commands, quint64(1));
     QCOMPARE(m_server->counters().messages, quint64(1));
     QCOMPARE(eventCount(), before + 1);
-    const FleetEvent &logged = m_core->eventLog().events().back();
+    const FleetEvent &logged = lastEventFromClient();
     QCOMPARE(logged.source, u"OSC 127.0.0.1"_s);
-    QVERIFY2(logged.text.contains(event), qPrintable(logged.text));
+    QCOMPARE(logged.amplifier, amplifier);
+    const QString from = u" (from OSC 127.0.0.1)"_s;
+    if (entry == 0)
+        QCOMPARE(logged.text, event + from);
+    QVERIFY2(logged.text.startsWith(event) && logged.text.endsWith(from), qPrintable(logged.text));
 
     for (const int amp : amps) {
         if (!requestLine.isEmpty())
             QTRY_VERIFY(m_sim->requestLines(amp).contains(requestLine));
         else
-            QTRY_VERIFY(m_sim->groupSettings(amp).contains(digits));
+            QTRY_COMPARE(m_sim->groupSettings(amp).mid((entry - 1) * 3, 3), digits);
+    }
+}
+
+// The toggle reads the mute bytes that the amplifiers last reported.
+void tst_OscServer::muteToggleFollowsTheReportedMutes()
+{
+    const int foh = m_core->groups().findGroupOfDevice(u"FOH"_s);
+    for (const bool mutedBefore : {true, false}) {
+        m_core->muteGroup(foh, mutedBefore);
+        QTRY_COMPARE(OscCommands::anyChannelUnmuted(*m_core, foh), !mutedBefore);
+        m_sim->clearRequests(0);
+        const qsizetype before = eventCount();
+        send(message("/amp/group/FOH/mute/toggle"));
+        QTRY_VERIFY(m_sim->requestLines(0).contains(requestLine(mutedBefore ? "/mute_off.html" : "/mute_on.html")));
+        QCOMPARE(eventCount(), before + 1);
+        QCOMPARE(lastEventFromClient().text,
+                 (mutedBefore ? u"Un-mute all: group FOH"_s : u"Mute all: group FOH"_s) + u" (from OSC 127.0.0.1)"_s);
     }
 }
 
@@ -266,7 +325,7 @@ void tst_OscServer::refusedSenderIsCountedAndLoggedOnce()
     QTRY_COMPARE(m_server->counters().refused, quint64(2));
     QCOMPARE(m_server->counters().messages, quint64(2));
     QCOMPARE(eventCount(), before + 1);
-    const FleetEvent &logged = m_core->eventLog().events().back();
+    const FleetEvent &logged = lastEventFromClient();
     QCOMPARE(logged.severity, EventSeverity::Warning);
     QVERIFY2(logged.text.contains(u"127.0.0.1"_s), qPrintable(logged.text));
     QVERIFY(!m_sim->requestLines(0).contains(requestLine("/mute_on.html")));
@@ -302,14 +361,16 @@ void tst_OscServer::subscriptionGetsStateChangesAndExpires()
     QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
     QCOMPARE(m_server->subscriberCount(), 1);
 
-    // A change goes out at once; the next within the interval waits for it.
+    // The full state went out at 0. A change once the interval has passed
+    // goes out at once; the next within the interval waits for it.
+    m_nowMs = 100;
     send(message("/amp/group/FOH/volume/a", "f", -20));
     QVERIFY(receiveUntil("/amp/group/FOH/volume/a", OscValue::real(-20.0F)));
     send(message("/amp/group/FOH/volume/a", "f", -30));
     send(message("/amp/ping"));
     const std::vector<OscPacket::Message> next = receive();
     QCOMPARE(next.at(0).address, "/amp/pong"_ba);
-    m_nowMs = 100;
+    m_nowMs = 200;
     Q_EMIT m_core->refreshed();
     QVERIFY(receiveUntil("/amp/group/FOH/volume/a", OscValue::real(-30.0F)));
 

@@ -93,7 +93,14 @@ void ControllerCore::log(const QString &text, const QString &source, const tDevi
 
 void ControllerCore::logNote(EventSeverity severity, const QString &text, const QString &source)
 {
-    m_log.append({QDateTime::currentDateTime(), severity, {}, text + u" (from "_s + source + u')', 0, source});
+    const QString from = source.isEmpty() ? QString() : u" (from "_s + source + u')';
+    m_log.append({QDateTime::currentDateTime(), severity, {}, text + from, 0, source});
+}
+
+void ControllerCore::setRemoteSettings(const RemoteSettings &settings)
+{
+    m_remote = settings;
+    Q_EMIT remoteSettingsChanged();
 }
 
 void ControllerCore::muteGroup(int groupSlot, bool on, const QString &source)
@@ -216,12 +223,19 @@ ControllerCore::OpenResult ControllerCore::openProject(const QString &path, cons
     Q_EMIT tablesChanged();
     log(u"Project opened: "_s + QFileInfo(path).fileName(), source);
     m_detector.expectProject(EventDetector::observe(m_devices, m_blocks), steadyNowNs());
+    QStringList problems;
+    m_remote = remoteSettingsOf(project->remote, &problems);
+    for (const QString &problem : std::as_const(problems))
+        m_log.append({QDateTime::currentDateTime(), EventSeverity::Warning, {}, problem});
+    Q_EMIT remoteSettingsChanged();
     return project->leftOut ? OpenResult::OpenedPartly : OpenResult::Opened;
 }
 
 bool ControllerCore::saveProject(const QString &path, const QString &source)
 {
-    if (!saveProjectFile(path, projectFromTables(m_devices, m_groups)))
+    Project project = projectFromTables(m_devices, m_groups);
+    project.remote = projectRemoteOf(m_remote);
+    if (!saveProjectFile(path, project))
         return false;
     log(u"Project saved: "_s + QFileInfo(path).fileName(), source);
     return true;

@@ -20,6 +20,7 @@
 #include "groupsettings.h"
 #include "grouptable.h"
 #include "pollingtick.h"
+#include "remotesettings.h"
 #include "storedblocks.h"
 
 #include <QElapsedTimer>
@@ -103,8 +104,14 @@ public:
     // The device's slot, 0 when the table is full.
     int addOrUpdateDevice(const QString &name, const QString &group, const QString &address);
 
-    // A line about something a remote interface did or refused.
+    // A line about something a remote interface did or refused; source
+    // empty for the interface itself (it could not listen).
     void logNote(EventSeverity severity, const QString &text, const QString &source);
+
+    // The remote interfaces' set-up: what the last project opened held, or
+    // what the operator applied since; the next save writes it.
+    const RemoteSettings &remoteSettings() const { return m_remote; }
+    void setRemoteSettings(const RemoteSettings &settings);
 
 Q_SIGNALS:
     // After each refresh: health sampled, events found and logged.
@@ -114,6 +121,9 @@ Q_SIGNALS:
     void tablesChanged();
     // "NotEnoughDeviceQuerySpace": a request was dropped.
     void queryQueueFull();
+    // Other remote settings are to be applied (a project was opened, the
+    // operator applied them).
+    void remoteSettingsChanged();
 
 private:
     void log(const QString &text, const QString &source, const tDevice *device = nullptr);
@@ -127,6 +137,7 @@ private:
     EventDetector m_detector;
     EventLog m_log;
     QTimer m_refreshTimer;
+    RemoteSettings m_remote;
     quint64 m_ticksAtRefresh = 0;
     QElapsedTimer m_tickSeen;  // since a refresh last saw the tick move
 };

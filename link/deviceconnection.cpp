@@ -20,6 +20,18 @@ timeval timeValue(std::chrono::milliseconds duration)
     return {time_t(duration.count() / 1000), suseconds_t(duration.count() % 1000 * 1000)};
 }
 
+// The kernel times a socket's receive time-out on its coarse timer wheel:
+// it rounds the time-out up to whole ticks and fires up to an eighth of it
+// late (2.5 s come back after up to 2.756 s at 250 Hz), while poll() waits
+// on a fine timer. So the blocking read that follows a request is given
+// three quarters of the wait it stands for, which end by 0.85 of it plus
+// two ticks at the latest, and the caller waits out the rest with poll().
+// An answer that comes costs the one read all the same.
+std::chrono::milliseconds blockingPartOf(std::chrono::milliseconds wait)
+{
+    return wait * 3 / 4;
+}
+
 } // namespace
 
 DeviceConnection::DeviceConnection(ConnectionInterrupt &interrupt, const std::atomic<bool> &abort)
@@ -98,7 +110,7 @@ DeviceConnection::Result DeviceConnection::connectTo(const QString &host, quint1
     const int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     const timeval sendLimit = timeValue(sendTimeout);
-    const timeval readLimit = timeValue(firstReadWait);
+    const timeval readLimit = timeValue(blockingPartOf(firstReadWait));
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &readLimit, sizeof readLimit);
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);

@@ -4,9 +4,10 @@
 // thread only. An exchange on an open connection costs what a plain blocking
 // client's does: the request is sent with one blocking send and the answer
 // is read with blocking reads bounded by the socket's own time-outs, set once
-// per connection. Only an answer that arrives in pieces, or bytes the device
-// sends unasked, are waited for with poll() and exact deadlines. Another
-// thread ends any wait at once through the connection's interrupt.
+// per connection. Only an answer that arrives in pieces, bytes the device
+// sends unasked, and the last part of a silent device's wait are waited for
+// with poll() and exact deadlines. Another thread ends any wait at once
+// through the connection's interrupt.
 
 #include <QByteArrayView>
 #include <QString>
@@ -47,15 +48,17 @@ public:
     // Opens a connection to an IPv4 address text and port. Done when
     // connected; TimedOut or Closed (refused, unreachable, not an IPv4 text)
     // leave it closed. sendTimeout bounds every send on it and firstReadWait
-    // the blocking read right after a request (receiveFirst()).
+    // the wait for the first bytes after a request (receiveFirst()).
     Result connectTo(const QString &host, quint16 port, Clock::time_point deadline,
                      std::chrono::milliseconds sendTimeout, std::chrono::milliseconds firstReadWait);
 
     Result send(QByteArrayView bytes);
 
     // Right after a request, when nothing of the answer can be there yet:
-    // one blocking read, for at most the first read wait. Done when bytes
-    // came in; TimedOut when none did in that time.
+    // one blocking read, for most of the first read wait and never longer.
+    // Done when bytes came in; TimedOut when none did in that time, which
+    // ends before the first read wait does: the caller waits out the rest
+    // with receive().
     Result receiveFirst();
     // After a read that took all there was: waits for more bytes until the
     // deadline. Done when some came in; Closed when the device closed the

@@ -114,10 +114,12 @@ PollLoop::Exchanged PollLoop::sendAndRead(ResponseReader &reader)
 
 // Each line read and the body read have their own time-out; body bytes that
 // keep arriving keep the body read alive. A device that has sent nothing at
-// all is waited for in one go until its fifth line would run out of time;
-// the line time-outs that passed meanwhile are then counted off as if each
-// had been waited for on its own. A silent device so wakes its worker once
-// per attempt, not once per line.
+// all is waited for in one go until its fifth line would run out of time
+// (a blocking read for most of it, poll() for the rest); the line time-outs
+// that passed meanwhile are then counted off as if each had been waited for
+// on its own. A silent device so wakes its worker twice per attempt, not
+// once per line. Each deadline follows on from the one before, not from
+// when the worker woke up, so that late wake-ups do not add up.
 PollLoop::Exchanged PollLoop::readResponse(ResponseReader &reader)
 {
     using Result = DeviceConnection::Result;
@@ -146,10 +148,13 @@ PollLoop::Exchanged PollLoop::readResponse(ResponseReader &reader)
                 reader.lineTimedOut();
             break;
         case Result::TimedOut:
-            if (reader.phase() == ResponseReader::Phase::Lines) {
+            if (first) {
+                // The blocking read ends early by design: receive() waits
+                // out the rest of the same wait.
+            } else if (reader.phase() == ResponseReader::Phase::Lines) {
                 for (int line = 0; line < silentLines && !reader.isDone(); ++line)
                     reader.lineTimedOut();
-                deadline = Clock::now() + m_timeout;
+                deadline = wakeAt + m_timeout;
             } else {
                 reader.fail();
             }

@@ -10,6 +10,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr QStringView kProgram = u"Program";
+constexpr QStringView kRemote = u"Remote";
 constexpr QStringView kSignature = u"TALO Amp";
 
 // The six settings in the order they are written, with their bytes.
@@ -69,6 +70,8 @@ std::optional<Project> readProject(const QByteArray &bytes)
                                 file.value(section, u"DeviceGroup"),
                                 file.value(section, u"DeviceIP")});
     }
+    for (std::size_t key = 0; key < std::size(ProjectRemote::kKeys); ++key)
+        project.remote.values[key] = file.value(kRemote, ProjectRemote::kKeys[key]);
     return project;
 }
 
@@ -92,6 +95,13 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
         file.setValue(section, u"DeviceName", device.name);
         file.setValue(section, u"DeviceGroup", device.group);
         file.setValue(section, u"DeviceIP", device.address);
+    }
+    // A key the file held is written even when it is now unset, so that an
+    // interface turned off stays off when the file is read again.
+    for (std::size_t key = 0; key < std::size(ProjectRemote::kKeys); ++key) {
+        const QStringView name = ProjectRemote::kKeys[key];
+        if (!project.remote.values[key].isEmpty() || !file.value(kRemote, name).isEmpty())
+            file.setValue(kRemote, name, project.remote.values[key]);
     }
     return file.toBytes();
 }

@@ -12,7 +12,11 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
 
+#include <algorithm>
+#include <array>
+#include <iterator>
 #include <optional>
 
 struct ProjectGroup
@@ -34,6 +38,22 @@ struct ProjectDevice
     QString address;
 };
 
+// The section "Remote": the set-up of the remote interfaces, key by key as
+// the file holds it (an absent key is empty); what the values mean is
+// checked by whoever applies them. Written after every other section, and
+// only the keys that are set, so a project without remote interfaces is
+// written exactly as it always was.
+struct ProjectRemote
+{
+    static constexpr QStringView kKeys[] = {u"HttpPort", u"HttpListen", u"OscPort", u"OscListen", u"OscAllow"};
+    std::array<QString, std::size(kKeys)> values;
+
+    bool isEmpty() const
+    {
+        return std::all_of(values.cbegin(), values.cend(), [](const QString &value) { return value.isEmpty(); });
+    }
+};
+
 struct Project
 {
     // Each list holds at most kCapacity entries.
@@ -41,6 +61,7 @@ struct Project
 
     QList<ProjectGroup> groups;
     QList<ProjectDevice> devices;
+    ProjectRemote remote;
     // The file counted more groups or devices than the tables hold; only the
     // first kCapacity of each were read.
     bool leftOut = false;

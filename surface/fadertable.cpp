@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -12,6 +13,10 @@ bool isLimiter(int entry)
 {
     return entry >= FaderTable::LimiterA;
 }
+
+// A level's label: -95.5 dB at stored value 0, half a decibel per step.
+constexpr double kLevelFloorDb = -95.5;
+constexpr double kLevelStepDb = 0.5;
 
 quint8 lowByte(int value)
 {
@@ -115,7 +120,7 @@ void FaderTable::dragTo(tGroupItem &group, int entry, int value)
     FaderTable faders;
     faders.loadGroup(group);
     tFaderItem &item = faders[entry];
-    const int steps = value - (isLimiter(entry) ? kLimiterFloor : 0);
+    const int steps = value - lowestStoredValue(entry);
     item.position = std::clamp(steps, 0, item.maximum) * kStepEighths;
     faders.m_dragged = entry;
     faders.apply(group);
@@ -137,5 +142,35 @@ QString FaderTable::labelText(const tGroupItem &group, int entry)
     const int stored = storedValue(group, entry);
     if (isLimiter(entry))
         return QLocale().toString(double(stored), 'f', 1) + u" V"_s;
-    return QLocale().toString(stored * 0.5 - 95.5, 'f', 1) + u" dB"_s;
+    return QLocale().toString(labelUnits(entry, stored), 'f', 1) + u" dB"_s;
+}
+
+double FaderTable::labelUnits(int entry, int storedValue)
+{
+    if (isLimiter(entry))
+        return storedValue;
+    return storedValue * kLevelStepDb + kLevelFloorDb;
+}
+
+int FaderTable::lowestStoredValue(int entry)
+{
+    return isLimiter(entry) ? kLimiterFloor : 0;
+}
+
+int FaderTable::highestStoredValue(int entry)
+{
+    return isLimiter(entry) ? kLimiterFloor + kLimiterMaximum : kLevelMaximum;
+}
+
+int FaderTable::storedValueFromUnits(int entry, double units)
+{
+    const double steps = isLimiter(entry) ? units : (units - kLevelFloorDb) / kLevelStepDb;
+    // Clamped while still a double, so that no figure overflows the int.
+    const double clamped = std::clamp(steps, double(lowestStoredValue(entry)), double(highestStoredValue(entry)));
+    return int(std::floor(clamped + 0.5));
+}
+
+int FaderTable::storedValueAfterSteps(int entry, int storedValue, qint64 steps)
+{
+    return int(std::clamp<qint64>(storedValue + steps, lowestStoredValue(entry), highestStoredValue(entry)));
 }

@@ -75,6 +75,20 @@ public:
     // "-95.5 dB" for a level, "10.0 V" for a limiter, from the stored value.
     static QString labelText(const tGroupItem &group, int entry);
 
+    // The figure the label shows for a stored value, as a number: dB for a
+    // level (-95.5..0.0), volts for a limiter (10..170).
+    static double labelUnits(int entry, int storedValue);
+    // The stored value nearest to a figure in the label's unit, clamped to
+    // the fader's range (a level 0..191, a limiter 10..170); a figure halfway
+    // between two steps goes to the upper one. units must be finite.
+    static int storedValueFromUnits(int entry, double units);
+    // The stored value that many fader steps above (below, when negative)
+    // the given one, clamped to the fader's range.
+    static int storedValueAfterSteps(int entry, int storedValue, qint64 steps);
+    // The range of stored values of an entry.
+    static int lowestStoredValue(int entry);
+    static int highestStoredValue(int entry);
+
 private:
     std::array<tFaderItem, kCount> m_items{};
     bool m_dragging = false;

@@ -1,0 +1,395 @@
+// The OSC server against a controller core that polls simulated amplifiers
+// over loopback: a client socket in the test sends messages written by
+// liblo and reads what comes back. The subscription's lifetime, the feedback
+// interval and the clock are the test's, so nothing waits for real time.
+
+#include "ampsimulator.h"
+#include "controllercore.h"
+#include "osccommands.h"
+#include "oscpacket.h"
+#include "oscserver.h"
+
+#include <lo/lo.h>
+
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUdpSocket>
+#include <QtEndian>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QHostAddress kLoopback(QHostAddress::LocalHost);
+
+// A message as liblo writes it; types "i", "f", "T", "F" or none.
+QByteArray message(const char *address, const char *types = "", double value = 0)
+{
+    lo_message m = lo_message_new();
+    for (const char *type = types; *type; ++type) {
+        switch (*type) {
+        case 'i': lo_message_add_int32(m, qint32(value)); break;
+        case 'f': lo_message_add_float(m, float(value)); break;
+        case 'T': lo_message_add_true(m); break;
+        case 'F': lo_message_add_false(m); break;
+        default: break;
+        }
+    }
+    std::size_t size = 0;
+    void *bytes = lo_message_serialise(m, address, nullptr, &size);
+    QByteArray result(static_cast<const char *>(bytes), qsizetype(size));
+    std::free(bytes);
+    lo_message_free(m);
+    return result;
+}
+
+QByteArray nestedBundle(QByteArray packet, int depth)
+{
+    for (int i = 0; i < depth; ++i) {
+        char size[4];
+        qToBigEndian<qint32>(qint32(packet.size()), size);
+        packet = QByteArray("#bundle\0\0\0\0\0\0\0\0\1", 16) + QByteArray(size, 4) + packet;
+    }
+    return packet;
+}
+
+QByteArray requestLine(const char *path)
+{
+    return "GET "_ba + path + " HTTP/1.1"_ba;
+}
+
+} // namespace
+
+class tst_OscServer final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void commands_data();
+    void commands();
+    void muteToggleFollowsTheReportedMutes();
+    void unknownNamesAndMalformedPacketsChangeNothing_data();
+    void unknownNamesAndMalformedPacketsChangeNothing();
+    void refusedSenderIsCountedAndLoggedOnce();
+    void listenRefusesAMalformedAllowListAndAPortInUse();
+    void pingIsAnswered();
+    void subscriptionGetsStateChangesAndExpires();
+
+private:
+    void send(const QByteArray &packet);
+    // The next packet's messages sent back to the client.
+    std::vector<OscPacket::Message> receive();
+    // Received feedback until an address comes with the value; false when the
+    // client's socket fell silent first.
+    bool receiveUntil(const QByteArray &address, const OscValue &value);
+    // Events from the client; the refresh may log the amplifiers' own meanwhile.
+    qsizetype eventCount() const;
+    const FleetEvent &lastEventFromClient() const;
+    quint16 freePort();
+
+    std::unique_ptr<AmpSimulator> m_sim;
+    std::unique_ptr<ControllerCore> m_core;
+    std::unique_ptr<OscServer> m_server;
+    std::unique_ptr<QUdpSocket> m_client;
+    quint16 m_port = 0;
+    qint64 m_nowMs = 0;
+};
+
+void tst_OscServer::initTestCase()
+{
+    QLocale::setDefault(QLocale::c());  // the fader events' figures: "-10.0 dB" in any locale
+    m_sim = std::make_unique<AmpSimulator>();
+    const quint16 devicePort = m_sim->start({{u"127.0.0.2"_s, "AMP1 ", "FOH  "},
+                                             {u"127.0.0.3"_s, "AMP2 ", "FOH  "},
+                                             {u"127.0.0.4"_s, "SUB L", "STAGE"}});
+    QVERIFY(devicePort != 0);
+    m_core = std::make_unique<ControllerCore>(devicePort);
+    m_core->start();
+    m_core->addOrUpdateDevice(u"AMP1"_s, u"FOH"_s, u"127.0.0.2"_s);
+    m_core->addOrUpdateDevice(u"AMP2"_s, u"FOH"_s, u"127.0.0.3"_s);
+    m_core->addOrUpdateDevice(u"SUB L"_s, u"STAGE"_s, u"127.0.0.4"_s);
+    for (int slot = 1; slot <= 3; ++slot) {
+        const quint64 id = m_core->devices()[slot].id;
+        QTRY_VERIFY_WITH_TIMEOUT(m_core->hasStatusBlock(id), 10'000);
+    }
+}
+
+void tst_OscServer::init()
+{
+    m_server = std::make_unique<OscServer>(*m_core);
+    m_server->setTiming(1'000, 100, [this] { return m_nowMs; });
+    m_port = freePort();
+    QString error;
+    QVERIFY2(m_server->listen(kLoopback, m_port, u"127.0.0.1"_s, &error), qPrintable(error));
+    QCOMPARE(m_server->statusText(), u"Listening on 127.0.0.1:"_s + QString::number(m_port));
+    m_client = std::make_unique<QUdpSocket>();
+    QVERIFY(m_client->bind(kLoopback, 0));
+    for (int amp = 0; amp < m_sim->ampCount(); ++amp)
+        m_sim->clearRequests(amp);
+}
+
+void tst_OscServer::cleanup()
+{
+    m_client.reset();
+    m_server.reset();
+}
+
+qsizetype tst_OscServer::eventCount() const
+{
+    const auto &events = m_core->eventLog().events();
+    return std::count_if(events.begin(), events.end(),
+                         [](const FleetEvent &event) { return event.source == u"OSC 127.0.0.1"_s; });
+}
+
+const FleetEvent &tst_OscServer::lastEventFromClient() const
+{
+    const auto &events = m_core->eventLog().events();
+    return *std::find_if(events.rbegin(), events.rend(),
+                         [](const FleetEvent &event) { return event.source == u"OSC 127.0.0.1"_s; });
+}
+
+quint16 tst_OscServer::freePort()
+{
+    QUdpSocket probe;
+    if (!probe.bind(kLoopback, 0))
+        return 0;
+    return probe.localPort();
+}
+
+void tst_OscServer::send(const QByteArray &packet)
+{
+    QCOMPARE(m_client->writeDatagram(packet, kLoopback, m_port), qint64(packet.size()));
+}
+
+std::vector<OscPacket::Message> tst_OscServer::receive()
+{
+    // The server answers from this thread's event loop: wait on it, not on the socket.
+    QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
+    if (!m_client->hasPendingDatagrams() && !ready.wait(5'000))
+        return {};
+    const auto messages = OscPacket::decode(m_client->receiveDatagram().data());
+    return messages ? *messages : std::vector<OscPacket::Message>{};
+}
+
+bool tst_OscServer::receiveUntil(const QByteArray &address, const OscValue &value)
+{
+    for (;;) {
+        QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
+        if (!m_client->hasPendingDatagrams() && !ready.wait(5'000))
+            return false;
+        const auto messages = OscPacket::decode(m_client->receiveDatagram().data());
+        if (!messages)
+            return false;
+        for (const OscPacket::Message &m : *messages) {
+            if (m.address == address && !m.arguments.empty() && m.arguments[0].type == value.type
+                && m.arguments[0].i == value.i && m.arguments[0].f == value.f)
+                return true;
+        }
+    }
+}
+
+void tst_OscServer::commands_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<QList<int>>("amps");        // the amplifiers that get the request
+    QTest::addColumn<QByteArray>("requestLine"); // empty: group settings, see entry and digits
+    QTest::addColumn<int>("entry");              // 1..6: the fader whose three digits are sent
+    QTest::addColumn<QByteArray>("digits");
+    QTest::addColumn<QString>("event");          // the event's text without its source; for faders its start
+    QTest::addColumn<QString>("amplifier");      // the event's amplifier column
+
+    const QList<int> foh{0, 1};
+    const QList<int> stage{2};
+    QTest::newRow("group mute") << message("/amp/group/FOH/mute", "i", 1) << foh << requestLine("/mute_on.html")
+                                << 0 << QByteArray() << u"Mute all: group FOH"_s << QString();
+    QTest::newRow("group unmute, any case, False") << message("/amp/group/foh/mute", "F") << foh
+                                                   << requestLine("/mute_off.html") << 0 << QByteArray()
+                                                   << u"Un-mute all: group FOH"_s << QString();
+    QTest::newRow("group mute, True") << message("/amp/group/Foh/mute", "T") << foh << requestLine("/mute_on.html")
+                                      << 0 << QByteArray() << u"Mute all: group FOH"_s << QString();
+    QTest::newRow("device mute by name") << message("/amp/device/amp1/mute/a", "i", 1) << QList<int>{0}
+                                         << requestLine("/mute_a_on.html") << 0 << QByteArray()
+                                         << u"Mute channel A"_s << u"AMP1 (127.0.0.2)"_s;
+    QTest::newRow("device unmute by address") << message("/amp/device/127.0.0.3/mute/b", "i", 0) << QList<int>{1}
+                                              << requestLine("/mute_b_off.html") << 0 << QByteArray()
+                                              << u"Un-mute channel B"_s << u"AMP2 (127.0.0.3)"_s;
+    QTest::newRow("inner blank as underscore") << message("/amp/device/SUB_L/mute/b", "i", 1) << stage
+                                               << requestLine("/mute_b_on.html") << 0 << QByteArray()
+                                               << u"Mute channel B"_s << u"SUB L (127.0.0.4)"_s;
+    QTest::newRow("volume A, nearest step") << message("/amp/group/STAGE/volume/a", "f", -10.2) << stage
+                                            << QByteArray() << 1 << "171"_ba
+                                            << u"Faders of group STAGE: Volume A -10.0 dB, "_s << QString();
+    QTest::newRow("input B, below the range") << message("/amp/group/STAGE/input/b", "f", -200) << stage
+                                              << QByteArray() << 4 << "000"_ba
+                                              << u"Faders of group STAGE: "_s << QString();
+    QTest::newRow("limiter B clamped") << message("/amp/group/STAGE/limiter/b", "f", 900) << stage << QByteArray()
+                                       << 6 << "170"_ba << u"Faders of group STAGE: "_s << QString();
+    QTest::newRow("limiter A, steps down clamped") << message("/amp/group/STAGE/limiter/a/step", "i", -1000)
+                                                   << stage << QByteArray() << 5 << "010"_ba
+                                                   << u"Faders of group STAGE: "_s << QString();
+    QTest::newRow("volume B, steps up clamped") << message("/amp/group/STAGE/volume/b/step", "i", 1000) << stage
+                                                << QByteArray() << 2 << "191"_ba
+                                                << u"Faders of group STAGE: Volume A -10.0 dB, Volume B 0.0 dB, "_s
+                                                << QString();
+}
+
+void tst_OscServer::commands()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(QList<int>, amps);
+    QFETCH(QByteArray, requestLine);
+    QFETCH(int, entry);
+    QFETCH(QByteArray, digits);
+    QFETCH(QString, event);
+    QFETCH(QString, amplifier);
+
+    const qsizetype before = eventCount();
+    send(packet);
+    QTRY_COMPARE(m_server->counters().commands, quint64(1));
+    QCOMPARE(m_server->counters().messages, quint64(1));
+    QCOMPARE(eventCount(), before + 1);
+    const FleetEvent &logged = lastEventFromClient();
+    QCOMPARE(logged.source, u"OSC 127.0.0.1"_s);
+    QCOMPARE(logged.amplifier, amplifier);
+    const QString from = u" (from OSC 127.0.0.1)"_s;
+    if (entry == 0)
+        QCOMPARE(logged.text, event + from);
+    QVERIFY2(logged.text.startsWith(event) && logged.text.endsWith(from), qPrintable(logged.text));
+
+    for (const int amp : amps) {
+        if (!requestLine.isEmpty())
+            QTRY_VERIFY(m_sim->requestLines(amp).contains(requestLine));
+        else
+            QTRY_COMPARE(m_sim->groupSettings(amp).mid((entry - 1) * 3, 3), digits);
+    }
+}
+
+// The toggle reads the mute bytes that the amplifiers last reported.
+void tst_OscServer::muteToggleFollowsTheReportedMutes()
+{
+    const int foh = m_core->groups().findGroupOfDevice(u"FOH"_s);
+    for (const bool mutedBefore : {true, false}) {
+        m_core->muteGroup(foh, mutedBefore);
+        QTRY_COMPARE(OscCommands::anyChannelUnmuted(*m_core, foh), !mutedBefore);
+        m_sim->clearRequests(0);
+        const qsizetype before = eventCount();
+        send(message("/amp/group/FOH/mute/toggle"));
+        QTRY_VERIFY(m_sim->requestLines(0).contains(requestLine(mutedBefore ? "/mute_off.html" : "/mute_on.html")));
+        QCOMPARE(eventCount(), before + 1);
+        QCOMPARE(lastEventFromClient().text,
+                 (mutedBefore ? u"Un-mute all: group FOH"_s : u"Mute all: group FOH"_s) + u" (from OSC 127.0.0.1)"_s);
+    }
+}
+
+void tst_OscServer::unknownNamesAndMalformedPacketsChangeNothing_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    const QByteArray mute = message("/amp/group/FOH/mute", "i", 1);
+    QTest::newRow("unknown group") << message("/amp/group/NOPE/mute", "i", 1);
+    QTest::newRow("unknown device") << message("/amp/device/AMP9/mute/a", "i", 1);
+    QTest::newRow("wrong type") << message("/amp/group/FOH/mute", "f", 1);
+    QTest::newRow("unknown address") << message("/amp/group/FOH/solo", "i", 1);
+    QTest::newRow("truncated") << mute.first(mute.size() - 4);
+    QTest::newRow("type tag lies") << mute.first(mute.size() - 4) + QByteArray(",ii\0", 4);
+    QTest::newRow("bundles nested too deep") << nestedBundle(mute, 100);
+}
+
+void tst_OscServer::unknownNamesAndMalformedPacketsChangeNothing()
+{
+    QFETCH(QByteArray, packet);
+    const tGroupItem groupBefore = m_core->groups()[1];
+    const qsizetype before = eventCount();
+    send(packet);
+    QTRY_COMPARE(m_server->counters().malformed, quint64(1));
+    QCOMPARE(m_server->counters().commands, quint64(0));
+    QCOMPARE(eventCount(), before);
+    QCOMPARE(m_core->groups()[1].volumeA, groupBefore.volumeA);
+    QVERIFY(!m_sim->requestLines(0).contains(requestLine("/mute_on.html")));
+}
+
+void tst_OscServer::refusedSenderIsCountedAndLoggedOnce()
+{
+    QString error;
+    QVERIFY(m_server->listen(kLoopback, m_port, u"10.0.0.0/8"_s, &error));
+    const qsizetype before = eventCount();
+    send(message("/amp/group/FOH/mute", "i", 1));
+    send(message("/amp/group/FOH/mute", "i", 1));
+    QTRY_COMPARE(m_server->counters().refused, quint64(2));
+    QCOMPARE(m_server->counters().messages, quint64(2));
+    QCOMPARE(eventCount(), before + 1);
+    const FleetEvent &logged = lastEventFromClient();
+    QCOMPARE(logged.severity, EventSeverity::Warning);
+    QCOMPARE(logged.text, u"OSC message refused: sender not in the allow list (from OSC 127.0.0.1)"_s);
+    QVERIFY(!m_sim->requestLines(0).contains(requestLine("/mute_on.html")));
+}
+
+void tst_OscServer::listenRefusesAMalformedAllowListAndAPortInUse()
+{
+    QString error;
+    QVERIFY(!m_server->listen(kLoopback, m_port, u"10.0.0.1/8"_s, &error));
+    QVERIFY2(error.contains(u"10.0.0.0/8"_s), qPrintable(error));
+    QCOMPARE(m_server->statusText(), error);
+
+    QVERIFY(m_server->listen(kLoopback, m_port, {}, &error));
+    OscServer second(*m_core);
+    QVERIFY(!second.listen(kLoopback, m_port, {}, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(m_server->listen(kLoopback, 0, {}, &error));
+    QCOMPARE(m_server->statusText(), u"Off"_s);
+}
+
+void tst_OscServer::pingIsAnswered()
+{
+    send(message("/amp/ping"));
+    const std::vector<OscPacket::Message> answer = receive();
+    QCOMPARE(answer.size(), std::size_t(1));
+    QCOMPARE(answer[0].address, "/amp/pong"_ba);
+}
+
+void tst_OscServer::subscriptionGetsStateChangesAndExpires()
+{
+    m_nowMs = 0;
+    send(message("/amp/subscribe"));
+    QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
+    QCOMPARE(m_server->subscriberCount(), 1);
+
+    // The full state went out at 0. A change once the interval has passed
+    // goes out at once; the next within the interval waits for it.
+    m_nowMs = 100;
+    send(message("/amp/group/FOH/volume/a", "f", -20));
+    QVERIFY(receiveUntil("/amp/group/FOH/volume/a", OscValue::real(-20.0F)));
+    send(message("/amp/group/FOH/volume/a", "f", -30));
+    send(message("/amp/ping"));
+    const std::vector<OscPacket::Message> next = receive();
+    QCOMPARE(next.at(0).address, "/amp/pong"_ba);
+    m_nowMs = 200;
+    Q_EMIT m_core->refreshed();
+    QVERIFY(receiveUntil("/amp/group/FOH/volume/a", OscValue::real(-30.0F)));
+
+    // Renewed within its lifetime it stays; then it runs out.
+    m_nowMs = 900;
+    send(message("/amp/subscribe"));
+    QTRY_COMPARE(m_server->counters().commands, quint64(5));
+    m_nowMs = 1'800;
+    Q_EMIT m_core->refreshed();
+    QCOMPARE(m_server->subscriberCount(), 1);
+    m_nowMs = 1'900;
+    Q_EMIT m_core->refreshed();
+    QCOMPARE(m_server->subscriberCount(), 0);
+    while (m_client->hasPendingDatagrams())
+        m_client->receiveDatagram();
+    send(message("/amp/group/FOH/volume/a", "f", -40));
+    send(message("/amp/ping"));
+    QCOMPARE(receive().at(0).address, "/amp/pong"_ba);
+}
+
+QTEST_GUILESS_MAIN(tst_OscServer)
+#include "tst_oscserver.moc"

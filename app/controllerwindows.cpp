@@ -9,7 +9,11 @@
 #include "grouptable.h"
 #include "mainwindow.h"
 #include "networkstatwindow.h"
+#include "remoteinterfaces.h"
+#include "remotewindow.h"
 #include "scanwindow.h"
+
+#include <QMenuBar>
 
 
 ControllerWindows::ControllerWindows(quint16 devicePort)
@@ -43,6 +47,15 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
     m_form2 = std::make_unique<TForm2>();
 
     m_fleet = std::make_unique<FleetWindows>(*core, *main);
+    m_remote = std::make_unique<RemoteInterfaces>(*core);
+    m_remoteWindow = std::make_unique<RemoteWindow>(*core, *m_remote);
+    m_remoteAction = new QAction(QStringLiteral("Remote"), main);
+    main->menuBar()->insertAction(main->About2(), m_remoteAction);
+    QObject::connect(m_remoteAction, &QAction::triggered, m_remoteWindow.get(), [window = m_remoteWindow.get()] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
 
     main->setSecondaryWindows({m_form3.get(), m_form6.get(), m_form8.get(), m_form4.get(), m_form2.get()});
     core->start();
@@ -51,6 +64,8 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
 // The secondary windows go first; the main window must not reach them then.
 ControllerWindows::~ControllerWindows()
 {
+    m_remoteWindow.reset();
+    m_remote.reset();
     m_fleet.reset();
     m_form1->setSecondaryWindows({});
 }

@@ -20,6 +20,9 @@ class TForm4;
 class TForm6;
 class TForm8;
 class FleetWindows;
+class QAction;
+class RemoteInterfaces;
+class RemoteWindow;
 
 class ControllerWindows final
 {
@@ -37,6 +40,9 @@ public:
     TForm4 &Form4() const { return *m_form4; }
     TForm2 &Form2() const { return *m_form2; }
     FleetWindows &fleet() const { return *m_fleet; }
+    RemoteInterfaces &remote() const { return *m_remote; }
+    RemoteWindow &remoteWindow() const { return *m_remoteWindow; }
+    QAction *remoteAction() const { return m_remoteAction; }
 
 private:
     // Declared in creation order, so they are destroyed the other way round:
@@ -50,4 +56,7 @@ private:
     std::unique_ptr<TForm4> m_form4;
     std::unique_ptr<TForm2> m_form2;
     std::unique_ptr<FleetWindows> m_fleet;
+    std::unique_ptr<RemoteInterfaces> m_remote;
+    std::unique_ptr<RemoteWindow> m_remoteWindow;
+    QAction *m_remoteAction = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "projectfile.h"
 
 #include "inifile.h"
+#include "names.h"
 
 #include <array>
 #include <utility>
@@ -11,6 +12,10 @@ namespace {
 
 constexpr QStringView kProgram = u"Program";
 constexpr QStringView kSignature = u"TALO Amp";
+
+// Names come back through the add operations, which pad them with blanks to
+// this width again: their padding needs no quotes.
+constexpr qsizetype kNamePadding = kMinimumNameLength;
 
 // The six settings in the order they are written, with their bytes.
 template<typename Group>
@@ -80,7 +85,7 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
     for (qsizetype n = 1; n <= project.groups.size(); ++n) {
         const QString section = groupSection(n);
         const ProjectGroup &group = project.groups[n - 1];
-        file.setValue(section, u"GroupName", group.name);
+        file.setValue(section, u"GroupName", group.name, kNamePadding);
         file.setValue(section, u"GroupDescription", group.description);
         for (const auto &[key, byte] : settings(group))
             file.setIntValue(section, key, *byte);
@@ -89,8 +94,8 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
     for (qsizetype k = 1; k <= project.devices.size(); ++k) {
         const QString section = deviceSection(k);
         const ProjectDevice &device = project.devices[k - 1];
-        file.setValue(section, u"DeviceName", device.name);
-        file.setValue(section, u"DeviceGroup", device.group);
+        file.setValue(section, u"DeviceName", device.name, kNamePadding);
+        file.setValue(section, u"DeviceGroup", device.group, kNamePadding);
         file.setValue(section, u"DeviceIP", device.address);
     }
     return file.toBytes();

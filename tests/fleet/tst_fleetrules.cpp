@@ -64,6 +64,8 @@ private Q_SLOTS:
     void projectCheck();
     void logKeepsTheNewest();
     void csvBytes();
+    void csvField_data();
+    void csvField();
 };
 
 // The boundaries are where the panel's 42-segment bars light their first
@@ -326,13 +328,15 @@ void tst_FleetRules::csvBytes()
     log.append(QList<FleetEvent>{
         {t, EventSeverity::Alarm, u"AMP1 (127.0.0.2)"_s, u"offline"_s},
         {t.addMSecs(1), EventSeverity::Warning, {}, u"said \"hot\", then\nstopped"_s},
-        {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s}});
+        {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s},
+        {t.addMSecs(3), EventSeverity::Alarm, u"=CMD  (127.0.0.4)"_s, u"offline"_s}});
     const QByteArray csv = EventCsv::toCsv(log);
-    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n,Info,,3 earlier events dropped\r\n"
+    QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n,Info,,4 earlier events dropped\r\n"
                            "2026-03-04 21:05:09.007,Info,,filler\r\n"));
     QVERIFY(csv.endsWith("2026-03-04 21:05:09.007,Alarm,AMP1 (127.0.0.2),offline\r\n"
                          "2026-03-04 21:05:09.008,Warning,,\"said \"\"hot\"\", then\nstopped\"\r\n"
-                         "2026-03-04 21:05:09.009,Info,B\xC3\x9C" "HNE (127.0.0.3),48 \xC2\xB0" "C\r\n"));
+                         "2026-03-04 21:05:09.009,Info,B\xC3\x9C" "HNE (127.0.0.3),48 \xC2\xB0" "C\r\n"
+                         "2026-03-04 21:05:09.010,Alarm,'=CMD  (127.0.0.4),offline\r\n"));
     QCOMPARE(csv.count("\r\n"), qsizetype(2 + EventLog::kCapacity));
 
     QTemporaryDir dir;
@@ -343,6 +347,34 @@ void tst_FleetRules::csvBytes()
     QCOMPARE(file.readAll(), csv);
     QVERIFY(!EventCsv::save(log, dir.filePath(u"missing/log.csv"_s)));
     QCOMPARE(log.events().size(), std::size_t(EventLog::kCapacity));
+}
+
+// RFC 4180 quoting, and no cell that a spreadsheet would run as a formula:
+// an amplifier's name is whatever the amplifier calls itself.
+void tst_FleetRules::csvField_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("plain") << u"AMP1 (127.0.0.2)"_s << QByteArray("AMP1 (127.0.0.2)");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("equals") << u"=1+2"_s << QByteArray("'=1+2");
+    QTest::newRow("plus") << u"+1"_s << QByteArray("'+1");
+    QTest::newRow("minus") << u"-95.5 dB"_s << QByteArray("'-95.5 dB");
+    QTest::newRow("at") << u"@SUM(A1)"_s << QByteArray("'@SUM(A1)");
+    QTest::newRow("tab") << u"\t=1"_s << QByteArray("'\t=1");
+    QTest::newRow("carriage return, quoted too") << u"\r=1"_s << QByteArray("\"'\r=1\"");
+    QTest::newRow("formula with a comma and quotes")
+        << u"=HYPERLINK(\"x\",1)"_s << QByteArray("\"'=HYPERLINK(\"\"x\"\",1)\"");
+    QTest::newRow("sign inside is harmless") << u"A-1 (127.0.0.2)"_s << QByteArray("A-1 (127.0.0.2)");
+    QTest::newRow("line feed first") << u"\n=1"_s << QByteArray("\"\n=1\"");
+    QTest::newRow("UTF-8, no byte order mark") << u"\u00DC"_s << QByteArray("\xC3\x9C");
+}
+
+void tst_FleetRules::csvField()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(EventCsv::field(text), bytes);
 }
 
 QTEST_GUILESS_MAIN(tst_FleetRules)

@@ -2,6 +2,9 @@
 // them, hysteresis, link health, row severity, event detection including
 // the project check, the log's capacity and its CSV.
 
+#include "ampsimulator.h"
+#include "commands.h"
+#include "devicetable.h"
 #include "eventcsv.h"
 #include "eventdetector.h"
 #include "eventlog.h"
@@ -9,13 +12,17 @@
 #include "fleetmodel.h"
 #include "linkhealth.h"
 #include "statusblockbuilder.h"
+#include "storedblocks.h"
 
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
 
 using namespace Qt::StringLiterals;
+namespace Field = StatusField;
 using FigureZones::Figure;
 using FigureZones::Level;
 
@@ -59,6 +66,9 @@ private Q_SLOTS:
     void linkHealth();
     void severity_data();
     void severity();
+    void severityHoldsItsZone_data();
+    void severityHoldsItsZone();
+    void refreshSignalsOnlyWhatChanged();
     void detection_data();
     void detection();
     void projectCheck();
@@ -207,7 +217,123 @@ void tst_FleetRules::severity()
     QFETCH(double, loss);
     QFETCH(int, severity);
     const std::optional<double> lossPercent = loss < 0 ? std::nullopt : std::optional(loss);
-    QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields)), lossPercent), severity);
+    FleetModel::FigureLevels firstBlock{};
+    QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields), firstBlock),
+                                  FleetModel::lossWarning(false, lossPercent)),
+             severity);
+}
+
+// One online device, one refresh per step: the amplifier temperature and
+// the loss (-1: none yet) of each step, the row's severity after it.
+void tst_FleetRules::severityHoldsItsZone_data()
+{
+    QTest::addColumn<QList<int>>("temperatures");
+    QTest::addColumn<QList<double>>("losses");
+    QTest::addColumn<QList<int>>("severities");
+    QTest::newRow("temperature sitting on the yellow boundary")
+        << QList<int>{103, 104, 103, 104, 103, 101, 100} << QList<double>(7, 0.0)
+        << QList<int>{0, 1, 1, 1, 1, 1, 0};
+    QTest::newRow("red steps down through yellow")
+        << QList<int>{128, 126, 124, 90} << QList<double>(4, 0.0) << QList<int>{2, 2, 1, 0};
+    QTest::newRow("loss around 1 %") << QList<int>(8, 40)
+        << QList<double>{0.9, 1.1, 0.9, 0.6, 0.5, 0.4, 1.0, 1.2} << QList<int>{0, 1, 1, 1, 1, 0, 0, 1};
+    QTest::newRow("loss no longer known") << QList<int>(3, 40) << QList<double>{2.0, -1.0, 0.9}
+                                          << QList<int>{1, 0, 0};
+    QTest::newRow("loss held under a yellow temperature") << QList<int>{104, 104, 90, 90}
+        << QList<double>{0.0, 1.5, 0.7, 0.3} << QList<int>{1, 1, 1, 0};
+}
+
+void tst_FleetRules::severityHoldsItsZone()
+{
+    QFETCH(QList<int>, temperatures);
+    QFETCH(QList<double>, losses);
+    QFETCH(QList<int>, severities);
+    FleetModel::FigureLevels levels{};
+    bool lossWarning = false;
+    QList<int> seen;
+    for (qsizetype step = 0; step < temperatures.size(); ++step) {
+        StatusFields fields = healthy();
+        fields.secondTemperature = temperature(temperatures[step]);
+        const double loss = losses[step];
+        lossWarning = FleetModel::lossWarning(lossWarning, loss < 0 ? std::nullopt : std::optional(loss));
+        seen.append(FleetModel::severity(ThSocket::Online, FleetModel::blockSeverity(blockOf(fields), levels),
+                                         lossWarning));
+    }
+    QCOMPARE(seen, severities);
+}
+
+// Three devices polled once each by hand and then left alone, so that
+// between two refreshes nothing moves but the bytes a step writes into the
+// second device's block. Each step counts the cells the refresh signals as
+// changed, and whether the change covers the first column, which re-sorts
+// the row in the worst-first order.
+void tst_FleetRules::refreshSignalsOnlyWhatChanged()
+{
+    AmpSimulator sim;
+    const QStringList addresses{u"127.0.0.2"_s, u"127.0.0.3"_s, u"127.0.0.4"_s};
+    const quint16 port = sim.start({{addresses[0], "AMP1 ", "STAGE"},
+                                    {addresses[1], "AMP2 ", "STAGE"},
+                                    {addresses[2], "AMP3 ", "STAGE"}});
+    QVERIFY(port != 0);
+    tDevices devices(port);
+    StoredBlocks blocks(devices);
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    for (int slot = 1; slot <= 3; ++slot) {
+        QVERIFY(devices.appendDevice(u"AMP"_s + QString::number(slot) + u' ', u"STAGE"_s, addresses[slot - 1]));
+        Commands::statusFetch(devices, slot);
+    }
+    QTRY_COMPARE(stored.count(), 3);
+    for (int slot = 1; slot <= 3; ++slot)
+        QTRY_COMPARE(devices[slot].linkState(), int(ThSocket::Online));
+
+    const auto write = [&](int offset, QByteArrayView bytes) {
+        std::memcpy(devices[2].status.data() + offset, bytes.data(), std::size_t(bytes.size()));
+    };
+    write(Field::FirstTemperature, " 40");
+    write(Field::SecondTemperature, " 40");
+    FleetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setDecimalPoint(u"."_s);
+    qint64 now = 0;
+    for (int slot = 1; slot <= 3; ++slot)
+        now = std::max(now, devices[slot].lastSuccessNanoseconds() + kSecond);
+    model.refresh(devices, blocks, now);
+    QCOMPARE(model.rowCount(), 3);
+
+    struct Step
+    {
+        int offset;
+        const char *bytes;
+        int cells;
+        bool resorts;
+        int severity;
+    };
+    const Step steps[] = {
+        {Field::SecondTemperature, " 40", 0, false, 0},  // nothing changed
+        {Field::FirstTemperature, " 41", 1, false, 0},   // one figure
+        {Field::SecondTemperature, "104", FleetModel::AmpTemperature + 1, true, 1},
+        {Field::SecondTemperature, "103", 1, false, 1},  // back onto the boundary
+        {Field::SecondTemperature, "104", 1, false, 1},
+        {Field::SecondTemperature, "100", FleetModel::AmpTemperature + 1, true, 0},
+    };
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    for (const Step &step : steps) {
+        write(step.offset, step.bytes);
+        changed.clear();
+        model.refresh(devices, blocks, now);
+        int cells = 0;
+        bool resorts = false;
+        for (const QList<QVariant> &signal : std::as_const(changed)) {
+            const auto topLeft = signal[0].value<QModelIndex>();
+            const auto bottomRight = signal[1].value<QModelIndex>();
+            QCOMPARE(topLeft.row(), 1);
+            cells += (bottomRight.row() - topLeft.row() + 1) * (bottomRight.column() - topLeft.column() + 1);
+            resorts = resorts || topLeft.column() == 0;
+        }
+        QCOMPARE(cells, step.cells);
+        QCOMPARE(resorts, step.resorts);
+        QCOMPARE(model.index(1, 0).data(FleetModel::SeverityRole).toInt(), step.severity);
+    }
 }
 
 // Steps of one device, one look each: link state, whether a block was

@@ -6,11 +6,26 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// A spreadsheet takes a cell that starts with one of these as a formula (or
+// strips the character), and a device chooses its own name: such a cell is
+// written behind an apostrophe, which the spreadsheet shows as text.
+bool startsLikeAFormula(QStringView text)
+{
+    constexpr QStringView kFormulaStarts = u"=+-@\t\r";
+    return !text.isEmpty() && kFormulaStarts.contains(text.front());
+}
+
+} // namespace
+
 namespace EventCsv {
 
 QByteArray field(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
+    if (startsLikeAFormula(text))
+        bytes.prepend('\'');
     if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
         bytes.replace("\"", "\"\"");
         bytes = '"' + bytes + '"';

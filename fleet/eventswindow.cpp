@@ -2,6 +2,7 @@
 
 #include "eventcsv.h"
 #include "eventlog.h"
+#include "operatorhelp.h"
 #include "severitytint.h"
 
 #include <QFileDialog>
@@ -60,6 +61,10 @@ EventsWindow::EventsWindow(EventLog &log, QWidget *parent)
     m_tinted->setSourceModel(&m_log);
 
     m_table = new QTableView(this);
+    describeControl(m_table, u"EventTable"_s, u"Event log"_s,
+                    u"What happened in the fleet and what the operator did, newest first; "
+                    u"alarms in red, warnings in amber"_s);
+    describeInnerButton(m_table, u"Select all"_s);
     m_table->setModel(m_tinted);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -74,7 +79,8 @@ EventsWindow::EventsWindow(EventLog &log, QWidget *parent)
     header->resizeSection(EventLog::Amplifier, metrics.horizontalAdvance(u"WWWWW (127.255.255.255)"_s) + 16);
 
     m_export = new QPushButton(u"Export..."_s, this);
-    m_export->setToolTip(u"Writes the whole log to a CSV file, oldest event first"_s);
+    describeControl(m_export, u"ExportEvents"_s, u"Export events"_s,
+                    u"Writes the whole log to a CSV file, oldest event first"_s);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_export);
@@ -86,6 +92,7 @@ EventsWindow::EventsWindow(EventLog &log, QWidget *parent)
     resize(header->sectionSize(EventLog::Time) + header->sectionSize(EventLog::Severity)
                + header->sectionSize(EventLog::Amplifier) + metrics.horizontalAdvance(u'x') * 60,
            420);
+    closeOnEscape(this);
 }
 
 QString EventsWindow::unableToWriteText(const QString &path)

@@ -1,7 +1,8 @@
 #pragma once
 
 // The "Events" window: the event log, newest first, tinted by severity, and
-// "Export..." to write it as CSV. Showing the window acknowledges the alarms.
+// "Export..." to write it as CSV. Showing the window acknowledges the alarms;
+// Escape closes (hides) it.
 //
 // The save dialog and the message are replaceable, so that tests can drive an
 // export without a modal window. Main thread only.

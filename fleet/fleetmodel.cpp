@@ -306,6 +306,7 @@ FleetModel::Changes FleetModel::update(Row &row, const tDevice &device, int slot
     optionalCell(ExchangeMs, row.health.medianExchangeMs(), 2);
     const std::optional<double> loss = row.health.lossPercent();
     optionalCell(LossPercent, loss, 1);
+    row.lossWarning = lossWarning(row.lossWarning, loss);
 
     if (!hasBlock) {
         if (row.blockShown || row.text[ChannelA].isNull())
@@ -316,29 +317,38 @@ FleetModel::Changes FleetModel::update(Row &row, const tDevice &device, int slot
 
     // The worst-first order sorts on the first column; a proxy re-sorts a
     // row only when a change covers its sort column.
-    const int severityNow = severity(linkState, row.blockSeverity, loss);
+    const int severityNow = severity(linkState, row.blockSeverity, row.lossWarning);
     if (std::exchange(row.severity, severityNow) != severityNow)
         changes.mark(0);
     return changes;
 }
 
-int FleetModel::severity(int linkState, int blockSeverity, std::optional<double> lossPercent)
+int FleetModel::severity(int linkState, int blockSeverity, bool lossWarning)
 {
     if (linkState != ThSocket::Online)
         return 3;
-    return std::max(blockSeverity, lossPercent && *lossPercent > kLossWarningPercent ? 1 : 0);
+    return std::max(blockSeverity, lossWarning ? 1 : 0);
 }
 
-int FleetModel::blockSeverity(const StatusBlock &block)
+bool FleetModel::lossWarning(bool warned, std::optional<double> lossPercent)
 {
-    using FigureZones::Figure;
+    if (!lossPercent)
+        return false;
+    return warned ? *lossPercent >= kLossWarningLeavePercent : *lossPercent > kLossWarningPercent;
+}
+
+int FleetModel::blockSeverity(const StatusBlock &block, FigureLevels &levels)
+{
     int severity = 0;
     for (int channel = 0; channel < 2; ++channel) {
         if (R::flag(block, Field::ChannelStateA + channel) == 0)
             severity = 2;
     }
-    for (Figure figure : FigureZones::kFigures)
-        severity = std::max(severity, int(FigureZones::levelOf(figure, FigureZones::value(figure, block))));
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const FigureZones::Figure figure = FigureZones::kFigures[i];
+        levels[i] = FigureZones::track(figure, levels[i], FigureZones::value(figure, block));
+        severity = std::max(severity, int(levels[i]));
+    }
     return severity;
 }
 
@@ -346,6 +356,7 @@ void FleetModel::showNoBlock(Row &row, Changes &changes) const
 {
     row.blockShown = false;
     row.blockSeverity = 0;
+    row.levels = {};
     for (int column = ChannelA; column <= PeakB; ++column) {
         setText(row.text[std::size_t(column)], kNotAnswered, column, changes);
         row.number[std::size_t(column)] = kNone;
@@ -358,7 +369,7 @@ void FleetModel::showBlock(Row &row, const StatusBlock &block, Changes &changes)
     using FigureZones::Figure;
     const bool wasShown = std::exchange(row.blockShown, true);
     std::memcpy(row.figures.data(), block.data(), kFigureBytes);
-    row.blockSeverity = blockSeverity(block);
+    row.blockSeverity = blockSeverity(block, row.levels);
 
     const auto bytes = [&](int offset, int width) {
         quint64 raw = 0;

@@ -9,6 +9,10 @@
 //     its panel bar;
 //   1 such a figure in the yellow zone, or a loss above 1 %;
 //   0 otherwise.
+// Zones and the loss warning hold with hysteresis, as the events do: a
+// figure's zone follows FigureZones::track(), and a loss warning, entered
+// above 1 %, is left only below 0.5 %. A figure sitting on a boundary thus
+// neither moves its row nor changes its tint at every refresh.
 //
 // refresh() compares each new cell text with the one shown and signals only
 // what changed (dataChanged per row over the changed columns); rows are
@@ -20,6 +24,7 @@
 // there is none yet) and the text for the others; SeverityRole and SlotRole.
 // Main thread only.
 
+#include "figurezones.h"
 #include "linkhealth.h"
 #include "statusblock.h"
 
@@ -47,7 +52,11 @@ public:
     };
     enum Role { SortRole = Qt::UserRole, SeverityRole, SlotRole };
 
-    static constexpr double kLossWarningPercent = 1.0;
+    static constexpr double kLossWarningPercent = 1.0;       // entered above
+    static constexpr double kLossWarningLeavePercent = 0.5;  // left below
+
+    // The level of each alarm figure, in the order of FigureZones::kFigures.
+    using FigureLevels = std::array<FigureZones::Level, FigureZones::kFigureCount>;
 
     struct Summary
     {
@@ -83,10 +92,14 @@ public:
     static QString summaryText(const Summary &summary);
     static QString notAnsweredText();  // "—"
 
-    // What a block alone makes of an online device (0..2), and the severity
-    // of a row from its link state, that and its loss.
-    static int blockSeverity(const StatusBlock &block);
-    static int severity(int linkState, int blockSeverity, std::optional<double> lossPercent);
+    // What a block makes of an online device (0..2); the figures' levels
+    // move on from those given (all normal for a first block) and are kept
+    // for the next block.
+    static int blockSeverity(const StatusBlock &block, FigureLevels &levels);
+    // Whether the loss warns, from whether it warned; none warns nothing.
+    static bool lossWarning(bool warned, std::optional<double> lossPercent);
+    // The severity of a row from its link state, its block and its loss.
+    static int severity(int linkState, int blockSeverity, bool lossWarning);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -103,6 +116,8 @@ private:
         int slot = 0;
         int severity = 0;
         int blockSeverity = 0;
+        FigureLevels levels{};
+        bool lossWarning = false;
         std::array<QString, ColumnCount> text;
         std::array<double, ColumnCount> number{};
         // What each block cell was formatted from, so that only a cell

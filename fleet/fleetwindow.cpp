@@ -1,10 +1,12 @@
 #include "fleetwindow.h"
 
+#include "operatorhelp.h"
 #include "severitytint.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -88,13 +90,21 @@ FleetWindow::FleetWindow(FleetModel &model, QWidget *parent)
     m_summary = new QLabel(this);
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(u"Filter"_s);
-    m_filter->setAccessibleName(u"Filter"_s);
-    m_filter->setToolTip(u"Keeps the amplifiers whose name, group or address contains this text"_s);
+    describeControl(m_filter, u"FleetFilter"_s, u"Filter"_s,
+                    u"Keeps the amplifiers whose name, group or address contains this text"_s);
     m_filter->setClearButtonEnabled(true);
+    describeInnerButton(m_filter, u"Clear filter"_s);
     auto *filterLabel = new QLabel(u"Filter"_s, this);
     filterLabel->setBuddy(m_filter);
+    m_worstFirst = new QPushButton(u"Worst first"_s, this);
+    describeControl(m_worstFirst, u"WorstFirst"_s, u"Worst first"_s,
+                    u"Sorts the amplifiers worst first again: offline, alarms, warnings, then by slot"_s);
 
     m_table = new QTableView(this);
+    describeControl(m_table, u"FleetTable"_s, u"Fleet table"_s,
+                    u"Double-click or Enter selects the amplifier in the main window. A click on a header "
+                    u"sorts by that column, a second click reverses, a third sorts worst first again"_s);
+    describeInnerButton(m_table, u"Select all"_s);
     m_table->setModel(&m_proxy);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -128,6 +138,7 @@ FleetWindow::FleetWindow(FleetModel &model, QWidget *parent)
     auto *filterRow = new QHBoxLayout;
     filterRow->addWidget(filterLabel);
     filterRow->addWidget(m_filter, 1);
+    filterRow->addWidget(m_worstFirst);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
     layout->addLayout(filterRow);
@@ -135,6 +146,7 @@ FleetWindow::FleetWindow(FleetModel &model, QWidget *parent)
 
     connect(m_filter, &QLineEdit::textChanged, &m_proxy, &FleetProxy::setFilterText);
     connect(header, &QHeaderView::sectionClicked, this, &FleetWindow::sortByHeader);
+    connect(m_worstFirst, &QPushButton::clicked, this, &FleetWindow::sortWorstFirst);
     connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex &index) {
         Q_EMIT deviceActivated(index.data(FleetModel::SlotRole).toInt());
     });
@@ -144,6 +156,7 @@ FleetWindow::FleetWindow(FleetModel &model, QWidget *parent)
         width += header->sectionSize(column);
     resize(width + 40, 480);
     showSummary();
+    closeOnEscape(this);
 }
 
 QString FleetWindow::emptyText()
@@ -164,12 +177,24 @@ void FleetWindow::showSummary()
     m_stack->setCurrentWidget(m_model.rowCount() == 0 ? static_cast<QWidget *>(m_empty) : m_table);
 }
 
+// Ascending, descending, then worst first again.
 void FleetWindow::sortByHeader(int column)
 {
-    m_sortOrder = column == m_sortColumn && m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder
-                                                                               : Qt::AscendingOrder;
+    if (column == m_sortColumn && m_sortOrder == Qt::DescendingOrder) {
+        sortWorstFirst();
+        return;
+    }
+    m_sortOrder = column == m_sortColumn ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_sortColumn = column;
     m_table->horizontalHeader()->setSortIndicatorShown(true);
     m_table->horizontalHeader()->setSortIndicator(column, m_sortOrder);
     m_proxy.sort(column, m_sortOrder);
+}
+
+void FleetWindow::sortWorstFirst()
+{
+    m_sortColumn = -1;
+    m_sortOrder = Qt::AscendingOrder;
+    m_table->horizontalHeader()->setSortIndicatorShown(false);
+    m_proxy.sortWorstFirst();
 }

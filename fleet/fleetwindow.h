@@ -2,15 +2,17 @@
 
 // The "Fleet" window: every amplifier at once. A summary line, a "Filter"
 // field that keeps the rows whose name, group or address contains its text
-// (case-blind), and the fleet table, worst first (severity, then slot) until
-// a header is clicked; a click sorts by that column, numbers as numbers, and
-// a second click reverses. Rows are tinted by severity. Double-click or Enter
-// on a row asks for that device to be selected. With no devices the table
-// area says how to get some.
+// (case-blind), a "Worst first" button beside it, and the fleet table, worst
+// first (severity, then slot) until a header is clicked; a click sorts by
+// that column, numbers as numbers, a second click reverses, and a third, or
+// "Worst first", brings back the worst-first order. Rows are tinted by
+// severity. Double-click or Enter on a row asks for that device to be
+// selected. With no devices the table area says how to get some.
 //
 // A normal, resizable window that keeps its size and place while the program
-// runs. It shows a model that the core keeps up to date; refresh() follows
-// the core's refresh with the summary. Main thread only.
+// runs; Escape closes (hides) it. It shows a model that the core keeps up to
+// date; refresh() follows the core's refresh with the summary. Main thread
+// only.
 
 #include "fleetmodel.h"
 
@@ -19,6 +21,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QStackedWidget;
 class QTableView;
 
@@ -64,6 +67,7 @@ public:
     FleetProxy &proxy() { return m_proxy; }
     QTableView *table() const { return m_table; }
     QLineEdit *filterField() const { return m_filter; }
+    QPushButton *worstFirstButton() const { return m_worstFirst; }
     QLabel *summaryLabel() const { return m_summary; }
     QLabel *emptyLabel() const { return m_empty; }
 
@@ -73,12 +77,14 @@ Q_SIGNALS:
 
 private:
     void sortByHeader(int column);
+    void sortWorstFirst();
     void showSummary();
 
     FleetModel &m_model;
     FleetProxy m_proxy;
     QLabel *m_summary = nullptr;
     QLineEdit *m_filter = nullptr;
+    QPushButton *m_worstFirst = nullptr;
     QStackedWidget *m_stack = nullptr;
     QTableView *m_table = nullptr;
     QLabel *m_empty = nullptr;

@@ -84,13 +84,33 @@ bool isQuoted(QByteArrayView value)
     return value.size() >= 2 && value.front() == '"' && value.back() == '"';
 }
 
-// Blanks at the ends of a value are dropped on reading, and one pair of
-// double quotes around it is taken off: a value that would lose either is
-// written inside quotes. Every other value is written as it is, as files
-// written before have it.
-QByteArray quotedIfNeeded(QByteArray value)
+// What the reader makes of a value found in a line: blanks around it dropped,
+// then one pair of double quotes around the whole of it taken off.
+QByteArrayView readBack(QByteArrayView written)
 {
-    if (value.isEmpty() || !(isBlank(value.front()) || isBlank(value.back()) || isQuoted(value)))
+    QByteArrayView value = trimmedBlanks(written);
+    if (isQuoted(value))
+        value = value.sliced(1, value.size() - 2);
+    return value;
+}
+
+QByteArray paddedTo(QByteArrayView value, qsizetype width)
+{
+    QByteArray padded = value.toByteArray();
+    if (padded.size() < width)
+        padded.append(width - padded.size(), ' ');
+    return padded;
+}
+
+// A value is written bare, as files have always held it, unless reading it
+// back would change it beyond what its reader restores by padding it with
+// blanks to paddingRestoredTo characters: then it is written inside double
+// quotes, which the reader takes off again. Quoted are a leading blank, a
+// value itself enclosed in double quotes, and trailing blanks that are more
+// than padding.
+QByteArray quotedIfNeeded(QByteArray value, qsizetype paddingRestoredTo)
+{
+    if (paddedTo(readBack(value), paddingRestoredTo) == paddedTo(value, paddingRestoredTo))
         return value;
     return '"' + value + '"';
 }
@@ -169,9 +189,7 @@ QByteArray IniFile::rawValue(QStringView section, QStringView key) const
     if (!line)
         return {};
     const QByteArrayView text = withoutLineEnd(*line);
-    QByteArrayView value = trimmedBlanks(text.sliced(text.indexOf('=') + 1));
-    if (isQuoted(value))
-        value = value.sliced(1, value.size() - 2);
+    const QByteArrayView value = readBack(text.sliced(text.indexOf('=') + 1));
     return value.first(qMin(value.size(), kMaxValueLength)).toByteArray();
 }
 
@@ -198,10 +216,12 @@ IniFile::Section &IniFile::sectionForWriting(QStringView section)
     return added;
 }
 
-void IniFile::setValue(QStringView section, QStringView key, QStringView value)
+void IniFile::setValue(QStringView section, QStringView key, QStringView value,
+                       qsizetype paddingRestoredTo)
 {
     Section &target = sectionForWriting(section);
-    const QByteArray entry = valueBytes(key) + '=' + quotedIfNeeded(valueBytes(value));
+    const QByteArray entry =
+        valueBytes(key) + '=' + quotedIfNeeded(valueBytes(value), paddingRestoredTo);
     const QByteArray name = folded(key);
     if (const auto at = target.entries.constFind(name); at != target.entries.cend()) {
         QByteArray &line = target.body[*at];

@@ -16,9 +16,12 @@
 // the end; every other line keeps its bytes, line end included. New and
 // rewritten lines end in CR LF (a rewritten line keeps its own line end).
 // Line breaks inside a value are written as blanks, so that a value can never
-// start a line of its own. A value that starts or ends with a blank, or that
-// is itself enclosed in double quotes, is written inside double quotes, so
-// that it reads back as it was.
+// start a line of its own. A value is written bare, as such files have always
+// held it, unless reading it back would change it: a value that starts with a
+// blank, that is itself enclosed in double quotes, or that ends in a blank is
+// written inside double quotes. Trailing blanks that only pad a value to the
+// width its reader pads it to again (paddingRestoredTo, 0 for text whose every
+// blank counts) are no change and stay bare.
 //
 // Parsing is a pure function of the bytes: IniFile(bytes) accepts anything,
 // binary data included, in time and memory linear in its size, and never
@@ -44,7 +47,8 @@ public:
     QString value(QStringView section, QStringView key) const;
     int intValue(QStringView section, QStringView key) const;
 
-    void setValue(QStringView section, QStringView key, QStringView value);
+    void setValue(QStringView section, QStringView key, QStringView value,
+                  qsizetype paddingRestoredTo = 0);
     void setIntValue(QStringView section, QStringView key, int value);
 
     QByteArray toBytes() const;

@@ -1,6 +1,7 @@
 #include "projectfile.h"
 
 #include "inifile.h"
+#include "names.h"
 
 #include <array>
 #include <utility>
@@ -12,6 +13,10 @@ namespace {
 constexpr QStringView kProgram = u"Program";
 constexpr QStringView kRemote = u"Remote";
 constexpr QStringView kSignature = u"TALO Amp";
+
+// Names come back through the add operations, which pad them with blanks to
+// this width again: their padding needs no quotes.
+constexpr qsizetype kNamePadding = kMinimumNameLength;
 
 // The six settings in the order they are written, with their bytes.
 template<typename Group>
@@ -83,7 +88,7 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
     for (qsizetype n = 1; n <= project.groups.size(); ++n) {
         const QString section = groupSection(n);
         const ProjectGroup &group = project.groups[n - 1];
-        file.setValue(section, u"GroupName", group.name);
+        file.setValue(section, u"GroupName", group.name, kNamePadding);
         file.setValue(section, u"GroupDescription", group.description);
         for (const auto &[key, byte] : settings(group))
             file.setIntValue(section, key, *byte);
@@ -92,8 +97,8 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
     for (qsizetype k = 1; k <= project.devices.size(); ++k) {
         const QString section = deviceSection(k);
         const ProjectDevice &device = project.devices[k - 1];
-        file.setValue(section, u"DeviceName", device.name);
-        file.setValue(section, u"DeviceGroup", device.group);
+        file.setValue(section, u"DeviceName", device.name, kNamePadding);
+        file.setValue(section, u"DeviceGroup", device.group, kNamePadding);
         file.setValue(section, u"DeviceIP", device.address);
     }
     // A key the file held is written even when it is now unset, so that an

@@ -73,5 +73,7 @@ std::optional<Project> readProject(const QByteArray &bytes);
 
 // The project written into an existing file's text (empty for a new file),
 // updating it in place: lines that the project does not write stay, surplus
-// group and device sections included.
+// group and device sections included. A name's blanks that pad it to five
+// characters are written bare, as such files have always held them; they
+// are lost on reading and the add operations put them back.
 QByteArray writeProject(const Project &project, const QByteArray &existing = {});

@@ -1,5 +1,6 @@
 #include "operatorhelp.h"
 
+#include <QAbstractButton>
 #include <QShortcut>
 #include <QWidget>
 
@@ -10,6 +11,12 @@ void describeControl(QWidget *control, const QString &objectName, const QString 
     control->setAccessibleName(accessibleName);
     if (!toolTip.isEmpty())
         control->setToolTip(toolTip);
+}
+
+void describeInnerButton(QWidget *control, const QString &accessibleName)
+{
+    if (auto *button = control->findChild<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly))
+        button->setAccessibleName(accessibleName);
 }
 
 void closeOnEscape(QWidget *window)

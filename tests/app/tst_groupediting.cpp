@@ -334,8 +334,9 @@ void tst_GroupEditing::screenshotWithGroupAndDevice()
     stage.volumeLink = 1;
     selectOnlineAmp();
     QTRY_VERIFY(form().groupPropertiesBox()->isVisible());
-    // The operator's decimal separator, a comma in many locales.
-    QTRY_COMPARE(form().groupPropertiesBox()->valueLabel(1)->text(), u"-10"_s + QLocale().decimalPoint() + u"0 dB"_s);
+    // In the operator's locale, as the label is formatted: its minus sign,
+    // digits and decimal separator (a comma in many locales).
+    QTRY_COMPARE(form().groupPropertiesBox()->valueLabel(1)->text(), QLocale().toString(-10.0, 'f', 1) + u" dB"_s);
     QTRY_VERIFY(form().groupPropertiesBox()->Image4()->isVisible());  // T1900 above 100 V
     QVERIFY(saveScreenshot(form(), u"mainwindow-group.png"_s));
 }

@@ -5,6 +5,9 @@
 #include "aboutwindow.h"
 #include "controllerwindows.h"
 #include "diagramwindow.h"
+#include "eventswindow.h"
+#include "fleetwindow.h"
+#include "fleetwindows.h"
 #include "groupdialog.h"
 #include "ledbar.h"
 #include "mainwindow.h"
@@ -110,6 +113,13 @@ void tst_OperatorHelp::windowsHelpTheOperator_data()
     row("about", "", "Esc");
     row("about", "Memo1", "EditableText:About");
     row("group", "Edit1", "EditableText:Group name");
+    row("fleet", "", "Esc");
+    row("fleet", "FleetFilter", "EditableText:Filter?");
+    row("fleet", "WorstFirst", "Button:Worst first?");
+    row("fleet", "FleetTable", "Table:Fleet table?");
+    row("events", "", "Esc");
+    row("events", "EventTable", "Table:Event log?");
+    row("events", "ExportEvents", "Button:Export events?");
 }
 
 void tst_OperatorHelp::windowsHelpTheOperator()
@@ -119,7 +129,9 @@ void tst_OperatorHelp::windowsHelpTheOperator()
     QFETCH(QString, expected);
     const QHash<QString, QWidget *> windows{{u"main"_s, &m_windows->Form1()}, {u"scan"_s, &m_windows->Form3()},
                                             {u"netstat"_s, &m_windows->Form6()}, {u"group"_s, &m_windows->Form8()},
-                                            {u"diagram"_s, &m_windows->Form4()}, {u"about"_s, &m_windows->Form2()}};
+                                            {u"diagram"_s, &m_windows->Form4()}, {u"about"_s, &m_windows->Form2()},
+                                            {u"fleet"_s, &m_windows->fleet().fleet()},
+                                            {u"events"_s, &m_windows->fleet().events()}};
     QWidget *top = windows.value(window);
     if (object.isEmpty()) {
         top->show();

@@ -19,9 +19,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +53,36 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+// Once a second, until destroyed, opens the named pipe for writing without
+// waiting and closes it again. That succeeds only while a reader waits in
+// open() for a writer, and lets that reader go with an empty read: a load
+// that opens the pipe fails within seconds instead of hanging the test.
+class PipeWriterForAWaitingReader final
+{
+public:
+    explicit PipeWriterForAWaitingReader(const QByteArray &path)
+        : m_thread([this, path](std::stop_token stop) {
+              std::mutex mutex;
+              std::condition_variable_any wake;
+              std::unique_lock lock(mutex);
+              while (!wake.wait_for(lock, stop, std::chrono::seconds(1), [&] { return stop.stop_requested(); })) {
+                  const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                  if (fd >= 0) {
+                      m_freedAReader = true;
+                      ::close(fd);
+                  }
+              }
+          })
+    {
+    }
+
+    bool freedAReader() const { return m_freedAReader.load(); }
+
+private:
+    std::atomic<bool> m_freedAReader = false;
+    std::jthread m_thread;  // stopped and joined first when destroyed
+};
 
 } // namespace
 
@@ -245,8 +284,11 @@ void tst_ProjectMenu::refusedFileLeavesTheTables()
     QFETCH(bool, exists);
     arrange();
     m_openPath = m_dir->filePath(u"refused.amp"_s);
-    if (QByteArrayView(QTest::currentDataTag()) == "named pipe")
+    std::optional<PipeWriterForAWaitingReader> pipeWriter;
+    if (QByteArrayView(QTest::currentDataTag()) == "named pipe") {
         QCOMPARE(::mkfifo(QFile::encodeName(m_openPath).constData(), 0600), 0);
+        pipeWriter.emplace(QFile::encodeName(m_openPath));
+    }
     if (exists) {
         QVERIFY(writeBytes(m_openPath, bytes));
         if (QByteArrayView(QTest::currentDataTag()) == "too large") {
@@ -259,6 +301,8 @@ void tst_ProjectMenu::refusedFileLeavesTheTables()
 
     form().Open1()->trigger();
 
+    if (pipeWriter)
+        QVERIFY2(!pipeWriter->freedAReader(), "the load opened the named pipe and waited for a writer");
     QCOMPARE(messageTexts(), QStringList{u"The selected file is invalid!"_s});
     QCOMPARE(m_messages[0].icon, QMessageBox::Critical);
     QCOMPARE(rebuilds.size(), 1);

@@ -6,9 +6,10 @@
 #include "ampsimulator.h"
 #include "commands.h"
 #include "devicetable.h"
-#include "fixedpitchfont.h"
+#include "fixedpitchfaces.h"
 #include "networkstatwindow.h"
 
+#include <QFontInfo>
 #include <QListWidget>
 #include <QTest>
 
@@ -159,10 +160,13 @@ void tst_NetworkStatWindow::countsAndRatesOfEverySlot()
     QCOMPARE(row(70), u"70:   127.0.0.3   5   5   0   PPS: 1"_s);
 }
 
-// The columns line up as they do in the scan window's address fields.
+// The columns line up, as they do in the scan window's address fields,
+// whenever the machine has a fixed-pitch face.
 void tst_NetworkStatWindow::rowsInTheScanWindowsFixedPitchFont()
 {
-    QCOMPARE(m_form->ListBox1()->font(), fixedPitchFont());
+    if (!anyFixedPitchFaceInstalled())
+        QSKIP("no font face on this machine resolves to fixed pitch");
+    QVERIFY(QFontInfo(m_form->ListBox1()->font()).fixedPitch());
 }
 
 QTEST_MAIN(tst_NetworkStatWindow)

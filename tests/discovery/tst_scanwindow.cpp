@@ -4,6 +4,7 @@
 
 #include "addressscan.h"
 #include "ampsimulator.h"
+#include "fixedpitchfaces.h"
 #include "fixedpitchfont.h"
 #include "scanwindow.h"
 
@@ -190,19 +191,14 @@ void tst_ScanWindow::fixedPitchFamilyChoice()
 }
 
 // Whatever fonts the machine has: when any installed face is fixed pitch,
-// the fields' font resolves to a fixed-pitch one.
+// the fields' fonts resolve to a fixed-pitch one.
 void tst_ScanWindow::fieldsUseAVerifiedFixedFont()
 {
+    if (!anyFixedPitchFaceInstalled())
+        QSKIP("no font face on this machine resolves to fixed pitch");
     TForm3 &w = *m_window;
-    QCOMPARE(w.Edit1()->font(), fixedPitchFont());
-    QCOMPARE(w.Edit2()->font(), fixedPitchFont());
-    bool anyFixed = false;
-    for (const QString &family : QFontDatabase::families()) {
-        if (QFontDatabase::isFixedPitch(family) && QFontInfo(QFont(family)).fixedPitch())
-            anyFixed = true;
-    }
-    if (anyFixed)
-        QVERIFY(QFontInfo(w.Edit1()->font()).fixedPitch());
+    QVERIFY(QFontInfo(w.Edit1()->font()).fixedPitch());
+    QVERIFY(QFontInfo(w.Edit2()->font()).fixedPitch());
 }
 
 void tst_ScanWindow::scanRows()

@@ -4,6 +4,7 @@
 // log's capacity and drop order, and its CSV.
 
 #include "ampsimulator.h"
+#include "commands.h"
 #include "devicetable.h"
 #include "eventcsv.h"
 #include "eventdetector.h"
@@ -15,6 +16,7 @@
 #include "storedblocks.h"
 
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
@@ -22,6 +24,7 @@
 #include <cstring>
 
 using namespace Qt::StringLiterals;
+namespace Field = StatusField;
 using FigureZones::Figure;
 using FigureZones::Level;
 
@@ -65,6 +68,9 @@ private Q_SLOTS:
     void linkHealth();
     void severity_data();
     void severity();
+    void severityHoldsItsZone_data();
+    void severityHoldsItsZone();
+    void refreshSignalsOnlyWhatChanged();
     void detection_data();
     void detection();
     void projectCheck();
@@ -76,6 +82,8 @@ private Q_SLOTS:
     void dropOrder_data();
     void dropOrder();
     void csvBytes();
+    void csvField_data();
+    void csvField();
 };
 
 // The boundaries are where the panel's 42-segment bars light their first
@@ -217,7 +225,123 @@ void tst_FleetRules::severity()
     QFETCH(double, loss);
     QFETCH(int, severity);
     const std::optional<double> lossPercent = loss < 0 ? std::nullopt : std::optional(loss);
-    QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields)), lossPercent), severity);
+    FleetModel::FigureLevels firstBlock{};
+    QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields), firstBlock),
+                                  FleetModel::lossWarning(false, lossPercent)),
+             severity);
+}
+
+// One online device, one refresh per step: the amplifier temperature and
+// the loss (-1: none yet) of each step, the row's severity after it.
+void tst_FleetRules::severityHoldsItsZone_data()
+{
+    QTest::addColumn<QList<int>>("temperatures");
+    QTest::addColumn<QList<double>>("losses");
+    QTest::addColumn<QList<int>>("severities");
+    QTest::newRow("temperature sitting on the yellow boundary")
+        << QList<int>{103, 104, 103, 104, 103, 101, 100} << QList<double>(7, 0.0)
+        << QList<int>{0, 1, 1, 1, 1, 1, 0};
+    QTest::newRow("red steps down through yellow")
+        << QList<int>{128, 126, 124, 90} << QList<double>(4, 0.0) << QList<int>{2, 2, 1, 0};
+    QTest::newRow("loss around 1 %") << QList<int>(8, 40)
+        << QList<double>{0.9, 1.1, 0.9, 0.6, 0.5, 0.4, 1.0, 1.2} << QList<int>{0, 1, 1, 1, 1, 0, 0, 1};
+    QTest::newRow("loss no longer known") << QList<int>(3, 40) << QList<double>{2.0, -1.0, 0.9}
+                                          << QList<int>{1, 0, 0};
+    QTest::newRow("loss held under a yellow temperature") << QList<int>{104, 104, 90, 90}
+        << QList<double>{0.0, 1.5, 0.7, 0.3} << QList<int>{1, 1, 1, 0};
+}
+
+void tst_FleetRules::severityHoldsItsZone()
+{
+    QFETCH(QList<int>, temperatures);
+    QFETCH(QList<double>, losses);
+    QFETCH(QList<int>, severities);
+    FleetModel::FigureLevels levels{};
+    bool lossWarning = false;
+    QList<int> seen;
+    for (qsizetype step = 0; step < temperatures.size(); ++step) {
+        StatusFields fields = healthy();
+        fields.secondTemperature = temperature(temperatures[step]);
+        const double loss = losses[step];
+        lossWarning = FleetModel::lossWarning(lossWarning, loss < 0 ? std::nullopt : std::optional(loss));
+        seen.append(FleetModel::severity(ThSocket::Online, FleetModel::blockSeverity(blockOf(fields), levels),
+                                         lossWarning));
+    }
+    QCOMPARE(seen, severities);
+}
+
+// Three devices polled once each by hand and then left alone, so that
+// between two refreshes nothing moves but the bytes a step writes into the
+// second device's block. Each step counts the cells the refresh signals as
+// changed, and whether the change covers the first column, which re-sorts
+// the row in the worst-first order.
+void tst_FleetRules::refreshSignalsOnlyWhatChanged()
+{
+    AmpSimulator sim;
+    const QStringList addresses{u"127.0.0.2"_s, u"127.0.0.3"_s, u"127.0.0.4"_s};
+    const quint16 port = sim.start({{addresses[0], "AMP1 ", "STAGE"},
+                                    {addresses[1], "AMP2 ", "STAGE"},
+                                    {addresses[2], "AMP3 ", "STAGE"}});
+    QVERIFY(port != 0);
+    tDevices devices(port);
+    StoredBlocks blocks(devices);
+    QSignalSpy stored(&devices, &tDevices::statusBlockStored);
+    for (int slot = 1; slot <= 3; ++slot) {
+        QVERIFY(devices.appendDevice(u"AMP"_s + QString::number(slot) + u' ', u"STAGE"_s, addresses[slot - 1]));
+        Commands::statusFetch(devices, slot);
+    }
+    QTRY_COMPARE(stored.count(), 3);
+    for (int slot = 1; slot <= 3; ++slot)
+        QTRY_COMPARE(devices[slot].linkState(), int(ThSocket::Online));
+
+    const auto write = [&](int offset, QByteArrayView bytes) {
+        std::memcpy(devices[2].status.data() + offset, bytes.data(), std::size_t(bytes.size()));
+    };
+    write(Field::FirstTemperature, " 40");
+    write(Field::SecondTemperature, " 40");
+    FleetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setDecimalPoint(u"."_s);
+    qint64 now = 0;
+    for (int slot = 1; slot <= 3; ++slot)
+        now = std::max(now, devices[slot].lastSuccessNanoseconds() + kSecond);
+    model.refresh(devices, blocks, now);
+    QCOMPARE(model.rowCount(), 3);
+
+    struct Step
+    {
+        int offset;
+        const char *bytes;
+        int cells;
+        bool resorts;
+        int severity;
+    };
+    const Step steps[] = {
+        {Field::SecondTemperature, " 40", 0, false, 0},  // nothing changed
+        {Field::FirstTemperature, " 41", 1, false, 0},   // one figure
+        {Field::SecondTemperature, "104", FleetModel::AmpTemperature + 1, true, 1},
+        {Field::SecondTemperature, "103", 1, false, 1},  // back onto the boundary
+        {Field::SecondTemperature, "104", 1, false, 1},
+        {Field::SecondTemperature, "100", FleetModel::AmpTemperature + 1, true, 0},
+    };
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    for (const Step &step : steps) {
+        write(step.offset, step.bytes);
+        changed.clear();
+        model.refresh(devices, blocks, now);
+        int cells = 0;
+        bool resorts = false;
+        for (const QList<QVariant> &signal : std::as_const(changed)) {
+            const auto topLeft = signal[0].value<QModelIndex>();
+            const auto bottomRight = signal[1].value<QModelIndex>();
+            QCOMPARE(topLeft.row(), 1);
+            cells += (bottomRight.row() - topLeft.row() + 1) * (bottomRight.column() - topLeft.column() + 1);
+            resorts = resorts || topLeft.column() == 0;
+        }
+        QCOMPARE(cells, step.cells);
+        QCOMPARE(resorts, step.resorts);
+        QCOMPARE(model.index(1, 0).data(FleetModel::SeverityRole).toInt(), step.severity);
+    }
 }
 
 // Steps of one device, one look each: link state, whether a block was
@@ -574,14 +698,16 @@ void tst_FleetRules::csvBytes()
     log.append(QList<FleetEvent>{
         {t, EventSeverity::Alarm, u"AMP1 (127.0.0.2)"_s, u"offline"_s},
         {t.addMSecs(1), EventSeverity::Warning, {}, u"said \"hot\", then\nstopped"_s},
-        {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s}});
+        {t.addMSecs(2), EventSeverity::Info, u"B\u00DCHNE (127.0.0.3)"_s, u"48 \u00B0C"_s},
+        {t.addMSecs(3), EventSeverity::Alarm, u"=CMD  (127.0.0.4)"_s, u"offline"_s}});
     const QByteArray csv = EventCsv::toCsv(log);
     QVERIFY(csv.startsWith("Time,Severity,Amplifier,Event\r\n"
-                           ",Info,,\"3 earlier events dropped: 3 Info, 0 Warning, 0 Alarm\"\r\n"
+                           ",Info,,\"4 earlier events dropped: 4 Info, 0 Warning, 0 Alarm\"\r\n"
                            "2026-03-04 21:05:09.007,Info,,filler\r\n"));
     QVERIFY(csv.endsWith("2026-03-04 21:05:09.007,Alarm,AMP1 (127.0.0.2),offline\r\n"
                          "2026-03-04 21:05:09.008,Warning,,\"said \"\"hot\"\", then\nstopped\"\r\n"
-                         "2026-03-04 21:05:09.009,Info,B\xC3\x9C" "HNE (127.0.0.3),48 \xC2\xB0" "C\r\n"));
+                         "2026-03-04 21:05:09.009,Info,B\xC3\x9C" "HNE (127.0.0.3),48 \xC2\xB0" "C\r\n"
+                         "2026-03-04 21:05:09.010,Alarm,'=CMD  (127.0.0.4),offline\r\n"));
     QCOMPARE(csv.count("\r\n"), qsizetype(2 + EventLog::kCapacity));
 
     QTemporaryDir dir;
@@ -592,6 +718,34 @@ void tst_FleetRules::csvBytes()
     QCOMPARE(file.readAll(), csv);
     QVERIFY(!EventCsv::save(log, dir.filePath(u"missing/log.csv"_s)));
     QCOMPARE(log.events().size(), std::size_t(EventLog::kCapacity));
+}
+
+// RFC 4180 quoting, and no cell that a spreadsheet would run as a formula:
+// an amplifier's name is whatever the amplifier calls itself.
+void tst_FleetRules::csvField_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("plain") << u"AMP1 (127.0.0.2)"_s << QByteArray("AMP1 (127.0.0.2)");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("equals") << u"=1+2"_s << QByteArray("'=1+2");
+    QTest::newRow("plus") << u"+1"_s << QByteArray("'+1");
+    QTest::newRow("minus") << u"-95.5 dB"_s << QByteArray("'-95.5 dB");
+    QTest::newRow("at") << u"@SUM(A1)"_s << QByteArray("'@SUM(A1)");
+    QTest::newRow("tab") << u"\t=1"_s << QByteArray("'\t=1");
+    QTest::newRow("carriage return, quoted too") << u"\r=1"_s << QByteArray("\"'\r=1\"");
+    QTest::newRow("formula with a comma and quotes")
+        << u"=HYPERLINK(\"x\",1)"_s << QByteArray("\"'=HYPERLINK(\"\"x\"\",1)\"");
+    QTest::newRow("sign inside is harmless") << u"A-1 (127.0.0.2)"_s << QByteArray("A-1 (127.0.0.2)");
+    QTest::newRow("line feed first") << u"\n=1"_s << QByteArray("\"\n=1\"");
+    QTest::newRow("UTF-8, no byte order mark") << u"\u00DC"_s << QByteArray("\xC3\x9C");
+}
+
+void tst_FleetRules::csvField()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(EventCsv::field(text), bytes);
 }
 
 QTEST_GUILESS_MAIN(tst_FleetRules)

@@ -3,8 +3,11 @@
 // it read survives being saved, over the same file and into a new one, and
 // read again (projects of up to 16 groups and 16 devices). A line break inside
 // a value is saved as a blank, so texts are compared with line breaks as
-// blanks; everything else, blanks at their ends included, must come back.
+// blanks; names are compared as the add operations store them, padded with
+// blanks to five characters, because padding is saved bare and lost on
+// reading; everything else, blanks at their ends included, must come back.
 
+#include "names.h"
 #include "projectfile.h"
 
 #include <cstdint>
@@ -22,6 +25,11 @@ bool sameText(const QString &a, const QString &b)
     return canonical(a) == canonical(b);
 }
 
+bool sameName(const QString &a, const QString &b)
+{
+    return paddedName(canonical(a)) == paddedName(canonical(b));
+}
+
 bool same(const Project &a, const Project &b)
 {
     if (a.groups.size() != b.groups.size() || a.devices.size() != b.devices.size())
@@ -29,7 +37,7 @@ bool same(const Project &a, const Project &b)
     for (qsizetype i = 0; i < a.groups.size(); ++i) {
         const ProjectGroup &x = a.groups[i];
         const ProjectGroup &y = b.groups[i];
-        if (!sameText(x.name, y.name) || !sameText(x.description, y.description) || x.volumeA != y.volumeA
+        if (!sameName(x.name, y.name) || !sameText(x.description, y.description) || x.volumeA != y.volumeA
             || x.volumeB != y.volumeB || x.inputLevelA != y.inputLevelA || x.inputLevelB != y.inputLevelB
             || x.limiterA != y.limiterA || x.limiterB != y.limiterB)
             return false;
@@ -37,7 +45,7 @@ bool same(const Project &a, const Project &b)
     for (qsizetype i = 0; i < a.devices.size(); ++i) {
         const ProjectDevice &x = a.devices[i];
         const ProjectDevice &y = b.devices[i];
-        if (!sameText(x.name, y.name) || !sameText(x.group, y.group) || !sameText(x.address, y.address))
+        if (!sameName(x.name, y.name) || !sameName(x.group, y.group) || !sameText(x.address, y.address))
             return false;
     }
     return true;

@@ -18,6 +18,8 @@ private Q_SLOTS:
     void untouchedTextIsKeptByteForByte();
     void writesInPlace_data();
     void writesInPlace();
+    void quotesOnlyWhatReadingWouldChange_data();
+    void quotesOnlyWhatReadingWouldChange();
     void codePageRoundTrip();
     void bytesThatAreNotText();
 };
@@ -146,6 +148,39 @@ void tst_IniFile::writesInPlace()
     IniFile file(before);
     file.setValue(section, key, value);
     QCOMPARE(file.toBytes(), after);
+}
+
+// Written bare unless reading it back, then padding it as its reader does,
+// would give another value; whatever is written reads back to it.
+void tst_IniFile::quotesOnlyWhatReadingWouldChange_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("paddingRestoredTo");
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("padding to the restored width") << u"AB   "_s << 5 << QByteArray("AB   ");
+    QTest::newRow("shorter than the width, no blank") << u"AB"_s << 5 << QByteArray("AB");
+    QTest::newRow("longer than the width") << u"MONITORS"_s << 5 << QByteArray("MONITORS");
+    QTest::newRow("blank beyond the width") << u"MONITOR "_s << 5 << QByteArray("\"MONITOR \"");
+    QTest::newRow("leading blank, padded") << u" AB  "_s << 5 << QByteArray("\" AB  \"");
+    QTest::newRow("tab in the padding") << u"AB\t  "_s << 5 << QByteArray("\"AB\t  \"");
+    QTest::newRow("quoted, padded") << u"\"A\"  "_s << 5 << QByteArray("\"\"A\"  \"");
+    QTest::newRow("free text, blanks inside") << u"Main stage"_s << 0 << QByteArray("Main stage");
+    QTest::newRow("free text ending in a blank") << u"Main "_s << 0 << QByteArray("\"Main \"");
+    QTest::newRow("free text, lone quote") << u"\"Main"_s << 0 << QByteArray("\"Main");
+    QTest::newRow("empty") << QString() << 5 << QByteArray();
+}
+
+void tst_IniFile::quotesOnlyWhatReadingWouldChange()
+{
+    QFETCH(QString, value);
+    QFETCH(int, paddingRestoredTo);
+    QFETCH(QByteArray, written);
+    IniFile file;
+    file.setValue(u"S", u"k", value, paddingRestoredTo);
+    QCOMPARE(file.toBytes(), "[S]\r\nk=" + written + "\r\n");
+    QCOMPARE(IniFile(file.toBytes()).value(u"S", u"k").leftJustified(paddingRestoredTo),
+             value.leftJustified(paddingRestoredTo));
 }
 
 void tst_IniFile::codePageRoundTrip()

@@ -1,6 +1,7 @@
 // The project file's text: the exact bytes written, what reads back, and what
 // a hand-made or foreign file gives.
 
+#include "names.h"
 #include "projectfile.h"
 
 #include <QTest>
@@ -26,6 +27,13 @@ QByteArray deviceSection(int k, const QByteArray &name)
     return "[Device" + n + "]\r\nDeviceName=" + name + "\r\nDeviceGroup=G\r\nDeviceIP=127.0.0." + n + "\r\n";
 }
 
+QByteArray groupSection(int n, const QByteArray &name, const QByteArray &description)
+{
+    return "[Group" + QByteArray::number(n) + "]\r\nGroupName=" + name + "\r\nGroupDescription="
+           + description + "\r\nVolume.CH_A=0\r\nVolume.CH_B=0\r\nInputLevel.CH_A=0\r\n"
+             "InputLevel.CH_B=0\r\nLimiter.CH_A=10\r\nLimiter.CH_B=10\r\n";
+}
+
 Project devices(int count)
 {
     Project project;
@@ -36,13 +44,16 @@ Project devices(int count)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Project)
+
 class tst_ProjectFile final : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void emptyProjectBytes();
-    void twoGroupsThreeDevicesBytes();
+    void savedBytes_data();
+    void savedBytes();
     void smallerProjectOverLargerKeepsSurplusSections();
     void handWrittenFileKeepsItsLines();
     void refused_data();
@@ -62,22 +73,68 @@ void tst_ProjectFile::emptyProjectBytes()
     QVERIFY(read->devices.isEmpty());
 }
 
-void tst_ProjectFile::twoGroupsThreeDevicesBytes()
+void tst_ProjectFile::savedBytes_data()
 {
-    const QByteArray expected =
-        "[Program]\r\nName=TALO Amp\r\nGroupNum=2\r\nDeviceNum=3\r\n"
-        "[Group1]\r\nGroupName=STAGE\r\nGroupDescription=Main stage\r\n"
-        "Volume.CH_A=1\r\nVolume.CH_B=2\r\nInputLevel.CH_A=3\r\nInputLevel.CH_B=4\r\n"
-        "Limiter.CH_A=170\r\nLimiter.CH_B=10\r\n"
-        "[Group2]\r\nGroupName=\"FOH  \"\r\nGroupDescription=\r\n"
-        "Volume.CH_A=0\r\nVolume.CH_B=0\r\nInputLevel.CH_A=0\r\nInputLevel.CH_B=0\r\n"
-        "Limiter.CH_A=10\r\nLimiter.CH_B=10\r\n"
-        "[Device1]\r\nDeviceName=\"AMP1 \"\r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n"
-        "[Device2]\r\nDeviceName=\"AMP2 \"\r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.3\r\n"
-        "[Device3]\r\nDeviceName=\"DESK \"\r\nDeviceGroup=\"FOH  \"\r\nDeviceIP=127.0.0.4\r\n";
-    QCOMPARE(writeProject(twoGroupsThreeDevices()), expected);
-    // Saved again over itself, nothing changes.
-    QCOMPARE(writeProject(twoGroupsThreeDevices(), expected), expected);
+    QTest::addColumn<Project>("project");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("two groups, three devices")
+        << twoGroupsThreeDevices()
+        << QByteArray("[Program]\r\nName=TALO Amp\r\nGroupNum=2\r\nDeviceNum=3\r\n"
+                      "[Group1]\r\nGroupName=STAGE\r\nGroupDescription=Main stage\r\n"
+                      "Volume.CH_A=1\r\nVolume.CH_B=2\r\nInputLevel.CH_A=3\r\nInputLevel.CH_B=4\r\n"
+                      "Limiter.CH_A=170\r\nLimiter.CH_B=10\r\n"
+                      + groupSection(2, "FOH  ", "")
+                      + "[Device1]\r\nDeviceName=AMP1 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n"
+                        "[Device2]\r\nDeviceName=AMP2 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.3\r\n"
+                        "[Device3]\r\nDeviceName=DESK \r\nDeviceGroup=FOH  \r\nDeviceIP=127.0.0.4\r\n");
+
+    Project ordinary;
+    ordinary.groups = {{u"A    "_s, u"x"_s, 0, 0, 0, 0, 10, 10},
+                       {u"MONITORS"_s, u"Wedges left and right"_s, 0, 0, 0, 0, 10, 10}};
+    ordinary.devices = {{u"DELAY TOWER"_s, u"A    "_s, u"10.0.0.1"_s}};
+    QTest::newRow("names shorter and longer than five, blanks only inside")
+        << ordinary
+        << "[Program]\r\nName=TALO Amp\r\nGroupNum=2\r\nDeviceNum=1\r\n" + groupSection(1, "A    ", "x")
+               + groupSection(2, "MONITORS", "Wedges left and right")
+               + "[Device1]\r\nDeviceName=DELAY TOWER\r\nDeviceGroup=A    \r\nDeviceIP=10.0.0.1\r\n";
+
+    // What a bare line would not give back, and the add operations would not
+    // put back: each of these is quoted.
+    Project changed;
+    changed.groups = {{u" AB  "_s, u"ends in a blank "_s, 0, 0, 0, 0, 10, 10},
+                      {u"\"Q\"  "_s, u" \"quoted\""_s, 0, 0, 0, 0, 10, 10}};
+    changed.devices = {{u"MONITOR "_s, u"\"Q\"  "_s, u"10.0.0.2"_s}};
+    QTest::newRow("leading blank, quotes, blanks beyond the padding")
+        << changed
+        << "[Program]\r\nName=TALO Amp\r\nGroupNum=2\r\nDeviceNum=1\r\n"
+               + groupSection(1, "\" AB  \"", "\"ends in a blank \"")
+               + groupSection(2, "\"\"Q\"  \"", "\" \"quoted\"\"")
+               + "[Device1]\r\nDeviceName=\"MONITOR \"\r\nDeviceGroup=\"\"Q\"  \"\r\nDeviceIP=10.0.0.2\r\n";
+}
+
+// Byte for byte as such files have always been written; saved again over
+// itself nothing changes; read back, every text is as it was once names are
+// padded again as the add operations pad them.
+void tst_ProjectFile::savedBytes()
+{
+    QFETCH(Project, project);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(writeProject(project), expected);
+    QCOMPARE(writeProject(project, expected), expected);
+
+    const std::optional<Project> read = readProject(expected);
+    QVERIFY(read);
+    QCOMPARE(read->groups.size(), project.groups.size());
+    for (qsizetype n = 0; n < project.groups.size(); ++n) {
+        QCOMPARE(paddedName(read->groups[n].name), project.groups[n].name);
+        QCOMPARE(read->groups[n].description, project.groups[n].description);
+    }
+    QCOMPARE(read->devices.size(), project.devices.size());
+    for (qsizetype k = 0; k < project.devices.size(); ++k) {
+        QCOMPARE(paddedName(read->devices[k].name), project.devices[k].name);
+        QCOMPARE(paddedName(read->devices[k].group), project.devices[k].group);
+    }
 }
 
 void tst_ProjectFile::smallerProjectOverLargerKeepsSurplusSections()
@@ -132,7 +189,7 @@ void tst_ProjectFile::handWrittenFileKeepsItsLines()
                                 "GroupDescription=d\r\n"
                                 "Volume.CH_B=2\r\nInputLevel.CH_A=3\r\nInputLevel.CH_B=4\r\n"
                                 "Limiter.CH_A=5\r\nLimiter.CH_B=6\r\n"
-                                "[Device1]\r\nDeviceName=\"AMP1 \"\r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n";
+                                "[Device1]\r\nDeviceName=AMP1 \r\nDeviceGroup=STAGE\r\nDeviceIP=127.0.0.2\r\n";
     QCOMPARE(writeProject(project, handWritten), expected);
 }
 

@@ -24,13 +24,10 @@ public:
     // the stream outlive the writer.
     EventLineWriter(const EventLog &log, std::FILE *stream, QObject *parent = nullptr);
 
-    // The id of the newest event written; 0 before the first.
-    quint64 lastWritten() const { return m_lastWritten; }
-
 private:
     void writeNew();
 
     const EventLog &m_log;
     std::FILE *m_stream;
-    quint64 m_lastWritten = 0;
+    quint64 m_lastWritten = 0;  // the id of the newest event written; 0 before the first
 };

@@ -7,8 +7,9 @@
 // Exit status: 0 after a signal, 2 for a bad start (nothing was polled).
 
 #include "controllercore.h"
-#include "projectfile.h"
+#include "eventline.h"
 #include "eventlinewriter.h"
+#include "projectfile.h"
 #include "signalquit.h"
 #include "startcheck.h"
 
@@ -67,7 +68,7 @@ std::optional<Options> parseOptions(const QCoreApplication &app)
     const uint port = parser.value(portOption).toUInt(&portOk);
     if (!portOk || port < 1 || port > 65535) {
         printError(u"--device-port must be a number from 1 to 65535, not \"%1\""_s.arg(
-            printablePath(parser.value(portOption))));
+            EventLine::printable(parser.value(portOption))));
         return std::nullopt;
     }
     const QStringList arguments = parser.positionalArguments();
@@ -87,17 +88,18 @@ bool openProject(ControllerCore &core, const QString &path)
         switch (core.openProject(path)) {
         case ControllerCore::OpenResult::Opened:
             return true;
-        case ControllerCore::OpenResult::OpenedPartly:
-            printError(u"%1: lists more than %2 groups or devices; only the first %2 of each were loaded"_s.arg(
-                printablePath(path))
-                           .arg(Project::kCapacity));
+        case ControllerCore::OpenResult::OpenedPartly: {
+            const QString capacity = QString::number(Project::kCapacity);
+            printError(EventLine::printable(path) + u": lists more than "_s + capacity
+                       + u" groups or devices; only the first "_s + capacity + u" of each were loaded"_s);
             return true;
+        }
         case ControllerCore::OpenResult::Invalid:
             problem = u"not a project file (The selected file is invalid!)"_s;
             break;
         }
     }
-    printError(printablePath(path) + u": "_s + problem);
+    printError(EventLine::printable(path) + u": "_s + problem);
     return false;
 }
 

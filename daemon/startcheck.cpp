@@ -1,6 +1,5 @@
 #include "startcheck.h"
 
-#include "eventline.h"
 #include "projectio.h"
 
 #include <QFile>
@@ -59,9 +58,4 @@ QString projectFileProblem(const QString &path)
     if (info.st_size > kMaxProjectFileSize)
         return u"larger than any project file (%1 bytes)"_s.arg(qint64(info.st_size));
     return {};
-}
-
-QString printablePath(const QString &path)
-{
-    return EventLine::printable(path);
 }

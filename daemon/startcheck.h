@@ -11,7 +11,3 @@
 // such file", "a directory", "a named pipe, not a regular file", "permission
 // denied". Looks at the file without opening it, so a named pipe never blocks.
 QString projectFileProblem(const QString &path);
-
-// The path as a message may show it on one line: control characters become
-// "\xNN".
-QString printablePath(const QString &path);

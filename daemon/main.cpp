@@ -1,0 +1,136 @@
+// ampcontrold: the controller without a window. Loads one project as
+// File > Open... does, polls its amplifiers and sends them their groups'
+// settings as the windowed program does with that project open, and writes
+// every event of the log to standard output, one line each, until SIGTERM
+// or SIGINT. Messages about the program itself go to standard error.
+//
+// Exit status: 0 after a signal, 2 for a bad start (nothing was polled).
+
+#include "controllercore.h"
+#include "eventline.h"
+#include "eventlinewriter.h"
+#include "projectfile.h"
+#include "signalquit.h"
+#include "startcheck.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kBadStart = 2;
+// The "NotEnoughDeviceQuerySpace" note at most this often, in ms.
+constexpr qint64 kQueueFullNoteIntervalMs = 10'000;
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "ampcontrold: %s\n", qUtf8Printable(message));
+    std::fflush(stderr);
+}
+
+struct Options
+{
+    QString projectPath;
+    quint16 devicePort = kDevicePort;
+};
+
+// The options, or none after the message for a bad start was printed.
+// --help and --version print and exit here.
+std::optional<Options> parseOptions(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Polls the amplifiers of a project and writes the controller's events to standard output."_s);
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(u"device-port"_s,
+                                        u"TCP port the amplifiers serve on (80); for testing against a simulator."_s,
+                                        u"PORT"_s, QString::number(kDevicePort));
+    parser.addOption(portOption);
+    parser.addPositionalArgument(u"PROJECT.amp"_s, u"The project file to load, as File > Open... does."_s);
+
+    if (!parser.parse(app.arguments())) {
+        printError(parser.errorText() + u" See ampcontrold --help."_s);
+        return std::nullopt;
+    }
+    if (parser.isSet(helpOption))
+        parser.showHelp(0);
+    if (parser.isSet(versionOption))
+        parser.showVersion();
+
+    bool portOk = false;
+    const uint port = parser.value(portOption).toUInt(&portOk);
+    if (!portOk || port < 1 || port > 65535) {
+        printError(u"--device-port must be a number from 1 to 65535, not \"%1\""_s.arg(
+            EventLine::printable(parser.value(portOption))));
+        return std::nullopt;
+    }
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 1) {
+        printError(arguments.isEmpty() ? u"no project file given; usage: ampcontrold [options] PROJECT.amp"_s
+                                       : u"one project file expected, %1 given"_s.arg(arguments.size()));
+        return std::nullopt;
+    }
+    return Options{arguments.first(), quint16(port)};
+}
+
+// Loads the project; false after the message that says why it was refused.
+bool openProject(ControllerCore &core, const QString &path)
+{
+    QString problem = projectFileProblem(path);
+    if (problem.isEmpty()) {
+        switch (core.openProject(path)) {
+        case ControllerCore::OpenResult::Opened:
+            return true;
+        case ControllerCore::OpenResult::OpenedPartly: {
+            const QString capacity = QString::number(Project::kCapacity);
+            printError(EventLine::printable(path) + u": lists more than "_s + capacity
+                       + u" groups or devices; only the first "_s + capacity + u" of each were loaded"_s);
+            return true;
+        }
+        case ControllerCore::OpenResult::Invalid:
+            problem = u"not a project file (The selected file is invalid!)"_s;
+            break;
+        }
+    }
+    printError(EventLine::printable(path) + u": "_s + problem);
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"ampcontrold"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(AMP_VERSION));
+
+    const std::optional<Options> options = parseOptions(app);
+    if (!options)
+        return kBadStart;
+
+    const SignalQuit signalQuit;
+    if (!signalQuit.armed())
+        printError(u"SIGTERM and SIGINT cannot be caught: they end the program without its clean-up"_s);
+
+    ControllerCore core(options->devicePort);
+    if (!openProject(core, options->projectPath))
+        return kBadStart;
+
+    QElapsedTimer sinceQueueFullNote;
+    QObject::connect(&core, &ControllerCore::queryQueueFull, &core, [&sinceQueueFullNote] {
+        if (sinceQueueFullNote.isValid() && sinceQueueFullNote.elapsed() < kQueueFullNoteIntervalMs)
+            return;
+        sinceQueueFullNote.start();
+        printError(u"NotEnoughDeviceQuerySpace: requests to amplifiers are being dropped"_s);
+    });
+    const EventLineWriter writer(core.eventLog(), stdout);
+    core.start();
+    return QCoreApplication::exec();
+}

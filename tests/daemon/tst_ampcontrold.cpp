@@ -1,0 +1,169 @@
+// ampcontrold as a service manager runs it: a process that polls the
+// simulated amplifiers of a project, writes events to standard output, ends
+// with status 0 on a signal and refuses a bad start with status 2 and one line.
+
+#include "ampsimulator.h"
+#include "commands.h"
+#include "fadertable.h"
+#include "projectfile.h"
+#include "simulatedlineup.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kWaitMs = 60'000;  // generous: the program may run under a sanitizer
+constexpr quint8 kLimiter = FaderTable::kLimiterFloor;
+constexpr Commands::SettingsValues kFohSettings{10, 20, 30, 40, kLimiter, kLimiter};
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A project of the simulated amplifiers: AMP1 in STAGE, AMP2 in FOH.
+bool writeProjectFile(const QString &path, const Commands::SettingsValues &stage)
+{
+    const auto group = [](const QString &name, const Commands::SettingsValues &v) {
+        return ProjectGroup{name, {}, v[0], v[1], v[2], v[3], v[4], v[5]};
+    };
+    Project project{{group(u"STAGE"_s, stage), group(u"FOH"_s, kFohSettings)}, {}};
+    for (const AmpSimulator::Amp &amp : simulatedLineup(0x7F000002, 2))
+        project.devices.append({QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address});
+    return writeFile(path, writeProject(project));
+}
+
+QByteArray digits(const Commands::SettingsValues &values)
+{
+    const Commands::SettingsDigits digits = Commands::settingsDigits(values);
+    return QByteArray(digits.data(), qsizetype(digits.size()));
+}
+
+bool hasLine(const QByteArray &output, const QString &amplifier, const QString &text)
+{
+    const QStringList lines = QString::fromUtf8(output).split(u'\n');
+    return std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
+        return line.split(u'\t').mid(2) == QStringList{amplifier, text};
+    });
+}
+
+} // namespace
+
+class TestAmpcontrold final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void pollsAndEndsOnSignal_data();
+    void pollsAndEndsOnSignal();
+    void refusedStart_data();
+    void refusedStart();
+
+private:
+    AmpSimulator m_simulator;
+    QTemporaryDir m_dir;
+};
+
+void TestAmpcontrold::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(m_simulator.start(simulatedLineup(0x7F000002, 2)) != 0);
+}
+
+void TestAmpcontrold::pollsAndEndsOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("stageVolume");  // differs by row, so each row sees its own settings arrive
+    QTest::newRow("SIGTERM") << SIGTERM << 150;
+    QTest::newRow("SIGINT") << SIGINT << 100;
+}
+
+void TestAmpcontrold::pollsAndEndsOnSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(int, stageVolume);
+    const Commands::SettingsValues stage{quint8(stageVolume), 120, 100, 90, kLimiter, kLimiter};
+    const QString path = m_dir.filePath(u"show.amp"_s);
+    QVERIFY(writeProjectFile(path, stage));
+    QProcess process;
+    QByteArray output;
+    connect(&process, &QProcess::readyReadStandardOutput, this, [&] { output += process.readAllStandardOutput(); });
+    process.start(QStringLiteral(AMPCONTROLD_PATH), {u"--device-port"_s, QString::number(m_simulator.port()), path});
+
+    QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, u"AMP1 (127.0.0.2)"_s, u"online: first answer"_s), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, u"AMP2 (127.0.0.3)"_s, u"online: first answer"_s), kWaitMs);
+    const QStringList lines = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.first().endsWith(u"\tInfo\t\tProject opened: show.amp"_s), "the first event comes first");
+    static const QRegularExpression format(
+        u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\t(Info|Warning|Alarm)\t[^\t]*\t[^\t]+$"_s);
+    for (const QString &line : lines)
+        QVERIFY2(format.match(line).hasMatch(), qPrintable(line));
+    // Each amplifier is sent its own group's settings, as with the project open in the window.
+    QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(0), digits(stage), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(1), digits(kFohSettings), kWaitMs);
+
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+}
+
+void TestAmpcontrold::refusedStart_data()
+{
+    QTest::addColumn<QString>("kind");  // what to put at the path first
+    QTest::addColumn<QStringList>("arguments");  // "@" stands for the path
+    QTest::addColumn<QString>("message");  // the one line on standard error after "ampcontrold: "; "@" as above
+
+    const QStringList file{u"@"_s};
+    const QString invalid = u"@: not a project file (The selected file is invalid!)"_s;
+    QTest::newRow("no argument") << QString() << QStringList()
+                                 << u"no project file given; usage: ampcontrold [options] PROJECT.amp"_s;
+    QTest::newRow("missing file") << QString() << file << u"@: no such file"_s;
+    QTest::newRow("named pipe") << u"fifo"_s << file << u"@: a named pipe, not a regular file"_s;
+    QTest::newRow("directory") << u"dir"_s << file << u"@: a directory, not a project file"_s;
+    QTest::newRow("invalid project") << u"text"_s << file << invalid;
+    QTest::newRow("empty file") << u"empty"_s << file << invalid;
+    QTest::newRow("unknown option") << u"project"_s << QStringList{u"--poll"_s, u"@"_s}
+                                    << u"Unknown option 'poll'. See ampcontrold --help."_s;
+}
+
+void TestAmpcontrold::refusedStart()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    if (kind == u"project")
+        QVERIFY(writeProjectFile(path, kFohSettings));
+    else if (kind == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == u"dir")
+        QVERIFY(QDir().mkdir(path));
+    else if (kind == u"text" || kind == u"empty")
+        QVERIFY(writeFile(path, kind == u"text" ? "[Settings]\nnot a project\n" : ""));
+    arguments.replaceInStrings(u"@"_s, path);
+
+    QProcess process;
+    process.start(QStringLiteral(AMPCONTROLD_PATH), arguments);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), u"ampcontrold: "_s + message.replace(u"@"_s, path) + u'\n');
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+}
+
+QTEST_GUILESS_MAIN(TestAmpcontrold)
+#include "tst_ampcontrold.moc"

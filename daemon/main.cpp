@@ -10,6 +10,7 @@
 #include "eventline.h"
 #include "eventlinewriter.h"
 #include "projectfile.h"
+#include "remoteinterfaces.h"
 #include "signalquit.h"
 #include "startcheck.h"
 
@@ -120,6 +121,8 @@ int main(int argc, char *argv[])
         printError(u"SIGTERM and SIGINT cannot be caught: they end the program without its clean-up"_s);
 
     ControllerCore core(options->devicePort);
+    // Listens as the project's section "Remote" says, once it is opened.
+    const RemoteInterfaces remote(core);
     if (!openProject(core, options->projectPath))
         return kBadStart;
 

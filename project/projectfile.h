@@ -46,7 +46,7 @@ struct ProjectDevice
 struct ProjectRemote
 {
     static constexpr QStringView kKeys[] = {u"HttpPort", u"HttpListen", u"OscPort", u"OscListen", u"OscAllow"};
-    std::array<QString, std::size(kKeys)> values;
+    std::array<QString, std::size(kKeys)> values{};
 
     bool isEmpty() const
     {
@@ -61,7 +61,7 @@ struct Project
 
     QList<ProjectGroup> groups;
     QList<ProjectDevice> devices;
-    ProjectRemote remote;
+    ProjectRemote remote{};
     // The file counted more groups or devices than the tables hold; only the
     // first kCapacity of each were read.
     bool leftOut = false;

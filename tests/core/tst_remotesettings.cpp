@@ -32,8 +32,8 @@ void tst_RemoteSettings::readFromTheSection_data()
     QTest::newRow("none") << ""_ba << 0 << loopback << 0 << loopback << QString();
     QTest::newRow("http on loopback") << "HttpPort=8080\r\n"_ba << 8080 << loopback << 0 << loopback << QString();
     QTest::newRow("both, other addresses")
-        << "HttpPort=9100\r\nHttpListen=0.0.0.0\r\nOscPort=9000\r\nOscAllow=10.0.0.0/8\r\n"_ba << 9100
-        << u"0.0.0.0"_s << 9000 << u"10.0.0.0/8"_s << QString();
+        << "HttpPort=9100\r\nHttpListen=127.0.0.5\r\nOscPort=9000\r\nOscAllow=127.0.0.0/8\r\n"_ba << 9100
+        << u"127.0.0.5"_s << 9000 << u"127.0.0.0/8"_s << QString();
     QTest::newRow("port out of range")
         << "HttpPort=70000\r\nOscPort=9000\r\n"_ba << 0 << loopback << 9000 << loopback
         << u"Remote: HttpPort \"70000\" is not a port number (0 to 65535); HTTP monitoring stays off"_s;

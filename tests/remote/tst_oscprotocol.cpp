@@ -206,23 +206,23 @@ void tst_OscProtocol::allowList_data()
 
     QTest::newRow("one address") << u"127.0.0.1"_s << QString() << u"127.0.0.1"_s << true;
     QTest::newRow("other address") << u"127.0.0.1"_s << QString() << u"127.0.0.2"_s << false;
-    QTest::newRow("network in") << u"127.0.0.1, 10.0.0.0/8"_s << QString() << u"10.200.3.4"_s << true;
-    QTest::newRow("network out") << u"10.0.0.0/8"_s << QString() << u"11.0.0.1"_s << false;
-    QTest::newRow("mapped sender") << u"10.0.0.0/8"_s << QString() << u"::ffff:10.1.2.3"_s << true;
-    QTest::newRow("everyone") << u"0.0.0.0/0"_s << QString() << u"192.0.2.1"_s << true;
+    QTest::newRow("network in") << u"127.0.0.1, 127.16.0.0/12"_s << QString() << u"127.20.3.4"_s << true;
+    QTest::newRow("network out") << u"127.16.0.0/12"_s << QString() << u"127.32.0.1"_s << false;
+    QTest::newRow("mapped sender") << u"127.16.0.0/12"_s << QString() << u"::ffff:127.17.2.3"_s << true;
+    QTest::newRow("everyone") << u"0.0.0.0/0"_s << QString() << u"127.9.9.9"_s << true;
     QTest::newRow("ipv6 address") << u"::1"_s << QString() << u"::1"_s << true;
     QTest::newRow("empty is loopback") << u"  "_s << QString() << u"127.3.2.1"_s << true;
     QTest::newRow("empty is only loopback") << u""_s << QString() << u"10.0.0.1"_s << false;
-    QTest::newRow("host bits") << u"10.0.0.1/8"_s << u"10.0.0.0/8"_s << QString() << false;
-    QTest::newRow("prefix 33") << u"10.0.0.0/33"_s << u"prefix"_s << QString() << false;
-    QTest::newRow("prefix empty") << u"10.0.0.0/"_s << u"prefix"_s << QString() << false;
-    QTest::newRow("byte 256") << u"10.0.0.256"_s << u"not an IPv4"_s << QString() << false;
+    QTest::newRow("host bits") << u"127.0.0.1/8"_s << u"127.0.0.0/8"_s << QString() << false;
+    QTest::newRow("prefix 33") << u"127.0.0.0/33"_s << u"prefix"_s << QString() << false;
+    QTest::newRow("prefix empty") << u"127.0.0.0/"_s << u"prefix"_s << QString() << false;
+    QTest::newRow("byte 256") << u"127.0.0.256"_s << u"not an IPv4"_s << QString() << false;
     QTest::newRow("short form") << u"127.1"_s << u"not an IPv4"_s << QString() << false;
-    QTest::newRow("leading zero") << u"010.0.0.1"_s << u"not an IPv4"_s << QString() << false;
+    QTest::newRow("leading zero") << u"0127.0.0.1"_s << u"not an IPv4"_s << QString() << false;
     QTest::newRow("name") << u"localhost"_s << u"not an IPv4"_s << QString() << false;
-    QTest::newRow("empty entry") << u"127.0.0.1,,10.0.0.1"_s << u"empty entry"_s << QString() << false;
+    QTest::newRow("empty entry") << u"127.0.0.1,,127.0.0.2"_s << u"empty entry"_s << QString() << false;
     QTest::newRow("bad ipv6") << u"::g"_s << u"not an IPv6"_s << QString() << false;
-    QTest::newRow("too many") << QStringList(65, u"10.0.0.1"_s).join(u',') << u"more than 64"_s << QString()
+    QTest::newRow("too many") << QStringList(65, u"127.0.0.2"_s).join(u',') << u"more than 64"_s << QString()
                               << false;
 }
 

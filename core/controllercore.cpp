@@ -5,6 +5,7 @@
 #include "deletegroup.h"
 #include "fadertable.h"
 #include "groupcommands.h"
+#include "names.h"
 #include "projectio.h"
 #include "projecttables.h"
 
@@ -23,14 +24,6 @@ qint64 steadyNowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-QString trimmed(const QString &name)
-{
-    QString text = name;
-    while (!text.isEmpty() && (text.back() == u' ' || text.back() == QChar(0)))
-        text.chop(1);
-    return text;
 }
 
 } // namespace
@@ -109,7 +102,7 @@ void ControllerCore::muteGroup(int groupSlot, bool on, const QString &source)
         return;
     const QString &name = m_groups[groupSlot].name;
     GroupCommands::mute(m_devices, m_groups, name, on);
-    log((on ? u"Mute all: group "_s : u"Un-mute all: group "_s) + trimmed(name), source);
+    log((on ? u"Mute all: group "_s : u"Un-mute all: group "_s) + withoutTrailingBlanks(name), source);
 }
 
 void ControllerCore::sendGroupSettings(int groupSlot)
@@ -129,7 +122,7 @@ void ControllerCore::groupSettingsSet(int groupSlot, const QString &source)
     QStringList values;
     for (int entry = 1; entry <= FaderTable::kCount; ++entry)
         values.append(names[entry - 1] + u' ' + FaderTable::labelText(group, entry));
-    log(u"Faders of group "_s + trimmed(group.name) + u": "_s + values.join(u", "_s), source);
+    log(u"Faders of group "_s + withoutTrailingBlanks(group.name) + u": "_s + values.join(u", "_s), source);
 }
 
 void ControllerCore::setGroupSetting(int groupSlot, int entry, int value, const QString &source)
@@ -158,7 +151,7 @@ void ControllerCore::setDeviceName(DeviceId id, const QString &name, const QStri
     if (slot == 0)
         return;
     Commands::deviceName(m_devices, slot, name);
-    log(u"Device name command: "_s + trimmed(name), source, &m_devices[slot]);
+    log(u"Device name command: "_s + withoutTrailingBlanks(name), source, &m_devices[slot]);
 }
 
 void ControllerCore::setDeviceGroup(DeviceId id, const QString &group, const QString &source)
@@ -167,7 +160,7 @@ void ControllerCore::setDeviceGroup(DeviceId id, const QString &group, const QSt
     if (slot == 0)
         return;
     GroupCommands::deviceGroup(m_devices, m_groups, slot, group);
-    log(u"Device group command: "_s + trimmed(group), source, &m_devices[slot]);
+    log(u"Device group command: "_s + withoutTrailingBlanks(group), source, &m_devices[slot]);
 }
 
 bool ControllerCore::addGroup(const QString &name, const QString &source)
@@ -175,7 +168,7 @@ bool ControllerCore::addGroup(const QString &name, const QString &source)
     const tGroup::AddResult result = m_groups.addGroup(name);
     Q_EMIT tablesChanged();
     if (result == tGroup::AddResult::Added)
-        log(u"Add Group: "_s + trimmed(m_groups[m_groups.count()].name), source);
+        log(u"Add Group: "_s + withoutTrailingBlanks(m_groups[m_groups.count()].name), source);
     return result != tGroup::AddResult::Full;
 }
 
@@ -183,7 +176,7 @@ void ControllerCore::deleteGroup(const QString &name, const QString &source)
 {
     const QString deleted = name;  // the name may be the removed entry's own
     if (m_groups.findGroup(deleted) != 0)
-        log(u"Delete Group: "_s + trimmed(deleted), source);
+        log(u"Delete Group: "_s + withoutTrailingBlanks(deleted), source);
     ::deleteGroup(m_devices, m_groups, deleted);
     Q_EMIT tablesChanged();
 }

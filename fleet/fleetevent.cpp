@@ -1,5 +1,7 @@
 #include "fleetevent.h"
 
+#include "names.h"
+
 using namespace Qt::StringLiterals;
 
 namespace FleetEvents {
@@ -19,9 +21,7 @@ QString severityText(EventSeverity severity)
 
 QString amplifier(const QString &name, const QString &address)
 {
-    QString trimmed = name;
-    while (!trimmed.isEmpty() && (trimmed.back() == u' ' || trimmed.back() == QChar(0)))
-        trimmed.chop(1);
+    const QString trimmed = withoutTrailingBlanks(name);
     return trimmed.isEmpty() ? address : trimmed + u" ("_s + address + u')';
 }
 

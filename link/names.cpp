@@ -34,3 +34,11 @@ QString preparedName(QStringView text)
 {
     return paddedName(normalizedName(text));
 }
+
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && (text[end - 1] == u' ' || text[end - 1] == QChar(0)))
+        --end;
+    return text.first(end);
+}

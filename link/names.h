@@ -20,3 +20,7 @@ QString preparedName(QStringView text);
 
 // Letters a to z become upper case; nothing else changes.
 QString upperCasedAscii(QStringView text);
+
+// A name or group as it reads without its padding: trailing blanks and zero
+// bytes removed (names come padded to five characters).
+QString withoutTrailingBlanks(const QString &text);

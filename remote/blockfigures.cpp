@@ -1,5 +1,7 @@
 #include "blockfigures.h"
 
+#include "names.h"
+
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -67,14 +69,6 @@ double tenths(quint16 raw, int scale)
 {
     const quint64 tenthsTimes1024 = quint64{raw} * quint64(scale) * 10;
     return double((tenthsTimes1024 + kFullScale / 2) / kFullScale) / 10;
-}
-
-QString withoutTrailingBlanks(const QString &text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && (text[end - 1] == u' ' || text[end - 1] == QChar(0)))
-        --end;
-    return text.first(end);
 }
 
 Figures read(const StatusBlock &block)

@@ -56,8 +56,5 @@ Figures read(const std::array<quint8, N> &firstBytes)
 // panel's oneDecimal() rounds it.
 double tenths(quint16 raw, int scale);
 
-// Text without its trailing blanks and zero bytes: names and groups come
-// padded to five characters.
-QString withoutTrailingBlanks(const QString &text);
 
 } // namespace BlockFigures

@@ -1,6 +1,7 @@
 #include "metricstext.h"
 
 #include "blockfigures.h"
+#include "names.h"
 
 #include <QLocale>
 
@@ -68,8 +69,8 @@ private:
 
 QByteArray deviceLabels(const Device &device)
 {
-    return "name=\"" + escapedLabelValue(BlockFigures::withoutTrailingBlanks(device.name)) + "\",group=\""
-           + escapedLabelValue(BlockFigures::withoutTrailingBlanks(device.group)) + "\",address=\""
+    return "name=\"" + escapedLabelValue(withoutTrailingBlanks(device.name)) + "\",group=\""
+           + escapedLabelValue(withoutTrailingBlanks(device.group)) + "\",address=\""
            + escapedLabelValue(device.address) + '"';
 }
 

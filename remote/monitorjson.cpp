@@ -1,6 +1,7 @@
 #include "monitorjson.h"
 
 #include "blockfigures.h"
+#include "names.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -60,8 +61,8 @@ QJsonObject deviceObject(const Device &device)
     QJsonObject object;
     object.insert(u"id"_s, qint64(device.id));
     object.insert(u"slot"_s, device.slot);
-    object.insert(u"name"_s, BlockFigures::withoutTrailingBlanks(device.name));
-    object.insert(u"group"_s, BlockFigures::withoutTrailingBlanks(device.group));
+    object.insert(u"name"_s, withoutTrailingBlanks(device.name));
+    object.insert(u"group"_s, withoutTrailingBlanks(device.group));
     object.insert(u"address"_s, device.address);
     object.insert(u"link"_s, linkName(device.link));
     putOptional(object, u"last_answer_s"_s, device.secondsSinceAnswer, 1);
@@ -78,7 +79,7 @@ QJsonObject groupObject(const Group &group)
     static const QString kKeys[6] = {u"volume_a"_s, u"volume_b"_s, u"input_level_a"_s,
                                      u"input_level_b"_s, u"limiter_a"_s, u"limiter_b"_s};
     QJsonObject object;
-    object.insert(u"name"_s, BlockFigures::withoutTrailingBlanks(group.name));
+    object.insert(u"name"_s, withoutTrailingBlanks(group.name));
     object.insert(u"description"_s, group.description);
     for (int entry = 1; entry <= 6; ++entry) {
         const int raw = group.settings[std::size_t(entry - 1)];

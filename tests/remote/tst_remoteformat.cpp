@@ -9,6 +9,7 @@
 #include "metricstext.h"
 #include "monitorjson.h"
 #include "monitorroute.h"
+#include "names.h"
 #include "panelfigures.h"
 #include "requesthead.h"
 #include "statusblockbuilder.h"
@@ -295,8 +296,8 @@ void tst_RemoteFormat::metrics()
 
     const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device, silent}, controller));
     QCOMPARE(metrics.error, QString());
-    const QMap<QByteArray, QString> amp{{"name", BlockFigures::withoutTrailingBlanks(name)},
-                                        {"group", BlockFigures::withoutTrailingBlanks(group)},
+    const QMap<QByteArray, QString> amp{{"name", withoutTrailingBlanks(name)},
+                                        {"group", withoutTrailingBlanks(group)},
                                         {"address", u"127.0.0.2"_s}};
     const auto with = [&](const QByteArray &label, const QString &value) {
         QMap<QByteArray, QString> labels = amp;

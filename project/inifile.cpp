@@ -237,6 +237,33 @@ void IniFile::setIntValue(QStringView section, QStringView key, int value)
     setValue(section, key, QString::number(value));
 }
 
+bool IniFile::hasSection(QStringView section) const
+{
+    return m_sectionIndex.contains(folded(section));
+}
+
+void IniFile::clearSection(QStringView section)
+{
+    const auto at = m_sectionIndex.constFind(folded(section));
+    if (at == m_sectionIndex.cend())
+        return;
+    Section &target = m_sections[*at];
+    target.body.resize(1);
+    target.entries.clear();
+}
+
+void IniFile::removeSection(QStringView section)
+{
+    const auto at = m_sectionIndex.constFind(folded(section));
+    if (at == m_sectionIndex.cend())
+        return;
+    Section &target = m_sections[*at];
+    target.body.clear();
+    target.tail.clear();
+    target.entries.clear();
+    m_sectionIndex.erase(at);
+}
+
 QByteArray IniFile::toBytes() const
 {
     QByteArray bytes;

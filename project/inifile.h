@@ -51,6 +51,15 @@ public:
                   qsizetype paddingRestoredTo = 0);
     void setIntValue(QStringView section, QStringView key, int value);
 
+    bool hasSection(QStringView section) const;
+    // Drops every entry of the section, and the lines between them; its
+    // header stays where it is, so the entries written next take its place.
+    void clearSection(QStringView section);
+    // Drops the section: its header, its entries and the lines after them
+    // up to the next section. A section of that name written later goes to
+    // the end of the file.
+    void removeSection(QStringView section);
+
     QByteArray toBytes() const;
 
 private:

@@ -126,6 +126,8 @@ SceneList::Edit SceneList::setScope(int number, const SceneScope &scope)
         return Edit::NoSuchScene;
     if (!(scope.kinds & kAllSceneKinds))
         return Edit::NoKinds;
+    if (!scope.allGroups && scope.groups.isEmpty())
+        return Edit::NoGroups;
     SceneScope &target = m_scenes[index].scope;
     target = scope;
     target.kinds &= kAllSceneKinds;
@@ -186,6 +188,8 @@ QString sceneEditText(SceneList::Edit edit)
         return u"a fade takes 0 to 30 s"_s;
     case SceneList::Edit::NoKinds:
         return u"a scene covers at least one of levels, limiters and mutes"_s;
+    case SceneList::Edit::NoGroups:
+        return u"a scene covers all groups or at least one"_s;
     case SceneList::Edit::AtEdge:
         return u"the scene is already at that end of the list"_s;
     }

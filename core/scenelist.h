@@ -23,6 +23,7 @@ public:
         NameHasControlCharacter,
         FadeOutOfRange,
         NoKinds,       // a scope must cover at least one kind
+        NoGroups,      // and all groups or at least one named
         AtEdge,        // moved up at the top or down at the bottom
     };
 

@@ -67,6 +67,8 @@ RecallPlan planChanges(const QList<GroupTarget> &changes, const QList<NamedGroup
             continue;
         }
         const SceneKinds kinds = settable(change.kinds, change.state);
+        if (!kinds)
+            continue;  // nothing to set: mutes alone, and the mute is left
         plan.targets.append({change.group, kinds, merged(*current, change.state, kinds)});
         plan.undo.append({change.group, settable(kinds, *current), *current});
     }

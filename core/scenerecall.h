@@ -36,7 +36,8 @@ struct GroupTarget
 
 struct RecallPlan
 {
-    // In the scene's group order; groups safe from recalls are not here.
+    // In the scene's group order; groups safe from recalls are not here,
+    // nor groups with nothing to set.
     QList<GroupTarget> targets;
     // Groups the recall covers that the live state does not hold (deleted,
     // or never stored in the scene): they are named in the event.

@@ -24,6 +24,9 @@ constexpr QChar kSeparator = u',';
 // Name, six settings, three links, mute.
 constexpr qsizetype kGroupFields = 11;
 constexpr int kMaxGroupsPerScene = Project::kCapacity;
+// A value is read up to IniFile::kMaxValueLength characters: a long list of
+// names goes on in further keys (Groups2, Groups3, ...), each at most this long.
+constexpr qsizetype kMaxListLength = 2000;
 // A hostile file must not flood the event log.
 constexpr qsizetype kMaxWarnings = 32;
 
@@ -36,6 +39,24 @@ constexpr std::array<std::pair<GroupMute, QStringView>, 3> kMuteWords = {{
 QString sceneSection(int k)
 {
     return u"Scene"_s + QString::number(k);
+}
+
+QString groupsKey(int part)
+{
+    return part == 1 ? kGroups.toString() : kGroups.toString() + QString::number(part);
+}
+
+// The names in as few values as hold them, each within kMaxListLength.
+QStringList groupListValues(const QStringList &names)
+{
+    QStringList values;
+    for (const QString &name : names) {
+        if (values.isEmpty() || values.last().size() + 1 + name.size() > kMaxListLength)
+            values.append(name);
+        else
+            values.last() += kSeparator + name;
+    }
+    return values;
 }
 
 QString groupKey(int k)
@@ -216,10 +237,16 @@ SceneKinds SceneReader::kinds(const QString &section)
 bool SceneReader::readScope(const QString &section, SceneScope &scope)
 {
     scope.kinds = kinds(section);
-    const QString text = m_file.value(section, kGroups);
+    QString text = m_file.value(section, kGroups);
     scope.allGroups = text.isEmpty() || text == kAllGroups;
     if (scope.allGroups)
         return true;
+    for (int part = 2; part <= kMaxGroupsPerScene; ++part) {
+        const QString more = m_file.value(section, groupsKey(part));
+        if (more.isEmpty())
+            break;
+        text += kSeparator + more;
+    }
     for (const QString &named : text.split(kSeparator, Qt::SkipEmptyParts)) {
         if (const std::optional<QString> group = knownGroup(named)) {
             if (!scope.groups.contains(*group))
@@ -354,8 +381,10 @@ void writeSceneSections(IniFile &file, const QList<Scene> &scenes)
         file.setIntValue(section, kNumber, scene.number);
         file.setValue(section, kName, scene.name);
         file.setValue(section, kFade, fadeText(scene.fadeMs));
-        file.setValue(section, kGroups,
-                      scene.scope.allGroups ? kAllGroups.toString() : scene.scope.groups.join(kSeparator));
+        const QStringList groups =
+            scene.scope.allGroups ? QStringList{kAllGroups.toString()} : groupListValues(scene.scope.groups);
+        for (qsizetype part = 0; part < groups.size(); ++part)
+            file.setValue(section, groupsKey(int(part + 1)), groups[part]);
         file.setValue(section, kKinds, sceneKindWords(scene.scope.kinds).join(kSeparator));
         for (qsizetype g = 0; g < scene.groups.size(); ++g)
             file.setValue(section, groupKey(int(g + 1)), groupText(scene.groups[g]));

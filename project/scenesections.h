@@ -8,7 +8,8 @@
 //   Name=Show         up to 32 characters, no control characters
 //   Fade=2.5          seconds, 0 to 30, '.' before at most three decimals
 //   Groups=*          every group the scene holds values for; or the group
-//                     names it covers, separated by commas
+//                     names it covers, separated by commas; a list too long
+//                     for one value goes on in Groups2, Groups3, ...
 //   Kinds=levels,limiters,mutes
 //                     any of the three, separated by commas
 //   Group1=FOH  ,120,120,80,80,170,170,1,0,0,muted

@@ -120,6 +120,11 @@ void tst_ProjectScenes::deletedScenesAndSafeMarksDoNotComeBack()
     QCOMPARE(read->scenes, fewer.scenes);
     QVERIFY(!read->groups[0].recallSafe);
 
+    // A hand-made copy of a section, never read while the first is there,
+    // is not read in its place once the first is removed.
+    const QByteArray copied = both + "[Scene2]\r\nNumber=9\r\n";
+    QCOMPARE(readProject(writeProject(fewer, copied))->scenes, fewer.scenes);
+
     Project none = fewer;
     none.scenes.clear();
     QCOMPARE(writeProject(none, saved), QByteArray(kHead).replace("RecallSafe=1", "RecallSafe=0"));

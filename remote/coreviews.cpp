@@ -50,7 +50,7 @@ QList<Device> devices(const ControllerCore &core)
     views.reserve(table.count());
     for (int slot = 1; slot <= table.count(); ++slot) {
         const tDevice &record = table[slot];
-        const FleetModel::Health health = core.health(record.id);
+        const DeviceHealth &health = core.health().of(record.id);
         Device view;
         view.id = record.id;
         view.slot = slot;

@@ -111,7 +111,7 @@ std::vector<OscFeedbackItem> OscFeedbackState::collect(const ControllerCore &cor
                                                             std::size(kDeviceSuffixes), "/amp/device/")
                                                    .paths;
         items.push_back({paths[Online], OscValue::integer(device.linkState() == ThSocket::Online ? 1 : 0)});
-        items.push_back({paths[Severity], OscValue::integer(core.health(device.id).severity)});
+        items.push_back({paths[Severity], OscValue::integer(core.health().of(device.id).severity)});
         if (!core.hasStatusBlock(device.id))
             continue;
         const StatusBlock &block = device.status;

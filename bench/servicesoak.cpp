@@ -8,13 +8,15 @@
 // (endless or garbage answers) for a few seconds each. Prints the service's
 // resident memory, descriptors and threads every minute.
 //
-//   servicesoak [--minutes M] [--faults-per-second F]
+//   servicesoak [--minutes M] [--faults-per-second F] [--exit-limit-ms L]
 //
 // Exits with 1 when an answer failed (an HTTP status other than 200, a
 // network error, a ping without a pong, a subscriber that got no feedback
 // for a minute), a stdout line is malformed, a descriptor or thread is left
 // over once the load has stopped and every amplifier answers again, the
-// exit after SIGTERM takes more than 100 ms, or resident memory grew by
+// exit after SIGTERM takes more than 100 ms (the test suite's short run
+// allows seconds: a loaded machine is no fault of the service), or
+// resident memory grew by
 // more than 1 MiB over the last half of the run after the event log filled
 // (the last 30 minutes of an hour).
 
@@ -54,7 +56,6 @@ constexpr int kAmps = 255;
 constexpr quint32 kFirstAddress = 0x7F000501;  // 127.0.5.1
 constexpr int kEventLogCapacity = 10'000;
 constexpr qint64 kGrowthLimitKiB = 1024;
-constexpr double kExitLimitMs = 100;
 constexpr int kSubscribers = 4;
 constexpr std::array kEndpoints{"/", "/healthz", "/metrics", "/api/v1/devices", "/api/v1/groups",
                                 "/api/v1/events"};
@@ -108,8 +109,10 @@ bool wellFormed(const QByteArray &line)
 class Soak final : public QObject
 {
 public:
-    Soak(const QList<AmpSimulator::Amp> &amps, quint16 devicePort, AmpSimulator &simulator, double faultsPerSecond)
-        : m_amps(amps), m_devicePort(devicePort), m_simulator(simulator), m_faultsPerSecond(faultsPerSecond)
+    Soak(const QList<AmpSimulator::Amp> &amps, quint16 devicePort, AmpSimulator &simulator, double faultsPerSecond,
+         double exitLimitMs)
+        : m_amps(amps), m_devicePort(devicePort), m_simulator(simulator), m_faultsPerSecond(faultsPerSecond),
+          m_exitLimitMs(exitLimitMs)
     {
     }
 
@@ -133,6 +136,7 @@ private:
     quint16 m_devicePort;
     AmpSimulator &m_simulator;
     double m_faultsPerSecond;
+    double m_exitLimitMs;
     QProcess m_daemon;
     QElapsedTimer m_clock;
     QByteArray m_pendingOutput;
@@ -419,7 +423,7 @@ void Soak::report(qint64 runMs) const
     std::printf("answers %lld, failed %lld; stdout lines %lld, malformed %lld; subscriber-minutes without "
                 "feedback %lld; SIGTERM to exit %.1f ms (limit %.0f), exit status %d\n",
                 qlonglong(m_answers), qlonglong(m_failedAnswers), qlonglong(m_lines), qlonglong(m_malformed),
-                qlonglong(m_silentSubscriberMinutes), m_exitMs, kExitLimitMs, m_exitCode);
+                qlonglong(m_silentSubscriberMinutes), m_exitMs, m_exitLimitMs, m_exitCode);
 }
 
 bool Soak::passed() const
@@ -436,7 +440,7 @@ bool Soak::passed() const
     }
     return !grew && m_failedAnswers == 0 && m_malformed == 0 && m_silentSubscriberMinutes == 0
            && m_settledAtEnd.descriptors <= m_settledAtStart.descriptors
-           && m_settledAtEnd.threads <= m_settledAtStart.threads && m_exitMs >= 0 && m_exitMs <= kExitLimitMs
+           && m_settledAtEnd.threads <= m_settledAtStart.threads && m_exitMs >= 0 && m_exitMs <= m_exitLimitMs
            && m_exitCode == 0;
 }
 
@@ -466,7 +470,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption minutesOption(u"minutes"_s, u"Length of the run under load."_s, u"M"_s, u"60"_s);
     const QCommandLineOption faultsOption(u"faults-per-second"_s, u"Faults started per second."_s, u"F"_s,
                                           u"10"_s);
-    parser.addOptions({minutesOption, faultsOption});
+    const QCommandLineOption exitOption(u"exit-limit-ms"_s, u"Longest exit after SIGTERM that passes."_s, u"L"_s,
+                                        u"100"_s);
+    parser.addOptions({minutesOption, faultsOption, exitOption});
     parser.process(app);
     const double minutes = std::max(0.1, parser.value(minutesOption).toDouble());
     const double faultsPerSecond = std::clamp(parser.value(faultsOption).toDouble(), 0.1, 100.0);
@@ -486,7 +492,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    Soak soak(amps, devicePort, simulator, faultsPerSecond);
+    Soak soak(amps, devicePort, simulator, faultsPerSecond, parser.value(exitOption).toDouble());
     if (!soak.start(project, httpPort, oscPort)) {
         std::fprintf(stderr, "servicesoak: ampcontrold did not start or did not poll all %d amplifiers\n", kAmps);
         return 1;

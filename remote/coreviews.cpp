@@ -116,6 +116,7 @@ Controller controller(const ControllerCore &core)
     Controller view;
     view.devices = core.devices().count();
     view.groups = core.groups().count();
+    view.tickRunning = core.tickRunning();
     const EventLog &log = core.eventLog();
     view.eventsBySeverity = {log.total(EventSeverity::Info), log.total(EventSeverity::Warning),
                              log.total(EventSeverity::Alarm)};

@@ -188,24 +188,33 @@ void tst_RemoteFormat::route()
 void tst_RemoteFormat::deviceFigures_data()
 {
     QTest::addColumn<StatusFields>("fields");
+    QTest::addColumn<QVariant>("ohmsA");  // null: no impedance_ohm
+    QTest::addColumn<QVariant>("ohmsB");
 
-    QTest::newRow("the simulator's defaults") << StatusFields{};
+    QTest::newRow("the simulator's defaults") << StatusFields{} << QVariant(8.0) << QVariant(4.0);
     StatusFields halves;
     halves.outputs = {32, 1, 32, 33, 1, 65535};  // 6.25 V away from zero, 0.05 A stays down
     halves.mains = 65535;
-    QTest::newRow("halves and the top of the range") << halves;
+    QTest::newRow("halves and the top of the range") << halves << QVariant(8.0) << QVariant(4.0);
     StatusFields fault;
     fault.stateB = 0;
     fault.muteA = 0;
     fault.impedanceA = "open";
     fault.firstTemperature = "1-1";
     fault.fan = "ab%";
-    QTest::newRow("fault, muted, figures that are no number") << fault;
+    QTest::newRow("fault, muted, figures that are no number") << fault << QVariant() << QVariant(4.0);
+    StatusFields units;
+    units.impedanceA = "8.0R";
+    units.impedanceB = "----";
+    units.secondTemperature = "48 ";
+    QTest::newRow("a unit after the figure, dashes") << units << QVariant(8.0) << QVariant();
 }
 
 void tst_RemoteFormat::deviceFigures()
 {
     QFETCH(StatusFields, fields);
+    QFETCH(QVariant, ohmsA);
+    QFETCH(QVariant, ohmsB);
     const QJsonObject device = QJsonDocument::fromJson(MonitorJson::devices({deviceWith(fields)})).array()[0].toObject();
     const QJsonArray channels = device[u"channels"_s].toArray();
     QCOMPARE(channels.size(), 2);
@@ -219,11 +228,10 @@ void tst_RemoteFormat::deviceFigures()
         QVERIFY(qAbs(channel[u"power_w"_s].toDouble() - power) <= 0.05 + 1e-9);
         QCOMPARE(channel[u"state"_s].toString(), (c == 0 ? fields.stateA : fields.stateB) == 1 ? u"ok"_s : u"fault"_s);
         QCOMPARE(channel[u"muted"_s].toBool(), (c == 0 ? fields.muteA : fields.muteB) == 0);
-        bool numeric = false;
-        const double impedance = QString::fromLatin1(c == 0 ? fields.impedanceA : fields.impedanceB).toDouble(&numeric);
-        QCOMPARE(channel.contains(u"impedance_ohm"_s), numeric);
-        if (numeric)
-            QCOMPARE(channel[u"impedance_ohm"_s].toDouble(), impedance);
+        const QVariant ohms = c == 0 ? ohmsA : ohmsB;
+        QCOMPARE(channel.contains(u"impedance_ohm"_s), !ohms.isNull());
+        if (!ohms.isNull())
+            QCOMPARE(channel[u"impedance_ohm"_s].toDouble(), ohms.toDouble());
     }
     QCOMPARE(device[u"mains_v"_s].toDouble(), panelNumber(fields.mains, 750));
     // The panel's temperature text is the device's characters and " °C".
@@ -282,6 +290,8 @@ void tst_RemoteFormat::metrics()
     StatusFields fields;
     fields.stateA = 0;
     fields.muteB = 0;
+    fields.impedanceA = "8.0R";
+    fields.impedanceB = "open";
     MonitorViews::Device device = deviceWith(fields);
     device.name = name;
     device.group = group;
@@ -292,7 +302,7 @@ void tst_RemoteFormat::metrics()
     silent.address = u"127.0.0.3"_s;
     silent.link = MonitorViews::Link::Offline;
     silent.block.reset();
-    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1};
+    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1, false};
 
     const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device, silent}, controller));
     QCOMPARE(metrics.error, QString());
@@ -315,10 +325,13 @@ void tst_RemoteFormat::metrics()
     QCOMPARE(metrics.value("amp_output_peak_volts", with("channel", u"a"_s)), panelNumber(fields.outputs[0], 200));
     QCOMPARE(metrics.value("amp_temperature_celsius", with("sensor", u"amp"_s)), 48.0);
     QCOMPARE(metrics.value("amp_temperature_celsius", with("sensor", u"psu"_s)), 42.0);
+    QCOMPARE(metrics.value("amp_speaker_impedance_ohms", with("channel", u"a"_s)), 8.0);
+    QCOMPARE(metrics.count("amp_speaker_impedance_ohms"), 1);
     QCOMPARE(metrics.value("amp_mains_volts", amp), panelNumber(fields.mains, 750));
     QCOMPARE(metrics.value("amp_fan_ratio", amp), 0.45);
     QCOMPARE(metrics.count("amp_mains_volts"), 1);
     QCOMPARE(metrics.value("amp_controller_devices", {}), 2.0);
+    QCOMPARE(metrics.value("amp_controller_tick_running", {}), 0.0);
     QCOMPARE(metrics.value("amp_controller_events_total", {{"severity", u"warning"_s}}), 5.0);
     QCOMPARE(metrics.value("amp_controller_http_requests_total", {}), 9.0);
 }

@@ -69,10 +69,10 @@ struct Project
     QList<ProjectDevice> devices;
     ProjectRemote remote{};
     // In list order; see scenesections.h for their sections.
-    QList<Scene> scenes;
+    QList<Scene> scenes{};
     // What was wrong in the scene sections, one sentence each naming the
     // section; the project was read all the same.
-    QStringList sceneWarnings;
+    QStringList sceneWarnings{};
     // The file counted more groups or devices than the tables hold; only the
     // first kCapacity of each were read.
     bool leftOut = false;

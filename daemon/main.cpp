@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <unistd.h>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -133,7 +134,7 @@ int main(int argc, char *argv[])
         sinceQueueFullNote.start();
         printError(u"NotEnoughDeviceQuerySpace: requests to amplifiers are being dropped"_s);
     });
-    const EventLineWriter writer(core.eventLog(), stdout);
+    const EventLineWriter writer(core.eventLog(), STDOUT_FILENO);
     core.start();
     return QCoreApplication::exec();
 }

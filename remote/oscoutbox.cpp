@@ -7,22 +7,35 @@
 
 namespace {
 
-// A wait for tokens shorter than this is not worth a wake-up of its own.
+// A wait for tokens shorter than this is not worth a wake-up of its own;
+// one longer is cut to the longest, which also follows a clock set by a test.
 constexpr qint64 kMinWaitMs = 5;
+constexpr qint64 kMaxWaitMs = 100;
+
+// One second's worth, and never less than a packet: any cap lets a packet through.
+double burstOf(qint64 bytesPerSecond)
+{
+    return double(std::max<qint64>(bytesPerSecond, OscPacket::kMaxSentPacketBytes));
+}
 
 } // namespace
+
+OscOutbox::Bucket OscOutbox::Bucket::full(qint64 nowMs, qint64 bytesPerSecond)
+{
+    return {burstOf(bytesPerSecond), nowMs};
+}
 
 void OscOutbox::Bucket::refill(qint64 nowMs, qint64 bytesPerSecond)
 {
     const qint64 elapsed = std::max<qint64>(0, nowMs - refilledAtMs);
-    tokens = std::min(double(bytesPerSecond), tokens + double(elapsed) * double(bytesPerSecond) / 1000.0);
+    tokens = std::min(burstOf(bytesPerSecond), tokens + double(elapsed) * double(bytesPerSecond) / 1000.0);
     refilledAtMs = nowMs;
 }
 
 OscOutbox::OscOutbox(Send send, std::function<qint64()> clock, QObject *parent)
     : QObject(parent), m_send(std::move(send)), m_clock(std::move(clock))
 {
-    m_total = {double(m_totalRate), m_clock()};
+    m_total = Bucket::full(m_clock(), m_totalRate);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &OscOutbox::drain);
 }
@@ -33,9 +46,9 @@ void OscOutbox::setCaps(qint64 destinationBytesPerSecond, qint64 totalBytesPerSe
 {
     m_destinationRate = destinationBytesPerSecond;
     m_totalRate = totalBytesPerSecond;
-    m_total = {double(m_totalRate), m_clock()};
+    m_total = Bucket::full(m_clock(), m_totalRate);
     for (Destination &destination : m_destinations)
-        destination.bucket = {double(m_destinationRate), m_clock()};
+        destination.bucket = Bucket::full(m_clock(), m_destinationRate);
 }
 
 bool OscOutbox::post(const QHostAddress &address, quint16 port, const Items &items)
@@ -46,7 +59,7 @@ bool OscOutbox::post(const QHostAddress &address, quint16 port, const Items &ite
         return d.port == port && d.address.isEqual(address, QHostAddress::StrictConversion);
     });
     if (found == m_destinations.end()) {
-        m_destinations.push_back({address, port, {}, 0, {}, {double(m_destinationRate), m_clock()}});
+        m_destinations.push_back({address, port, {}, 0, {}, Bucket::full(m_clock(), m_destinationRate)});
         found = std::prev(m_destinations.end());
     }
     if (found->queuedItems + items->size() > kMaxQueuedItems) {
@@ -147,5 +160,5 @@ void OscOutbox::schedule(bool outOfTime)
         waitMs = waitMs < 0 ? ms : std::min(waitMs, ms);
     }
     if (waitMs >= 0)
-        m_timer.start(int(std::max(kMinWaitMs, waitMs)));
+        m_timer.start(int(std::clamp(waitMs, kMinWaitMs, kMaxWaitMs)));
 }

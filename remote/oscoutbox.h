@@ -64,6 +64,7 @@ private:
     {
         double tokens = 0;
         qint64 refilledAtMs = 0;
+        static Bucket full(qint64 nowMs, qint64 bytesPerSecond);
         void refill(qint64 nowMs, qint64 bytesPerSecond);
     };
     struct Batch

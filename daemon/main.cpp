@@ -11,6 +11,7 @@
 #include "eventlinewriter.h"
 #include "projectfile.h"
 #include "remoteinterfaces.h"
+#include "remotenotes.h"
 #include "signalquit.h"
 #include "startcheck.h"
 
@@ -124,6 +125,7 @@ int main(int argc, char *argv[])
     ControllerCore core(options->devicePort);
     // Listens as the project's section "Remote" says, once it is opened.
     const RemoteInterfaces remote(core);
+    QObject::connect(&remote, &RemoteInterfaces::applied, &core, [&core, &remote] { RemoteNotes::log(core, remote); });
     if (!openProject(core, options->projectPath))
         return kBadStart;
 

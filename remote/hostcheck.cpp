@@ -1,21 +1,6 @@
 #include "hostcheck.h"
 
-using namespace Qt::StringLiterals;
-
 namespace {
-
-bool isHostName(QStringView name)
-{
-    if (name.isEmpty() || name.size() > 253 || name.startsWith(u'-') || name.startsWith(u'.'))
-        return false;
-    for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        const bool letterOrDigit = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
-        if (!letterOrDigit && u != u'-' && u != u'.')
-            return false;
-    }
-    return true;
-}
 
 // The host of a Host field without its port: "a:80" "a", "[::1]:80" "::1".
 QByteArrayView withoutPort(QByteArrayView field)
@@ -44,19 +29,6 @@ HostCheck::HostCheck(const QHostAddress &listen, const QStringList &names,
     m_names.append("localhost");
     for (const QString &name : names)
         m_names.append(name.toLower().toLatin1());
-}
-
-QStringList HostCheck::namesOf(const QString &list, QStringList *invalid)
-{
-    QStringList names;
-    for (const QString &entry : list.split(u',', Qt::SkipEmptyParts)) {
-        const QString name = entry.trimmed();
-        if (isHostName(name))
-            names.append(name);
-        else if (invalid && !name.isEmpty())
-            invalid->append(name);
-    }
-    return names;
 }
 
 bool HostCheck::allowsAddress(const QHostAddress &address) const

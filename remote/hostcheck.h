@@ -25,9 +25,6 @@ public:
     // machineAddresses: this machine's, used when listen is an any-address.
     HostCheck(const QHostAddress &listen, const QStringList &names, const QList<QHostAddress> &machineAddresses);
 
-    // The names of a comma-separated list, and the entries that are not host names.
-    static QStringList namesOf(const QString &list, QStringList *invalid = nullptr);
-
     bool allows(QByteArrayView hostField) const;
 
 private:

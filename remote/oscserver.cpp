@@ -110,17 +110,16 @@ void OscServer::fail(const QString &reason, QString *error)
 
 void OscServer::readPackets()
 {
-    bool acted = false;
+    m_changedState = false;
     for (int i = 0; i < kPacketsPerActivation && m_socket && m_socket->hasPendingDatagrams(); ++i) {
         // One byte more than the largest packet tells an over-long one apart.
         const QNetworkDatagram datagram = m_socket->receiveDatagram(OscPacket::kMaxPacketBytes + 1);
-        const quint64 before = m_counters.commands;
         handlePacket(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
-        acted = acted || m_counters.commands != before;
     }
     // The readyRead signal comes again while packets wait, after the event
-    // loop has served the timers.
-    if (acted)
+    // loop has served the timers. Pings and subscriptions change nothing to
+    // look at: a flood of them costs no look at the whole state.
+    if (m_changedState)
         refreshFeedback();
 }
 
@@ -176,7 +175,10 @@ bool OscServer::handleRequest(const OscRequest &request, const QHostAddress &sen
     case OscRequest::Kind::Subscribe:
         return subscribe(sender, request.port != 0 ? request.port : senderPort);
     default:
-        return OscCommands::run(m_core, request, u"OSC "_s + senderText(sender));
+        if (!OscCommands::run(m_core, request, u"OSC "_s + senderText(sender)))
+            return false;
+        m_changedState = true;
+        return true;
     }
 }
 

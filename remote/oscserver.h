@@ -125,6 +125,7 @@ private:
     quint16 m_port = 0;
     std::vector<quint16> m_otherPorts;
     QList<QHostAddress> m_localAddresses;  // of this machine, as found at listen()
+    bool m_changedState = false;    // a command of the packets being read was carried out
     bool m_packetAnswered = false;  // the packet being handled got its subscription or pong
 
     qint64 m_subscriptionMs = kSubscriptionMs;

@@ -52,6 +52,7 @@ public:
     QString statusText() const;
     quint64 requestsServed() const;
     quint64 requestsRefused() const;
+    const HttpListener::Refusals &refusals() const { return m_listener.refusals(); }
     // Seam for tests: the listener's time limits.
     void setTiming(const HttpListener::Timing &timing) { m_listener.setTiming(timing); }
     // Formatting jobs waiting or running; jobs formatted since the start.

@@ -61,11 +61,13 @@ bool LineOutput::writeSome(QByteArray &chunk, int timeoutMs)
         while (::read(m_wake[0], drain, sizeof drain) > 0) {
         }
     }
-    if (fds[0].revents & (POLLERR | POLLNVAL)) {
-        chunk.clear();  // the reader is gone: the chunk is lost
+    if (fds[0].revents & POLLNVAL) {
+        chunk.clear();  // no descriptor: the chunk is lost
         return true;
     }
-    if (!(fds[0].revents & (POLLOUT | POLLHUP)))
+    // POLLERR on a pipe: the reader is gone. The write fails with EPIPE
+    // (ampcontrold ignores SIGPIPE) and the chunk is lost.
+    if (!(fds[0].revents & (POLLOUT | POLLHUP | POLLERR)))
         return false;
     // At most PIPE_BUF bytes: a pipe that polled writable takes them without blocking.
     const auto size = std::min<qsizetype>(chunk.size(), PIPE_BUF);

@@ -12,8 +12,9 @@
 // then goes out as long as the descriptor takes it within kFinalWriteMs.
 //
 // push() and the destructor on one thread (the owner's); the descriptor
-// stays open until the object is gone. A write that fails (EPIPE, a full
-// disk) loses that chunk, not the service.
+// stays open until the object is gone. A write that fails (a full disk, a
+// pipe whose reader is gone, with SIGPIPE ignored) loses that chunk, not the
+// service.
 
 #include <QByteArray>
 

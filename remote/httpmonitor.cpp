@@ -61,7 +61,11 @@ HttpMonitor::HttpMonitor(const ControllerCore &core, QObject *parent)
     connect(&m_listener, &HttpListener::connectionClosed, this, &HttpMonitor::forgetConnection);
 }
 
-HttpMonitor::~HttpMonitor() = default;
+HttpMonitor::~HttpMonitor()
+{
+    // The connections go while what their closing touches is still there.
+    m_listener.close();
+}
 
 bool HttpMonitor::listen(const QHostAddress &address, quint16 port, QString *error, const QStringList &hosts)
 {

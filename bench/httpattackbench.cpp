@@ -223,20 +223,27 @@ int main(int argc, char *argv[])
         stop = true;
         flooder.join();
         sample.stop();
-        QElapsedTimer answered;
-        answered.start();
-        int status = 0;
-        std::thread after([&] { status = scrape(port, "/metrics"); });
-        while (answered.elapsed() < 15'000 && status == 0)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        after.join();
+        // Three scrapes one after the other: the first may meet what the flood left in the kernel's queues.
+        std::vector<std::pair<int, qint64>> after;
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer answered;
+            answered.start();
+            std::atomic<int> status = -1;
+            std::thread scraper([&] { status = scrape(port, "/metrics"); });
+            while (status < 0)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+            scraper.join();
+            after.emplace_back(status.load(), answered.elapsed());
+        }
         runEvents(1000);
         std::printf("\nconnect, ask /api/v1/events, close: %ld in %d s (%.0f a second)\n", asked.load(), seconds,
                     double(asked.load()) / seconds);
         std::printf("resident memory: idle %ld KiB, highest during the flood %ld KiB (+%ld), after %ld KiB\n",
                     idleKiB, highestKiB, highestKiB - idleKiB, residentKiB());
-        std::printf("a scrape of /metrics after it: %d in %lld ms; formatting jobs pending: %zu, formatted: %llu\n",
-                    status, static_cast<long long>(answered.elapsed()), monitor.jobsPending(),
+        std::printf("scrapes of /metrics after it:");
+        for (const auto &[status, ms] : after)
+            std::printf(" %d in %lld ms,", status, static_cast<long long>(ms));
+        std::printf(" formatting jobs pending: %zu, formatted: %llu\n", monitor.jobsPending(),
                     static_cast<unsigned long long>(monitor.jobsFormatted()));
     }
     return 0;

@@ -19,12 +19,17 @@ struct RemoteSettings
     quint16 oscPort = 0;   // 0: off
     QString oscListen = loopback();
     QString oscAllow = loopback();  // addresses and IPv4 networks, comma-separated
+    // Host names besides the listen address and localhost that HTTP requests
+    // may give as their Host (a Prometheus that scrapes by name), comma-separated.
+    QString httpHosts;
 
     bool operator==(const RemoteSettings &) const = default;
 };
 
 // The settings a project's section holds. A value that cannot be read or is
-// out of range leaves its interface off; problems says why, one sentence each.
+// out of range leaves its interface off; a name in HttpHosts that is not a
+// host name is left out. problems says why, one sentence for each problem of
+// each key.
 RemoteSettings remoteSettingsOf(const ProjectRemote &section, QStringList *problems);
 
 // The section that keeps these settings: only the values that differ from

@@ -2,10 +2,12 @@
 
 #include "eventline.h"
 
-EventLineWriter::EventLineWriter(const EventLog &log, std::FILE *stream, QObject *parent)
+using namespace Qt::StringLiterals;
+
+EventLineWriter::EventLineWriter(const EventLog &log, int fd, qsizetype queueBytes, QObject *parent)
     : QObject(parent),
       m_log(log),
-      m_stream(stream)
+      m_output(fd, queueBytes)
 {
     connect(&m_log, &QAbstractItemModel::rowsInserted, this, &EventLineWriter::writeNew);
     writeNew();
@@ -19,11 +21,24 @@ void EventLineWriter::writeNew()
         --first;
     if (first == events.end())
         return;
-    for (auto it = first; it != events.end(); ++it) {
-        const QByteArray bytes = EventLine::line(*it).toUtf8() + '\n';
-        // A full disk or a closed pipe loses the line, not the service.
-        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), m_stream);
-    }
-    std::fflush(m_stream);
+    for (auto it = first; it != events.end(); ++it)
+        write(EventLine::line(*it).toUtf8() + '\n');
     m_lastWritten = events.back().id;
+}
+
+void EventLineWriter::write(const QByteArray &line)
+{
+    QByteArray bytes;
+    if (m_lost > 0) {
+        const FleetEvent notice{QDateTime::currentDateTime(), EventSeverity::Warning, {},
+                                u"%1 event lines were lost: standard output was not being read"_s.arg(m_lost)};
+        bytes = EventLine::line(notice).toUtf8() + '\n';
+    }
+    bytes += line;
+    if (m_output.push(std::move(bytes))) {
+        m_lost = 0;
+        return;
+    }
+    ++m_lost;
+    ++m_droppedTotal;
 }

@@ -1,18 +1,22 @@
 #pragma once
 
-// Follows the event log and writes each event it takes to a stream as one
-// line (EventLine), flushed at once, so that a journal or a pipe sees it as
-// it happens. A batch the log inserts at the top (newest first) is written
+// Follows the event log and writes each event it takes to a file descriptor
+// as one line (EventLine), so that a journal or a pipe sees it as it
+// happens. A batch the log inserts at the top (newest first) is written
 // oldest first, by the events' ids. Events the log dropped before they could
 // be written (more than its capacity in one batch) are skipped.
+//
+// The lines go out through a LineOutput: a reader that does not keep up
+// never holds up the thread of the log (and the polling tick on it). When
+// the output's queue is full, lines are dropped and counted; the next line
+// that goes out is preceded by a Warning line saying how many were lost.
 //
 // Main thread only, like the log.
 
 #include "eventlog.h"
+#include "lineoutput.h"
 
 #include <QObject>
-
-#include <cstdio>
 
 class EventLineWriter final : public QObject
 {
@@ -20,14 +24,22 @@ class EventLineWriter final : public QObject
     Q_DISABLE_COPY_MOVE(EventLineWriter)
 
 public:
+    static constexpr qsizetype kQueueBytes = 1024 * 1024;
+
     // Writes the events already in the log, then every new one. The log and
-    // the stream outlive the writer.
-    EventLineWriter(const EventLog &log, std::FILE *stream, QObject *parent = nullptr);
+    // the descriptor outlive the writer.
+    EventLineWriter(const EventLog &log, int fd, qsizetype queueBytes = kQueueBytes, QObject *parent = nullptr);
+
+    // Lines dropped since the start because the output's queue was full.
+    quint64 droppedLines() const { return m_droppedTotal; }
 
 private:
     void writeNew();
+    void write(const QByteArray &line);
 
     const EventLog &m_log;
-    std::FILE *m_stream;
-    quint64 m_lastWritten = 0;  // the id of the newest event written; 0 before the first
+    LineOutput m_output;
+    quint64 m_lastWritten = 0;  // the id of the newest event taken; 0 before the first
+    quint64 m_lost = 0;         // dropped since the last line that went out
+    quint64 m_droppedTotal = 0;
 };

@@ -11,6 +11,7 @@
 #include "eventlinewriter.h"
 #include "projectfile.h"
 #include "remoteinterfaces.h"
+#include "remotenotes.h"
 #include "signalquit.h"
 #include "startcheck.h"
 
@@ -19,6 +20,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <unistd.h>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -123,6 +125,7 @@ int main(int argc, char *argv[])
     ControllerCore core(options->devicePort);
     // Listens as the project's section "Remote" says, once it is opened.
     const RemoteInterfaces remote(core);
+    QObject::connect(&remote, &RemoteInterfaces::applied, &core, [&core, &remote] { RemoteNotes::log(core, remote); });
     if (!openProject(core, options->projectPath))
         return kBadStart;
 
@@ -133,7 +136,7 @@ int main(int argc, char *argv[])
         sinceQueueFullNote.start();
         printError(u"NotEnoughDeviceQuerySpace: requests to amplifiers are being dropped"_s);
     });
-    const EventLineWriter writer(core.eventLog(), stdout);
+    const EventLineWriter writer(core.eventLog(), STDOUT_FILENO);
     core.start();
     return QCoreApplication::exec();
 }

@@ -51,7 +51,8 @@ struct ProjectDevice
 // written exactly as it always was.
 struct ProjectRemote
 {
-    static constexpr QStringView kKeys[] = {u"HttpPort", u"HttpListen", u"OscPort", u"OscListen", u"OscAllow"};
+    static constexpr QStringView kKeys[] = {u"HttpPort", u"HttpListen", u"OscPort", u"OscListen", u"OscAllow",
+                                            u"HttpHosts"};
     std::array<QString, std::size(kKeys)> values{};
 
     bool isEmpty() const

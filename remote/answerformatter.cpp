@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+
 AnswerFormatter::AnswerFormatter(Deliver deliver, QObject *parent)
     : QObject(parent), m_deliver(std::move(deliver)), m_thread([this] { run(); })
 {
@@ -25,6 +27,18 @@ void AnswerFormatter::submit(quint64 ticket, Job job)
         m_jobs.emplace_back(ticket, std::move(job));
     }
     m_wake.notify_one();
+}
+
+bool AnswerFormatter::cancel(quint64 ticket)
+{
+    Job dropped;  // its copied figures go after the lock
+    const std::lock_guard lock(m_mutex);
+    const auto found = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto &job) { return job.first == ticket; });
+    if (found == m_jobs.end())
+        return false;
+    dropped = std::move(found->second);
+    m_jobs.erase(found);
+    return true;
 }
 
 void AnswerFormatter::run()

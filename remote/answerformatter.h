@@ -6,8 +6,8 @@
 // std::mutex, a hand-over ThreadSanitizer can follow; the main thread is
 // woken once for however many answers are ready.
 //
-// submit() and the destructor on the owner's thread; deliver is called on
-// it too. Destruction drops the jobs not yet started and waits for the one
+// submit(), cancel() and the destructor on the owner's thread; deliver is
+// called on it too. Destruction drops the jobs not yet started and waits for the one
 // running.
 
 #include "httpanswer.h"
@@ -34,6 +34,9 @@ public:
     ~AnswerFormatter() override;
 
     void submit(quint64 ticket, Job job);
+    // Drops the job before it is formatted; false when it has started (its
+    // answer will be delivered) or is unknown.
+    bool cancel(quint64 ticket);
 
 private:
     void run();

@@ -22,6 +22,10 @@ QByteArray HttpAnswer::reasonPhrase(int status)
         return "Method Not Allowed";
     case 413:
         return "Payload Too Large";
+    case 414:
+        return "URI Too Long";
+    case 421:
+        return "Misdirected Request";
     case 503:
         return "Service Unavailable";
     default:

@@ -5,7 +5,9 @@
 #include "metricstext.h"
 #include "monitorjson.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QNetworkInterface>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +19,22 @@ QByteArray dashboardPage()
 {
     QFile file(u":/remote/dashboard.html"_s);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The page's own inline style and script, by their hashes, and nothing from
+// anywhere else: a name or text in the page cannot bring in code.
+QByteArray contentSecurityPolicy(const QByteArray &page)
+{
+    const auto hashOf = [&](const QByteArray &open, const QByteArray &close) {
+        const qsizetype start = page.indexOf('>', page.indexOf(open)) + 1;
+        const qsizetype end = page.indexOf(close, start);
+        if (start <= 0 || end < 0)
+            return QByteArray();
+        return " 'sha256-" + QCryptographicHash::hash(page.sliced(start, end - start), QCryptographicHash::Sha256)
+                                 .toBase64() + '\'';
+    };
+    return "default-src 'self'; script-src" + hashOf("<script", "</script>") + "; style-src"
+           + hashOf("<style", "</style>") + "; frame-ancestors 'none'";
 }
 
 HttpAnswer withBody(const char *contentType, QByteArray body)
@@ -37,14 +55,21 @@ HttpMonitor::HttpMonitor(const ControllerCore &core, QObject *parent)
       }),
       m_status(u"Off"_s),
       m_page(dashboardPage()),
+      m_pagePolicy(contentSecurityPolicy(m_page)),
       m_formatter([this](quint64 ticket, const HttpAnswer &answer) { deliver(ticket, answer); })
 {
+    connect(&m_listener, &HttpListener::connectionClosed, this, &HttpMonitor::forgetConnection);
 }
 
-HttpMonitor::~HttpMonitor() = default;
-
-bool HttpMonitor::listen(const QHostAddress &address, quint16 port, QString *error)
+HttpMonitor::~HttpMonitor()
 {
+    // The connections go while what their closing touches is still there.
+    m_listener.close();
+}
+
+bool HttpMonitor::listen(const QHostAddress &address, quint16 port, QString *error, const QStringList &hosts)
+{
+    m_listener.setHostCheck(HostCheck(address, hosts, QNetworkInterface::allAddresses()));
     QString reason;
     if (!m_listener.listen(address, port, &reason)) {
         m_status = reason;
@@ -105,23 +130,30 @@ HttpAnswer HttpMonitor::answerAtOnce(const MonitorRoute::Route &route) const
         return HttpAnswer::plain(route.status);
     if (route.endpoint == MonitorRoute::Endpoint::Health)
         return m_core.tickRunning() ? HttpAnswer::plain(200, "ok") : HttpAnswer::plain(503, "tick stopped");
-    return withBody("text/html; charset=utf-8", m_page);
+    HttpAnswer page = withBody("text/html; charset=utf-8", m_page);
+    page.extraFields.append(qMakePair(QByteArray("Content-Security-Policy"), m_pagePolicy));
+    return page;
 }
 
 void HttpMonitor::answerLater(const MonitorRoute::Route &route, const HttpListener::Responder &respond)
 {
     using MonitorRoute::Endpoint;
+    QByteArray key = QByteArray::number(int(route.endpoint));
+    if (route.eventsAfter)
+        key += ' ' + QByteArray::number(*route.eventsAfter);
+    if (joinedOrRefused(key, respond))
+        return;
     switch (route.endpoint) {
     case Endpoint::Devices:
-        format([devices = CoreViews::devices(m_core)] { return withBody(kJson, MonitorJson::devices(devices)); },
+        format(key, [devices = CoreViews::devices(m_core)] { return withBody(kJson, MonitorJson::devices(devices)); },
                respond);
         return;
     case Endpoint::Groups:
-        format([groups = CoreViews::groups(m_core)] { return withBody(kJson, MonitorJson::groups(groups)); },
+        format(key, [groups = CoreViews::groups(m_core)] { return withBody(kJson, MonitorJson::groups(groups)); },
                respond);
         return;
     case Endpoint::Events:
-        format([events = CoreViews::events(m_core, route.eventsAfter)] {
+        format(key, [events = CoreViews::events(m_core, route.eventsAfter)] {
             return withBody(kJson, MonitorJson::events(events));
         }, respond);
         return;
@@ -129,27 +161,56 @@ void HttpMonitor::answerLater(const MonitorRoute::Route &route, const HttpListen
         MonitorViews::Controller controller = CoreViews::controller(m_core);
         controller.httpRequests = m_listener.requestsServed() + m_listener.requestsRefused();
         controller.httpRefused = m_listener.requestsRefused();
-        format([devices = CoreViews::devices(m_core), controller] {
-            return withBody(MetricsText::kContentType, MetricsText::exposition(devices, controller));
+        format(key, [devices = CoreViews::devices(m_core), controller, refusals = m_listener.refusals()] {
+            return withBody(MetricsText::kContentType, MetricsText::exposition(devices, controller, refusals));
         }, respond);
         return;
     }
     }
 }
 
-void HttpMonitor::format(AnswerFormatter::Job job, const HttpListener::Responder &respond)
+bool HttpMonitor::joinedOrRefused(const QByteArray &key, const HttpListener::Responder &respond)
+{
+    for (auto &[ticket, pending] : m_pending) {
+        if (pending.key == key) {
+            pending.responders.push_back(respond);
+            return true;
+        }
+    }
+    if (m_pending.size() < kMaxJobs)
+        return false;
+    respond.refuse(HttpAnswer::plain(503, "Too many requests at once"), HttpListener::Refusal::Busy);
+    return true;
+}
+
+void HttpMonitor::format(const QByteArray &key, AnswerFormatter::Job job, const HttpListener::Responder &respond)
 {
     const quint64 ticket = m_nextTicket++;
-    m_pending.emplace(ticket, respond);
+    m_pending.emplace(ticket, Pending{key, {respond}});
     m_formatter.submit(ticket, std::move(job));
+}
+
+void HttpMonitor::forgetConnection(quint64 connection)
+{
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        std::erase_if(it->second.responders,
+                      [&](const HttpListener::Responder &r) { return r.connection() == connection; });
+        // Nobody waits for it: unformatted, it is dropped; started, its answer goes nowhere.
+        if (it->second.responders.empty() && m_formatter.cancel(it->first))
+            it = m_pending.erase(it);
+        else
+            ++it;
+    }
 }
 
 void HttpMonitor::deliver(quint64 ticket, const HttpAnswer &answer)
 {
+    ++m_formatted;
     const auto found = m_pending.find(ticket);
     if (found == m_pending.end())
         return;
-    const HttpListener::Responder respond = std::move(found->second);
+    const std::vector<HttpListener::Responder> responders = std::move(found->second.responders);
     m_pending.erase(found);
-    respond(answer);
+    for (const HttpListener::Responder &respond : responders)
+        respond(answer);
 }

@@ -163,7 +163,8 @@ void deviceFamilies(Writer &out, const QList<Row> &rows)
     });
 }
 
-void controllerFamilies(Writer &out, const MonitorViews::Controller &controller)
+void controllerFamilies(Writer &out, const MonitorViews::Controller &controller,
+                        const HttpListener::Refusals &refusals)
 {
     const QByteArray none;
     out.family("amp_controller_tick_running", "gauge",
@@ -181,8 +182,11 @@ void controllerFamilies(Writer &out, const MonitorViews::Controller &controller)
                "HTTP requests answered by the monitor, refused ones included.");
     out.sample(none, nullptr, nullptr, double(controller.httpRequests));
     out.family("amp_controller_http_refused_total", "counter",
-               "HTTP requests and connections the monitor refused (4xx and 5xx answers).");
-    out.sample(none, nullptr, nullptr, double(controller.httpRefused));
+               "HTTP requests and connections the monitor refused, by reason.");
+    for (int r = 0; r < HttpListener::kRefusalCount; ++r) {
+        const char *reason = HttpListener::reasonName(HttpListener::Refusal(r));
+        out.sample(none, "reason", reason, double(refusals[std::size_t(r)]));
+    }
 }
 
 } // namespace
@@ -204,7 +208,8 @@ QByteArray escapedLabelValue(const QString &value)
     return escaped;
 }
 
-QByteArray exposition(const QList<MonitorViews::Device> &devices, const MonitorViews::Controller &controller)
+QByteArray exposition(const QList<MonitorViews::Device> &devices, const MonitorViews::Controller &controller,
+                      const HttpListener::Refusals &refusals)
 {
     QList<Row> rows;
     rows.reserve(devices.size());
@@ -214,7 +219,7 @@ QByteArray exposition(const QList<MonitorViews::Device> &devices, const MonitorV
     }
     Writer out;
     deviceFamilies(out, rows);
-    controllerFamilies(out, controller);
+    controllerFamilies(out, controller, refusals);
     return out.take();
 }
 

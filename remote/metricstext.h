@@ -8,6 +8,7 @@
 // (no block stored yet, no exchange yet) has no sample. Pure function, any
 // thread.
 
+#include "httplistener.h"
 #include "monitorviews.h"
 
 #include <QByteArray>
@@ -17,7 +18,9 @@ namespace MetricsText {
 
 inline constexpr char kContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 
-QByteArray exposition(const QList<MonitorViews::Device> &devices, const MonitorViews::Controller &controller);
+// refusals: the HTTP refusals by reason, as amp_controller_http_refused_total{reason=...}.
+QByteArray exposition(const QList<MonitorViews::Device> &devices, const MonitorViews::Controller &controller,
+                      const HttpListener::Refusals &refusals = {});
 
 // A label value with \ " and line feeds escaped.
 QByteArray escapedLabelValue(const QString &value);

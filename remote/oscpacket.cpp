@@ -120,27 +120,27 @@ QByteArray encode(const QByteArray &address, const std::optional<OscValue> &valu
     return QByteArray(static_cast<const char *>(bytes.get()), qsizetype(size));
 }
 
-std::vector<QByteArray> encodeAll(const std::vector<OscFeedbackItem> &items)
+QByteArray encodeNext(const std::vector<OscFeedbackItem> &items, std::size_t &next)
 {
-    std::vector<QByteArray> packets;
     std::vector<QByteArray> pending;
     qsizetype pendingBytes = kBundleHeaderBytes;
-    const auto flush = [&] {
-        if (pending.size() == 1)
-            packets.push_back(pending.front());
-        else if (!pending.empty())
-            packets.push_back(bundleOf(pending));
-        pending.clear();
-        pendingBytes = kBundleHeaderBytes;
-    };
-    for (const OscFeedbackItem &item : items) {
-        QByteArray message = encode(item.address, item.value);
-        if (pendingBytes + 4 + message.size() > kMaxSentPacketBytes)
-            flush();
+    for (; next < items.size(); ++next) {
+        QByteArray message = encode(items[next].address, items[next].value);
+        if (!pending.empty() && pendingBytes + 4 + message.size() > kMaxSentPacketBytes)
+            break;
         pendingBytes += 4 + message.size();
         pending.push_back(std::move(message));
     }
-    flush();
+    if (pending.size() == 1)
+        return pending.front();
+    return pending.empty() ? QByteArray() : bundleOf(pending);
+}
+
+std::vector<QByteArray> encodeAll(const std::vector<OscFeedbackItem> &items)
+{
+    std::vector<QByteArray> packets;
+    for (std::size_t next = 0; next < items.size();)
+        packets.push_back(encodeNext(items, next));
     return packets;
 }
 

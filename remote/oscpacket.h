@@ -46,4 +46,7 @@ QByteArray encode(const QByteArray &address, const std::optional<OscValue> &valu
 // messages each, or a lone message where one is all that fits or is left.
 std::vector<QByteArray> encodeAll(const std::vector<OscFeedbackItem> &items);
 
+// The next of those packets, from items[next] on; next moves past what it holds.
+QByteArray encodeNext(const std::vector<OscFeedbackItem> &items, std::size_t &next);
+
 } // namespace OscPacket

@@ -6,6 +6,7 @@
 #include "oscrequest.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include <chrono>
@@ -40,7 +41,10 @@ OscServer::OscServer(ControllerCore &core, QObject *parent)
     : QObject(parent),
       m_core(core),
       m_status(u"Off"_s),
-      m_clock(steadyMilliseconds)
+      m_clock(steadyMilliseconds),
+      m_outbox([this](const QByteArray &packet, const QHostAddress &address,
+                      quint16 port) { sendPacket(packet, address, port); },
+               [this] { return m_clock(); })
 {
     m_heldFeedback.setSingleShot(true);
     connect(&m_heldFeedback, &QTimer::timeout, this, &OscServer::refreshFeedback);
@@ -75,6 +79,8 @@ bool OscServer::listen(const QHostAddress &address, quint16 port, const QString 
     }
     connect(socket.get(), &QUdpSocket::readyRead, this, &OscServer::readPackets);
     m_socket = std::move(socket);
+    m_port = m_socket->localPort();
+    m_localAddresses = QNetworkInterface::allAddresses();
     m_status = u"Listening on "_s + endpointText(address, port);
     return true;
 }
@@ -84,6 +90,8 @@ void OscServer::close()
     m_socket.reset();
     m_allow.reset();
     m_subscribers = {};
+    m_outbox.clear();
+    m_port = 0;
     m_heldFeedback.stop();
     m_status = u"Off"_s;
 }
@@ -102,22 +110,27 @@ void OscServer::fail(const QString &reason, QString *error)
 
 void OscServer::readPackets()
 {
-    bool acted = false;
+    m_changedState = false;
     for (int i = 0; i < kPacketsPerActivation && m_socket && m_socket->hasPendingDatagrams(); ++i) {
         // One byte more than the largest packet tells an over-long one apart.
         const QNetworkDatagram datagram = m_socket->receiveDatagram(OscPacket::kMaxPacketBytes + 1);
-        const quint64 before = m_counters.commands;
         handlePacket(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
-        acted = acted || m_counters.commands != before;
     }
     // The readyRead signal comes again while packets wait, after the event
-    // loop has served the timers.
-    if (acted)
+    // loop has served the timers. Pings and subscriptions change nothing to
+    // look at: a flood of them costs no look at the whole state.
+    if (m_changedState)
         refreshFeedback();
 }
 
 void OscServer::handlePacket(const QByteArray &packet, const QHostAddress &sender, quint16 senderPort)
 {
+    // A packet "from" the listener itself is forged, or feedback come back: never acted on.
+    if (senderPort == m_port && isLocal(sender)) {
+        ++m_counters.messages;
+        ++m_counters.refused;
+        return;
+    }
     if (!m_allow || !m_allow->allows(sender)) {
         ++m_counters.messages;
         ++m_counters.refused;
@@ -130,10 +143,22 @@ void OscServer::handlePacket(const QByteArray &packet, const QHostAddress &sende
         ++m_counters.malformed;
         return;
     }
+    m_packetAnswered = false;
     for (const OscPacket::Message &message : *messages) {
         ++m_counters.messages;
         const std::optional<OscRequest> request = OscRequests::parse(message.address, message.arguments);
-        if (request && handleRequest(*request, sender, senderPort))
+        if (!request) {
+            ++m_counters.malformed;
+            continue;
+        }
+        const bool answers = request->kind == OscRequest::Kind::Ping || request->kind == OscRequest::Kind::Subscribe;
+        if (answers && std::exchange(m_packetAnswered, true)) {
+            ++m_counters.refused;  // one answer per packet
+            continue;
+        }
+        if (answers && !handleRequest(*request, sender, senderPort))
+            ++m_counters.refused;
+        else if (answers || handleRequest(*request, sender, senderPort))
             ++m_counters.commands;
         else
             ++m_counters.malformed;
@@ -148,50 +173,91 @@ bool OscServer::handleRequest(const OscRequest &request, const QHostAddress &sen
             m_socket->writeDatagram(OscPacket::encode("/amp/pong", std::nullopt), sender, senderPort);
         return true;
     case OscRequest::Kind::Subscribe:
-        subscribe(sender, request.port != 0 ? request.port : senderPort);
-        return true;
+        return subscribe(sender, request.port != 0 ? request.port : senderPort);
     default:
-        return OscCommands::run(m_core, request, u"OSC "_s + senderText(sender));
+        if (!OscCommands::run(m_core, request, u"OSC "_s + senderText(sender)))
+            return false;
+        m_changedState = true;
+        return true;
     }
 }
 
-void OscServer::subscribe(const QHostAddress &sender, quint16 port)
+bool OscServer::subscribe(const QHostAddress &sender, quint16 port)
 {
-    // The others hear what changed first, so that the table holds the state
-    // that the newcomer gets whole.
-    refreshFeedback();
-    const qint64 now = m_clock();
-    if (m_subscribers.isEmpty()) {
-        m_feedback.update(m_state.collect(m_core));
-        m_feedback.takeDue(now, 0);  // the newcomer, alone, gets it all below
+    if (reachesController(sender, port)) {
+        logRefusedSubscription(sender, u"feedback to %1 would come back to the controller"_s.arg(
+                                           endpointText(sender, port)));
+        return false;
     }
-    m_subscribers.subscribe(sender, port, now, m_subscriptionMs);
-    sendTo(m_feedback.all(), sender, port);
+    const qint64 now = m_clock();
+    m_subscribers.expire(now);
+    const bool tableWasIdle = m_subscribers.isEmpty();
+    if (m_subscribers.subscribe(sender, port, now, m_subscriptionMs) == OscSubscribers::Outcome::HostFull) {
+        logRefusedSubscription(sender, u"this host has %1 subscriptions already"_s.arg(OscSubscribers::kPerHost));
+        return false;
+    }
+    // A full table made room: the one that left gets nothing more.
+    m_outbox.keepOnly([this](const QHostAddress &a, quint16 p) { return m_subscribers.contains(a, p); });
+    if (m_subscribers.takeFullState(sender, port, now, m_fullStateIntervalMs))
+        sendFullState(sender, port, tableWasIdle);
+    return true;
+}
+
+void OscServer::sendFullState(const QHostAddress &address, quint16 port, bool tableWasIdle)
+{
+    m_feedback.update(m_state.collect(m_core));
+    // Nobody listened: the table's changes are all in the whole state the newcomer gets.
+    if (tableWasIdle)
+        m_feedback.takeDue(m_clock(), 0);
+    m_outbox.post(address, port, std::make_shared<const std::vector<OscFeedbackItem>>(m_feedback.all()));
+}
+
+bool OscServer::isLocal(const QHostAddress &address) const
+{
+    bool isIpv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
+    const QHostAddress plain = isIpv4 ? QHostAddress(ipv4) : address;
+    return plain.isLoopback() || m_localAddresses.contains(plain);
+}
+
+bool OscServer::reachesController(const QHostAddress &address, quint16 port) const
+{
+    const bool listened = port == m_port || std::find(m_otherPorts.begin(), m_otherPorts.end(), port)
+                                                != m_otherPorts.end();
+    return listened && isLocal(address);
 }
 
 void OscServer::refreshFeedback()
 {
     const qint64 now = m_clock();
-    m_subscribers.expire(now);
+    if (m_subscribers.expire(now) > 0)
+        m_outbox.keepOnly([this](const QHostAddress &a, quint16 p) { return m_subscribers.contains(a, p); });
     // Nobody listens: nothing is looked at. A newcomer gets the whole state.
     if (m_subscribers.isEmpty() || !m_socket)
         return;
     m_feedback.update(m_state.collect(m_core));
-    const std::vector<OscFeedbackItem> due = m_feedback.takeDue(now, m_feedbackIntervalMs);
+    std::vector<OscFeedbackItem> due = m_feedback.takeDue(now, m_feedbackIntervalMs);
     if (!due.empty()) {
+        const auto items = std::make_shared<const std::vector<OscFeedbackItem>>(std::move(due));
         for (const OscSubscribers::Subscriber &subscriber : m_subscribers.subscribers())
-            sendTo(due, subscriber.address, subscriber.port);
+            m_outbox.post(subscriber.address, subscriber.port, items);
     }
     if (const std::optional<qint64> next = m_feedback.nextDueMs(m_feedbackIntervalMs))
         m_heldFeedback.start(int(std::clamp<qint64>(*next - now, 0, m_feedbackIntervalMs)));
 }
 
-void OscServer::sendTo(const std::vector<OscFeedbackItem> &items, const QHostAddress &address, quint16 port)
+// Feedback goes only to allowed senders' hosts, never to the controller itself.
+void OscServer::sendPacket(const QByteArray &packet, const QHostAddress &address, quint16 port)
 {
-    if (!m_socket)
-        return;
-    for (const QByteArray &packet : OscPacket::encodeAll(items))
+    if (m_socket && m_allow && m_allow->allows(address) && !reachesController(address, port))
         m_socket->writeDatagram(packet, address, port);
+}
+
+void OscServer::logRefusedSubscription(const QHostAddress &sender, const QString &why)
+{
+    if (!m_subscriptionRefusals.shouldLog(sender, m_clock()))
+        return;
+    m_core.logNote(EventSeverity::Warning, u"OSC subscription refused: "_s + why, u"OSC "_s + senderText(sender));
 }
 
 void OscServer::logRefused(const QHostAddress &sender)

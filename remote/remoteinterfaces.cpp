@@ -20,7 +20,11 @@ bool RemoteInterfaces::apply()
     const RemoteSettings &settings = m_core.remoteSettings();
     QString httpError;
     QString oscError;
-    const bool http = m_http.listen(QHostAddress(settings.httpListen), settings.httpPort, &httpError);
+    const bool http = m_http.listen(QHostAddress(settings.httpListen), settings.httpPort, &httpError,
+                                   settings.httpHosts.split(u", "_s, Qt::SkipEmptyParts));
+    // No OSC feedback to the monitor's port: the controller sends nothing to itself.
+    m_osc.setOtherListeningPorts(http && settings.httpPort != 0 ? std::vector<quint16>{settings.httpPort}
+                                                                : std::vector<quint16>{});
     const bool osc = m_osc.listen(QHostAddress(settings.oscListen), settings.oscPort, settings.oscAllow, &oscError);
     if (!http)
         m_core.logNote(EventSeverity::Warning, u"HTTP monitoring is off: "_s + httpError, {});

@@ -160,11 +160,12 @@ void RemoteWindow::applyClick()
         const QString text = field->text().trimmed();
         return text.isEmpty() ? fallback : text;
     };
-    RemoteSettings settings;
+    const RemoteSettings defaults;
+    RemoteSettings settings = m_core.remoteSettings();  // what the window does not show (HttpHosts) stays
     settings.httpPort = quint16(m_httpPort->value());
-    settings.httpListen = orDefault(m_httpListen, settings.httpListen);
+    settings.httpListen = orDefault(m_httpListen, defaults.httpListen);
     settings.oscPort = quint16(m_oscPort->value());
-    settings.oscListen = orDefault(m_oscListen, settings.oscListen);
-    settings.oscAllow = orDefault(m_oscAllow, settings.oscAllow);
+    settings.oscListen = orDefault(m_oscListen, defaults.oscListen);
+    settings.oscAllow = orDefault(m_oscAllow, defaults.oscAllow);
     m_core.setRemoteSettings(settings);
 }

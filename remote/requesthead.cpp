@@ -133,6 +133,11 @@ bool readField(QByteArrayView line, Head &head, bool http10, bool &keepAliveAske
         head.hasBody = head.hasBody || nonZero;
     } else if (name.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0) {
         head.hasBody = true;
+    } else if (name.compare("Host", Qt::CaseInsensitive) == 0) {
+        if (head.hasHost)
+            return false;
+        head.hasHost = true;
+        head.host = value.toByteArray();
     } else if (name.compare("Connection", Qt::CaseInsensitive) == 0) {
         closeAsked = closeAsked || hasToken(value, "close");
         keepAliveAsked = keepAliveAsked || (http10 && hasToken(value, "keep-alive"));
@@ -159,11 +164,21 @@ Head parse(QByteArrayView bytes)
     std::optional<QByteArrayView> line = lines.next();
     while (line && line->isEmpty())
         line = lines.next();
-    if (!line)
+    if (!line) {
+        // A request line that does not end within the bounds: its target is too long.
+        if (bytes.size() >= kMaxBytes && !bounded.contains('\n')) {
+            head.outcome = Outcome::TargetTooLong;
+            return head;
+        }
         return unfinished();
+    }
     bool http10 = false;
     if (!readRequestLine(*line, head, http10))
         return malformed();
+    if (head.target.size() > kMaxTargetBytes) {
+        head.outcome = Outcome::TargetTooLong;
+        return head;
+    }
 
     bool keepAliveAsked = false;
     bool closeAsked = false;

@@ -15,11 +15,13 @@
 namespace RequestHead {
 
 inline constexpr qsizetype kMaxBytes = 8 * 1024;
+inline constexpr qsizetype kMaxTargetBytes = 2 * 1024;
 
 enum class Outcome {
     Incomplete,  // no empty line yet, and fewer than kMaxBytes bytes
     Complete,
     TooLarge,    // no empty line within kMaxBytes bytes
+    TargetTooLong,  // a target over kMaxTargetBytes, or no request line within kMaxBytes
     Malformed,   // not a request line, a header line or a Content-Length we can read
 };
 
@@ -31,6 +33,8 @@ struct Head
     QByteArray target;     // origin form: starts with '/'
     bool keepAlive = true; // HTTP/1.1 unless "Connection: close"; HTTP/1.0 only with "keep-alive"
     bool hasBody = false;  // a Content-Length above 0 or any Transfer-Encoding
+    bool hasHost = false;
+    QByteArray host;       // the Host field's value as sent, port included; a second Host is Malformed
 };
 
 Head parse(QByteArrayView bytes);

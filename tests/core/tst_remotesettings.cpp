@@ -42,6 +42,14 @@ void tst_RemoteSettings::readFromTheSection_data()
     QTest::newRow("address unreadable")
         << "HttpPort=8080\r\nHttpListen=anywhere\r\n"_ba << 0 << loopback << 0 << loopback
         << u"Remote: HttpListen \"anywhere\" is not an IP address; HTTP monitoring stays off"_s;
+    QTest::newRow("port and address both unreadable: both told")
+        << "OscPort=x\r\nOscListen=y\r\n"_ba << 0 << loopback << 0 << loopback
+        << u"Remote: OscPort \"x\" is not a port number (0 to 65535); OSC stays off\n"
+           u"Remote: OscListen \"y\" is not an IP address; OSC stays off"_s;
+    QTest::newRow("host names: each bad one told")
+        << "HttpPort=8080\r\nHttpHosts=prometheus.lan, a b,, -x\r\n"_ba << 8080 << loopback << 0 << loopback
+        << u"Remote: HttpHosts \"a b\" is not a host name; it is left out\n"
+           u"Remote: HttpHosts \"-x\" is not a host name; it is left out"_s;
 }
 
 void tst_RemoteSettings::readFromTheSection()
@@ -62,7 +70,9 @@ void tst_RemoteSettings::readFromTheSection()
     QCOMPARE(settings.httpListen, httpListen);
     QCOMPARE(settings.oscPort, oscPort);
     QCOMPARE(settings.oscAllow, oscAllow);
-    QCOMPARE(problems, problem.isEmpty() ? QStringList{} : QStringList{problem});
+    QCOMPARE(problems.join(u'\n'), problem);
+    if (section.contains("HttpHosts"))
+        QCOMPARE(settings.httpHosts, u"prometheus.lan"_s);
 }
 
 void tst_RemoteSettings::writtenOnlyWhenSet()
@@ -84,6 +94,12 @@ void tst_RemoteSettings::writtenOnlyWhenSet()
     const std::optional<Project> again = readProject(writeProject(project, withHttp));
     QVERIFY(again);
     QCOMPARE(remoteSettingsOf(again->remote, nullptr), RemoteSettings{});
+
+    settings.httpHosts = u"prometheus.lan, scrape.example"_s;
+    project.remote = projectRemoteOf(settings);
+    const QByteArray withHosts = writeProject(project, plain);
+    QCOMPARE(withHosts.mid(plain.size()), "[Remote]\r\nHttpPort=8080\r\nHttpHosts=prometheus.lan, scrape.example\r\n"_ba);
+    QCOMPARE(remoteSettingsOf(readProject(withHosts)->remote, nullptr), settings);
 }
 
 QTEST_GUILESS_MAIN(tst_RemoteSettings)

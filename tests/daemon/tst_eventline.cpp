@@ -7,7 +7,11 @@
 #include <QTest>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -19,7 +23,30 @@ private Q_SLOTS:
     void controlCharactersEscaped();
     void writerFollowsLog_data();
     void writerFollowsLog();
+    void unreadPipeDropsLinesAndSaysSo();
 };
+
+namespace {
+
+// Everything the descriptor holds from its start.
+QByteArray contentsOf(std::FILE *stream)
+{
+    std::fflush(stream);
+    QFile file;
+    if (!file.open(::dup(fileno(stream)), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0))
+        return {};
+    return file.readAll();
+}
+
+QList<FleetEvent> numberedEvents(int first, int count)
+{
+    QList<FleetEvent> events;
+    for (int i = 0; i < count; ++i)
+        events.append({QDateTime::currentDateTime(), EventSeverity::Info, {}, QString::number(first + i)});
+    return events;
+}
+
+} // namespace
 
 // Names come from the amplifiers' reports: nothing in them may split a field or the line.
 void TestEventLine::controlCharactersEscaped()
@@ -52,25 +79,82 @@ void TestEventLine::writerFollowsLog()
     EventLog log;
     int logged = 0;
     const auto append = [&](int count) {
-        QList<FleetEvent> events;
-        for (int i = 0; i < count; ++i)
-            events.append({QDateTime::currentDateTime(), EventSeverity::Info, {}, QString::number(++logged)});
-        log.append(events);
+        log.append(numberedEvents(logged + 1, count));
+        logged += count;
     };
     append(before);
     const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::tmpfile(), &std::fclose);
     QVERIFY(stream);
-    const EventLineWriter writer(log, stream.get());
+    const EventLineWriter writer(log, fileno(stream.get()));
     for (const int count : batches)
         append(count);
 
-    std::rewind(stream.get());
-    QFile file;
-    QVERIFY(file.open(stream.get(), QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), logged - firstWritten + 2);  // and the empty rest after the last line end
+    // The lines go out on the writer's thread.
+    QTRY_COMPARE(contentsOf(stream.get()).count('\n'), logged - firstWritten + 1);
+    const QList<QByteArray> lines = contentsOf(stream.get()).split('\n');
     for (int i = 0; i < lines.size() - 1; ++i)
         QCOMPARE(lines[i].split('\t').value(3), QByteArray::number(firstWritten + i));
+}
+
+// Standard output a pipe that nobody reads: appending to the log returns at
+// once, the lines that do not fit are counted, and once the pipe is read
+// the next line is preceded by one saying how many were lost.
+void TestEventLine::unreadPipeDropsLinesAndSaysSo()
+{
+    int pipe[2];
+    QCOMPARE(::pipe2(pipe, O_CLOEXEC), 0);
+    EventLog log;
+    auto writer = std::make_unique<EventLineWriter>(log, pipe[1], 4096);
+    // Far more than the pipe (64 KiB) and the queue hold, batch by batch as the tick logs them.
+    int logged = 0;
+    while (writer->droppedLines() == 0 && logged < 100'000) {
+        log.append(numberedEvents(logged + 1, 100));
+        logged += 100;
+    }
+    QVERIFY(writer->droppedLines() > 0);
+
+    // Now someone reads: logging goes on until the notice comes through.
+    std::mutex mutex;
+    QByteArray read;
+    std::thread reader([&] {
+        char buffer[65536];
+        ssize_t size = 0;
+        while ((size = ::read(pipe[0], buffer, sizeof buffer)) > 0) {
+            const std::lock_guard lock(mutex);
+            read.append(buffer, qsizetype(size));
+        }
+    });
+    const auto noticeRead = [&] {
+        log.append(numberedEvents(++logged, 1));
+        const std::lock_guard lock(mutex);
+        return read.contains(" event lines were lost");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(noticeRead(), 30'000);
+    const quint64 dropped = writer->droppedLines();
+    writer.reset();
+    ::close(pipe[1]);
+    reader.join();
+    ::close(pipe[0]);
+
+    // Every line is the next event, or a notice of how many were lost just before it.
+    int expected = 1;
+    quint64 lost = 0;
+    for (const QByteArray &line : read.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 4)
+            continue;
+        const QByteArray text = fields[3];
+        if (text.endsWith(" event lines were lost: standard output was not being read")) {
+            QCOMPARE(fields[1], "Warning");
+            const int count = text.first(text.indexOf(' ')).toInt();
+            expected += count;
+            lost += quint64(count);
+            continue;
+        }
+        QCOMPARE(text.toInt(), expected++);
+    }
+    QCOMPARE(lost, dropped);
+    QCOMPARE(expected, logged + 1);
 }
 
 QTEST_GUILESS_MAIN(TestEventLine)

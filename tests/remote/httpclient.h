@@ -25,8 +25,11 @@ class HttpClient final
 public:
     static constexpr int kDeadlineMs = 30'000;
 
-    explicit HttpClient(quint16 port)
+    // from: the loopback address to connect from; none: the system's choice.
+    explicit HttpClient(quint16 port, const QHostAddress &from = {})
     {
+        if (!from.isNull())
+            m_socket.bind(from);
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         waitFor([&] {
             const auto state = m_socket.state();

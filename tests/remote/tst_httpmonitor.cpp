@@ -4,6 +4,7 @@
 // exposition reader, and the server's refusals and bounds.
 
 #include "ampsimulator.h"
+#include "answerformatter.h"
 #include "blockfigures.h"
 #include "controllercore.h"
 #include "exposition.h"
@@ -20,6 +21,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -70,8 +73,11 @@ private Q_SLOTS:
     void answers();
     void pipelinedRequestsAnswerInOrder();
     void clientThatDoesNotReadStallsOnlyItself();
-    void connectionBound();
-    void idleConnectionsClose();
+    void connectionBoundPerAddressAndDisplacement();
+    void slowClientsAreCutOff_data();
+    void slowClientsAreCutOff();
+    void jobsOfClosedConnectionsAreSkipped();
+    void formatterDropsCancelledJobs();
     void listenReportsWhy();
 
 private:
@@ -102,7 +108,7 @@ void tst_HttpMonitor::initTestCase()
     m_monitor = std::make_unique<HttpMonitor>(*m_core);
     m_port = freePort();
     QString error;
-    QVERIFY2(m_monitor->listen(QHostAddress::LocalHost, m_port, &error), qPrintable(error));
+    QVERIFY2(m_monitor->listen(QHostAddress::LocalHost, m_port, &error, {u"scrape.example"_s}), qPrintable(error));
     // Every amplifier answered with its block, took its group, and has an exchange time.
     const auto settled = [&] {
         for (int slot = 1; slot <= kAmps; ++slot) {
@@ -242,6 +248,9 @@ void tst_HttpMonitor::dashboardIsSelfContained()
     QCOMPARE(page.status, 200);
     QVERIFY(page.body.contains("/api/v1/devices"));
     QVERIFY(!page.body.contains("http://") && !page.body.contains("https://") && !page.body.contains("src="));
+    const QByteArray policy = page.fields.value("content-security-policy");
+    QVERIFY2(policy.startsWith("default-src 'self'; script-src 'sha256-"), policy.constData());
+    QVERIFY(policy.contains("style-src 'sha256-"));
 }
 
 void tst_HttpMonitor::answers_data()
@@ -262,6 +271,16 @@ void tst_HttpMonitor::answers_data()
     QTest::newRow("asked to close") << "GET /healthz HTTP/1.1\r\nConnection: close\r\n\r\n"_ba << 200 << true
                                     << "ok\n"_ba;
     QTest::newRow("health") << "GET /healthz HTTP/1.1\r\n\r\n"_ba << 200 << false << "ok\n"_ba;
+    QTest::newRow("target over 2 KiB") << "GET /" + QByteArray(3000, 'a') + " HTTP/1.1\r\n\r\n" << 414 << true
+                                       << QByteArray();
+    QTest::newRow("Host: the listen address") << "GET /healthz HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n"_ba << 200
+                                              << false << "ok\n"_ba;
+    QTest::newRow("Host: localhost") << "GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n"_ba << 200 << false
+                                     << "ok\n"_ba;
+    QTest::newRow("Host: a listed name") << "GET /healthz HTTP/1.1\r\nHost: scrape.example:80\r\n\r\n"_ba << 200
+                                         << false << "ok\n"_ba;
+    QTest::newRow("Host: a rebinding name") << "GET /api/v1/devices HTTP/1.1\r\nHost: evil.example:80\r\n\r\n"_ba
+                                            << 421 << true << QByteArray();
 }
 
 void tst_HttpMonitor::answers()
@@ -312,33 +331,132 @@ void tst_HttpMonitor::clientThatDoesNotReadStallsOnlyItself()
     QVERIFY(hog.connected());
 }
 
-void tst_HttpMonitor::connectionBound()
+namespace {
+
+QHostAddress loopback(int last)
 {
-    std::vector<std::unique_ptr<HttpClient>> clients;
-    for (int i = 0; i < HttpListener::kMaxConnections; ++i) {
-        clients.push_back(std::make_unique<HttpClient>(m_port));
-        QCOMPARE(clients.back()->get("/healthz").status, 200);  // accepted and served
-    }
-    HttpClient oneTooMany(m_port);
-    QCOMPARE(oneTooMany.read().status, 503);
-    QVERIFY(oneTooMany.waitForClose());
-    clients.front().reset();
-    QTRY_VERIFY([&] {
-        HttpClient next(m_port);
-        return next.get("/healthz").status == 200;
-    }());
+    return QHostAddress(u"127.0.0.%1"_s.arg(last));
 }
 
-void tst_HttpMonitor::idleConnectionsClose()
+} // namespace
+
+// Eight connections per address; the 65th connection displaces the oldest
+// one without a request in progress, never one being answered.
+void tst_HttpMonitor::connectionBoundPerAddressAndDisplacement()
 {
-    HttpClient silent(m_port);
-    HttpClient dripping(m_port);
-    dripping.send("GET /metrics HTTP/1.1\r\n");
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(silent.waitForClose());
-    QVERIFY(dripping.waitForClose());
-    QVERIFY(clock.elapsed() >= HttpListener::kIdleMs - 1000);
+    std::vector<std::unique_ptr<HttpClient>> clients;
+    for (int i = 0; i < HttpListener::kMaxPerAddress; ++i) {
+        clients.push_back(std::make_unique<HttpClient>(m_port, loopback(100)));
+        QCOMPARE(clients.back()->get("/healthz").status, 200);
+    }
+    HttpClient ninth(m_port, loopback(100));
+    const HttpReply refused = ninth.read();
+    QCOMPARE(refused.status, 503);
+    QCOMPARE(refused.body, "Too many connections from this address\n");
+    QVERIFY(ninth.waitForClose());
+
+    // The rest of the 64 from other addresses; the first of them is in the middle of a request.
+    const quint64 displacedBefore = m_monitor->requestsRefused();
+    for (int i = HttpListener::kMaxPerAddress; i < HttpListener::kMaxConnections; ++i) {
+        clients.push_back(std::make_unique<HttpClient>(m_port, loopback(101 + i / HttpListener::kMaxPerAddress)));
+        QCOMPARE(clients.back()->get("/healthz").status, 200);
+    }
+    clients.front()->send("GET /metrics HTTP/1.1\r\n");  // a head begun: no request in progress yet
+    HttpClient newcomer(m_port, loopback(120));
+    QCOMPARE(newcomer.get("/healthz").status, 200);
+    QVERIFY(clients.front()->waitForClose());
+    QCOMPARE(m_monitor->requestsRefused(), displacedBefore + 1);
+    QVERIFY(clients.back()->connected());
+}
+
+void tst_HttpMonitor::slowClientsAreCutOff_data()
+{
+    QTest::addColumn<QByteArray>("sent");   // after the connect
+    QTest::addColumn<bool>("dripping");     // a byte more every 50 ms
+
+    QTest::newRow("silent") << QByteArray() << false;
+    QTest::newRow("head begun, never ended") << "GET /metrics HTTP/1.1\r\n"_ba << false;
+    QTest::newRow("head dripping") << "GET /metrics HTTP/1.1\r\nX: "_ba << true;
+}
+
+// The first byte within its time of the connect, and the whole head within
+// its time of the first byte, however the bytes drip.
+void tst_HttpMonitor::slowClientsAreCutOff()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, dripping);
+    HttpMonitor monitor(*m_core);
+    monitor.setTiming({200, 400, 10'000});
+    const quint16 port = freePort();
+    QVERIFY(monitor.listen(QHostAddress::LocalHost, port, nullptr));
+    HttpClient client(port);
+    client.send(sent);
+    QTimer drip;
+    QObject::connect(&drip, &QTimer::timeout, [&] { client.send("x"); });
+    if (dripping)
+        drip.start(50);
+    QVERIFY(client.waitForClose());
+    QCOMPARE(monitor.requestsRefused(), 1u);
+    // A kept-alive connection that was answered waits the idle time, not the first byte's.
+    HttpClient kept(port);
+    QCOMPARE(kept.get("/healthz").status, 200);
+    QSignalSpy closed(&kept.socket(), &QTcpSocket::disconnected);
+    QVERIFY(!closed.wait(600));
+    QCOMPARE(monitor.requestsRefused(), 1u);
+}
+
+// A client that asks and leaves at once leaves no job behind; clients that
+// ask for the same answer together get it from one job.
+void tst_HttpMonitor::jobsOfClosedConnectionsAreSkipped()
+{
+    QTRY_COMPARE(m_monitor->jobsPending(), std::size_t(0));
+    const quint64 formattedBefore = m_monitor->jobsFormatted();
+    for (int i = 0; i < 50; ++i) {
+        HttpClient client(m_port);
+        client.send("GET /api/v1/events?after=" + QByteArray::number(i) + " HTTP/1.1\r\n\r\n");
+        client.socket().abort();
+    }
+    QTRY_COMPARE(m_monitor->jobsPending(), std::size_t(0));
+    QVERIFY2(m_monitor->jobsFormatted() - formattedBefore < 50,
+             qPrintable(QString::number(m_monitor->jobsFormatted() - formattedBefore)));
+
+    std::vector<std::unique_ptr<HttpClient>> clients;
+    for (int i = 0; i < 6; ++i) {
+        clients.push_back(std::make_unique<HttpClient>(m_port, loopback(130 + i)));
+        clients.back()->send("GET /metrics HTTP/1.1\r\n\r\n");
+    }
+    for (const auto &client : clients)
+        QCOMPARE(client->read().status, 200);
+    QVERIFY(m_monitor->jobsFormatted() - formattedBefore < 50 + 6);
+}
+
+// A job cancelled while another is formatted is never formatted; one that
+// has started cannot be cancelled and is delivered.
+void tst_HttpMonitor::formatterDropsCancelledJobs()
+{
+    std::vector<quint64> delivered;
+    AnswerFormatter formatter([&](quint64 ticket, const HttpAnswer &) { delivered.push_back(ticket); });
+    std::promise<void> started;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> secondRan = false;
+    formatter.submit(1, [&started, released] {
+        started.set_value();
+        released.wait();
+        return HttpAnswer::plain(200);
+    });
+    formatter.submit(2, [&secondRan] {
+        secondRan = true;
+        return HttpAnswer::plain(200);
+    });
+    formatter.submit(3, [] { return HttpAnswer::plain(200); });
+    started.get_future().wait();
+    QVERIFY(!formatter.cancel(1));
+    QVERIFY(formatter.cancel(2));
+    QVERIFY(!formatter.cancel(2));
+    release.set_value();
+    QTRY_COMPARE(delivered, (std::vector<quint64>{1, 3}));
+    QVERIFY(!secondRan);
 }
 
 void tst_HttpMonitor::listenReportsWhy()

@@ -68,6 +68,7 @@ private Q_SLOTS:
     void allowList_data();
     void allowList();
     void subscribersRenewExpireAndMakeRoom();
+    void fullStateAtMostOncePerInterval();
     void refusalLogIsQuietAndBounded();
     void feedbackWaitsForItsInterval();
     void packets_data();
@@ -247,21 +248,42 @@ void tst_OscProtocol::allowList()
 
 void tst_OscProtocol::subscribersRenewExpireAndMakeRoom()
 {
+    using Outcome = OscSubscribers::Outcome;
     OscSubscribers table;
     const QHostAddress host(u"127.0.0.1"_s);
-    QVERIFY(table.subscribe(host, 1000, 0, 10'000));
-    QVERIFY(!table.subscribe(host, 1000, 5'000, 10'000));  // renewal
+    QCOMPARE(table.subscribe(host, 1000, 0, 10'000), Outcome::New);
+    QCOMPARE(table.subscribe(host, 1000, 5'000, 10'000), Outcome::Renewed);
     QCOMPARE(table.expire(14'999), 0);
     QCOMPARE(table.expire(15'000), 1);
     QVERIFY(table.isEmpty());
 
-    for (quint16 port = 1; port <= OscSubscribers::kCapacity; ++port)
-        table.subscribe(host, port, port, 10'000);
-    table.subscribe(host, 1, 100, 10'000);  // port 1 renewed: port 2 is now the oldest
-    QVERIFY(table.subscribe(host, 999, 200, 10'000));
+    // Four hosts fill the table; one of them gets no fifth place.
+    const auto hostNumber = [](int n) { return QHostAddress(u"127.0.0.%1"_s.arg(n)); };
+    for (int n = 1; n <= OscSubscribers::kCapacity; ++n) {
+        const int h = 1 + (n - 1) / OscSubscribers::kPerHost;
+        QCOMPARE(table.subscribe(hostNumber(h), quint16(n), n, 10'000), Outcome::New);
+    }
+    QCOMPARE(table.subscribe(hostNumber(1), 999, 50, 10'000), Outcome::HostFull);
+    table.subscribe(hostNumber(1), 1, 100, 10'000);  // port 1 renewed: port 2 is now the oldest
+    QCOMPARE(table.subscribe(hostNumber(9), 999, 200, 10'000), Outcome::New);
     QCOMPARE(table.subscribers().size(), std::size_t(OscSubscribers::kCapacity));
-    for (const OscSubscribers::Subscriber &s : table.subscribers())
-        QVERIFY(s.port != 2);
+    QVERIFY(!table.contains(hostNumber(1), 2));
+    QVERIFY(table.contains(hostNumber(1), 1));
+}
+
+// The whole state to a newcomer, to a renewal only once the interval has passed.
+void tst_OscProtocol::fullStateAtMostOncePerInterval()
+{
+    OscSubscribers table;
+    const QHostAddress host(u"127.0.0.1"_s);
+    QVERIFY(!table.takeFullState(host, 1000, 0, 5'000));  // not subscribed
+    table.subscribe(host, 1000, 0, 10'000);
+    QVERIFY(table.takeFullState(host, 1000, 0, 5'000));
+    table.subscribe(host, 1000, 1'000, 10'000);
+    QVERIFY(!table.takeFullState(host, 1000, 1'000, 5'000));
+    QVERIFY(!table.takeFullState(host, 1000, 4'999, 5'000));
+    QVERIFY(table.takeFullState(host, 1000, 5'000, 5'000));
+    QVERIFY(!table.takeFullState(host, 1000, 5'000, 5'000));
 }
 
 void tst_OscProtocol::refusalLogIsQuietAndBounded()

@@ -82,6 +82,12 @@ private Q_SLOTS:
     void listenRefusesAMalformedAllowListAndAPortInUse();
     void pingIsAnswered();
     void subscriptionGetsStateChangesAndExpires();
+    void renewalGetsTheWholeStateOnlyAfterTheInterval();
+    void subscriptionsThatWouldLoopAreRefused_data();
+    void subscriptionsThatWouldLoopAreRefused();
+    void onePacketGetsOneAnswer();
+    void oneHostHoldsAtMostFourSubscriptions();
+    void feedbackIsCappedPerDestination();
 
 private:
     void send(const QByteArray &packet);
@@ -90,6 +96,9 @@ private:
     // Received feedback until an address comes with the value; false when the
     // client's socket fell silent first.
     bool receiveUntil(const QByteArray &address, const OscValue &value);
+    // How many feedback messages came before the next /amp/pong; -1 when
+    // the client's socket fell silent first.
+    int feedbackBeforePong();
     // Events from the client; the refresh may log the amplifiers' own meanwhile.
     qsizetype eventCount() const;
     const FleetEvent &lastEventFromClient() const;
@@ -194,6 +203,17 @@ bool tst_OscServer::receiveUntil(const QByteArray &address, const OscValue &valu
                 return true;
         }
     }
+}
+
+int tst_OscServer::feedbackBeforePong()
+{
+    int feedback = 0;
+    for (std::vector<OscPacket::Message> next = receive(); !next.empty(); next = receive()) {
+        if (next[0].address == "/amp/pong")
+            return feedback;
+        feedback += int(next.size());
+    }
+    return -1;
 }
 
 void tst_OscServer::commands_data()
@@ -389,6 +409,137 @@ void tst_OscServer::subscriptionGetsStateChangesAndExpires()
     send(message("/amp/group/FOH/volume/a", "f", -40));
     send(message("/amp/ping"));
     QCOMPARE(receive().at(0).address, "/amp/pong"_ba);
+}
+
+void tst_OscServer::renewalGetsTheWholeStateOnlyAfterTheInterval()
+{
+    m_server->setFullStateInterval(5'000);
+    m_nowMs = 0;
+    send(message("/amp/subscribe"));
+    QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
+    // A renewal within the interval: before the pong to a ping after it, no
+    // whole state (a change of the amplifiers' may come meanwhile).
+    m_nowMs = 4'999;
+    send(message("/amp/subscribe"));
+    send(message("/amp/ping"));
+    const int beforePong = feedbackBeforePong();
+    QVERIFY2(beforePong >= 0 && beforePong < 5, qPrintable(QString::number(beforePong)));
+    // Once the interval has passed, the renewal brings the whole state again.
+    m_nowMs = 5'000;
+    send(message("/amp/subscribe"));
+    QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
+    QCOMPARE(m_server->subscriberCount(), 1);
+}
+
+void tst_OscServer::subscriptionsThatWouldLoopAreRefused_data()
+{
+    QTest::addColumn<int>("destination");  // 0: the listener's own port, 1: another listener's port
+
+    QTest::newRow("the listener's own port") << 0;
+    QTest::newRow("the HTTP monitor's port") << 1;
+}
+
+// A subscription whose feedback would come back to the controller as
+// commands is refused with a warning, and nothing is sent.
+void tst_OscServer::subscriptionsThatWouldLoopAreRefused()
+{
+    QFETCH(int, destination);
+    const quint16 otherPort = freePort();
+    m_server->setOtherListeningPorts({otherPort});
+    const quint16 port = destination == 0 ? m_port : otherPort;
+    const quint64 bytesBefore = m_server->feedbackBytesSent();
+    const auto warnings = [&] {
+        const auto &events = m_core->eventLog().events();
+        return std::count_if(events.begin(), events.end(), [&](const FleetEvent &event) {
+            return event.severity == EventSeverity::Warning && event.text.startsWith(u"OSC subscription refused"_s)
+                   && event.text.contains(u":"_s + QString::number(port));
+        });
+    };
+    const qsizetype warningsBefore = warnings();
+    send(message("/amp/subscribe", "i", port));
+    send(message("/amp/ping"));
+    QCOMPARE(receive().at(0).address, "/amp/pong"_ba);
+    QCOMPARE(m_server->subscriberCount(), 0);
+    QCOMPARE(m_server->feedbackBytesSent(), bytesBefore);
+    QCOMPARE(warnings(), warningsBefore + 1);
+    QCOMPARE(m_server->counters().refused, quint64(1));
+}
+
+// Sixty-four subscribes and pings in one bundle make one subscription;
+// a packet that claims to come from the listener itself is not acted on.
+void tst_OscServer::onePacketGetsOneAnswer()
+{
+    QUdpSocket listeners[4];
+    QByteArray bundle("#bundle\0\0\0\0\0\0\0\0\1", 16);
+    for (int i = 0; i < 64; ++i) {
+        QVERIFY(i >= 4 || listeners[i].bind(kLoopback, 0));
+        const QByteArray part = i % 2 ? message("/amp/ping")
+                                      : message("/amp/subscribe", "i", i < 4 ? listeners[i].localPort() : 1 + i);
+        char size[4];
+        qToBigEndian<qint32>(qint32(part.size()), size);
+        bundle += QByteArray(size, 4) + part;
+    }
+    send(bundle);
+    QTRY_COMPARE(m_server->counters().messages, quint64(64));
+    QCOMPARE(m_server->counters().commands, quint64(1));
+    QCOMPARE(m_server->counters().refused, quint64(63));
+    QCOMPARE(m_server->subscriberCount(), 1);
+    QTRY_VERIFY(listeners[0].hasPendingDatagrams());
+    QVERIFY(!m_client->hasPendingDatagrams());
+
+    // A datagram from the listener's port on another loopback address: feedback come back, or forged.
+    const quint64 refusedBefore = m_server->counters().refused;
+    QUdpSocket sameAddressOtherHost;
+    QVERIFY(sameAddressOtherHost.bind(QHostAddress(u"127.0.0.2"_s), m_port));
+    const QByteArray mute = message("/amp/group/FOH/mute", "i", 1);
+    QCOMPARE(sameAddressOtherHost.writeDatagram(mute, kLoopback, m_port), qint64(mute.size()));
+    QTRY_COMPARE(m_server->counters().refused, refusedBefore + 1);
+    QCOMPARE(m_server->counters().commands, quint64(1));
+}
+
+// A host may hold four subscriptions: a fifth is refused, and the others
+// stay; another host still gets its own.
+void tst_OscServer::oneHostHoldsAtMostFourSubscriptions()
+{
+    for (int i = 0; i < OscSubscribers::kPerHost + 3; ++i)
+        send(message("/amp/subscribe", "i", 20'000 + i));
+    QTRY_COMPARE(m_server->counters().messages, quint64(OscSubscribers::kPerHost + 3));
+    QCOMPARE(m_server->subscriberCount(), OscSubscribers::kPerHost);
+    QCOMPARE(m_server->counters().refused, quint64(3));
+
+    QUdpSocket otherHost;
+    QVERIFY(otherHost.bind(QHostAddress(u"127.0.0.9"_s), 0));
+    m_server->close();
+    QVERIFY(m_server->listen(kLoopback, m_port, u"127.0.0.0/8"_s, nullptr));
+    for (int i = 0; i < OscSubscribers::kPerHost; ++i)
+        send(message("/amp/subscribe", "i", 20'000 + i));
+    const QByteArray subscribe = message("/amp/subscribe");
+    otherHost.writeDatagram(subscribe, kLoopback, m_port);
+    QTRY_COMPARE(m_server->subscriberCount(), OscSubscribers::kPerHost + 1);
+    QTRY_VERIFY(otherHost.hasPendingDatagrams());
+}
+
+// Feedback beyond a destination's cap waits for the cap, not in the kernel
+// queue: with a cap below one whole state, part of it goes now, the rest as
+// the clock moves on.
+void tst_OscServer::feedbackIsCappedPerDestination()
+{
+    m_server->setFeedbackCaps(100, 1'000'000);  // a burst of one packet, then 100 bytes a second
+    m_server->setFullStateInterval(0);
+    m_server->setTiming(3'600'000, 100, [this] { return m_nowMs; });
+    m_nowMs = 0;
+    send(message("/amp/subscribe"));
+    QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
+    const quint64 sentAtOnce = m_server->feedbackBytesSent();
+    send(message("/amp/subscribe"));
+    send(message("/amp/ping"));
+    // The second whole state waits for the cap (a small change may slip through meanwhile).
+    const int beforePong = feedbackBeforePong();
+    QVERIFY2(beforePong >= 0 && beforePong < 5, qPrintable(QString::number(beforePong)));
+    QVERIFY(m_server->feedbackBytesSent() < 2 * sentAtOnce);
+    m_nowMs = 60'000;  // the bucket has filled again
+    QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
+    QVERIFY(m_server->feedbackBytesSent() >= 2 * sentAtOnce);
 }
 
 QTEST_GUILESS_MAIN(tst_OscServer)

@@ -6,6 +6,7 @@
 #include "exposition.h"
 #include "fadertable.h"
 #include "grouptable.h"
+#include "hostcheck.h"
 #include "metricstext.h"
 #include "monitorjson.h"
 #include "monitorroute.h"
@@ -61,6 +62,8 @@ class tst_RemoteFormat final : public QObject
 private Q_SLOTS:
     void requestHead_data();
     void requestHead();
+    void hostCheck_data();
+    void hostCheck();
     void route_data();
     void route();
     void deviceFigures_data();
@@ -112,12 +115,46 @@ void tst_RemoteFormat::requestHead_data()
     for (const QByteArray &bytes : bad)
         QTest::addRow("malformed %s", bytes.left(24).toPercentEncoding().constData())
             << bytes << o(Outcome::Malformed) << 0 << ""_ba << true << false;
-    QTest::newRow("8 KiB without an end") << QByteArray(8192, 'a') << o(Outcome::TooLarge) << 0 << ""_ba
-                                          << true << false;
+    QTest::newRow("8 KiB without a line end") << QByteArray(8192, 'a') << o(Outcome::TargetTooLong) << 0 << ""_ba
+                                              << true << false;
+    QTest::newRow("target over 2 KiB") << "GET /" + QByteArray(RequestHead::kMaxTargetBytes, 'a') + " HTTP/1.1\r\n"
+                                       << o(Outcome::TargetTooLong) << 0 << ""_ba << true << false;
+    QTest::newRow("two Host fields") << "GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n"_ba << o(Outcome::Malformed) << 0
+                                     << ""_ba << true << false;
     QTest::newRow("head ending past 8 KiB") << "GET / HTTP/1.1\r\nX: " + QByteArray(8200, 'a') + "\r\n\r\n"
                                             << o(Outcome::TooLarge) << 0 << ""_ba << true << false;
     const QByteArray longest = "GET / HTTP/1.1\r\nX: " + QByteArray(8192 - 23, 'a') + "\r\n\r\n";
     QTest::newRow("head of exactly 8 KiB") << longest << o(Outcome::Complete) << 8192 << "/"_ba << true << false;
+}
+
+void tst_RemoteFormat::hostCheck_data()
+{
+    QTest::addColumn<QString>("listen");
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("allowed");
+
+    QTest::newRow("the listen address") << u"127.0.0.1"_s << "127.0.0.1:8080"_ba << true;
+    QTest::newRow("without a port") << u"127.0.0.1"_s << "127.0.0.1"_ba << true;
+    QTest::newRow("localhost, any case") << u"127.0.0.1"_s << "LocalHost:8080"_ba << true;
+    QTest::newRow("localhost with the root dot") << u"127.0.0.1"_s << "localhost.:8080"_ba << true;
+    QTest::newRow("a listed name") << u"127.0.0.1"_s << "Monitor.Example:8080"_ba << true;
+    QTest::newRow("a rebinding name") << u"127.0.0.1"_s << "attacker.example:8080"_ba << false;
+    QTest::newRow("a name ending like a listed one") << u"127.0.0.1"_s << "evilmonitor.example"_ba << false;
+    QTest::newRow("another address") << u"127.0.0.1"_s << "127.0.0.2:8080"_ba << false;
+    QTest::newRow("empty") << u"127.0.0.1"_s << ""_ba << false;
+    QTest::newRow("IPv6 listen address") << u"::1"_s << "[::1]:8080"_ba << true;
+    QTest::newRow("IPv6 unclosed") << u"::1"_s << "[::1:8080"_ba << false;
+    QTest::newRow("any: an address of the machine") << u"0.0.0.0"_s << "10.9.8.7:8080"_ba << true;
+    QTest::newRow("any: loopback") << u"0.0.0.0"_s << "127.0.0.1:8080"_ba << true;
+    QTest::newRow("any: not this machine") << u"0.0.0.0"_s << "10.9.8.6:8080"_ba << false;
+}
+
+void tst_RemoteFormat::hostCheck()
+{
+    QFETCH(QString, listen);
+    QFETCH(QByteArray, host);
+    const HostCheck check(QHostAddress(listen), {u"monitor.example"_s}, {QHostAddress(u"10.9.8.7"_s)});
+    QTEST(check.allows(host), "allowed");
 }
 
 void tst_RemoteFormat::requestHead()

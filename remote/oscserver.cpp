@@ -151,7 +151,7 @@ bool OscServer::handleRequest(const OscRequest &request, const QHostAddress &sen
         subscribe(sender, request.port != 0 ? request.port : senderPort);
         return true;
     default:
-        return OscCommands::run(m_core, request, u"OSC "_s + senderText(sender));
+        return OscCommands::run(m_core, request, CommandSource::osc(senderText(sender)));
     }
 }
 
@@ -200,5 +200,5 @@ void OscServer::logRefused(const QHostAddress &sender)
         return;
     // The core names the source at the end: "... (from OSC 10.1.2.3)".
     m_core.logNote(EventSeverity::Warning, u"OSC message refused: sender not in the allow list"_s,
-                   u"OSC "_s + senderText(sender));
+                   CommandSource::osc(senderText(sender)));
 }

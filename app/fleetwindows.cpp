@@ -21,7 +21,7 @@ void showAndRaise(QWidget &window)
 } // namespace
 
 FleetWindows::FleetWindows(ControllerCore &core, TForm1 &main)
-    : m_fleet(std::make_unique<FleetWindow>(core.fleet())),
+    : m_fleet(std::make_unique<FleetWindow>(core.health())),
       m_events(std::make_unique<EventsWindow>(core.eventLog()))
 {
     m_fleetAction = new QAction(u"Fleet"_s, this);

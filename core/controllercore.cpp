@@ -146,7 +146,7 @@ void ControllerCore::refresh()
     const qint64 now = steadyNowNs();
     m_blocks.prune();
     m_log.append(m_detector.detect(EventDetector::observe(m_devices, m_blocks), now, QDateTime::currentDateTime()));
-    m_fleet.refresh(m_devices, m_blocks, now);
+    m_health.refresh(m_devices, m_blocks, now);
     Q_EMIT refreshed();
 }
 

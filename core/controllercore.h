@@ -23,7 +23,7 @@
 #include "eventdetector.h"
 #include "eventlog.h"
 #include "fadertable.h"
-#include "fleetmodel.h"
+#include "fleethealth.h"
 #include "groupsettings.h"
 #include "grouptable.h"
 #include "pollingtick.h"
@@ -82,16 +82,14 @@ public:
     // The log is the operator's to acknowledge (the Events window).
     EventLog &eventLog() { return m_log; }
     const EventLog &eventLog() const { return m_log; }
-    // One row per device with its link health and severity, as of the last refresh.
-    FleetModel &fleet() { return m_fleet; }
-    const FleetModel &fleet() const { return m_fleet; }
+    // Every device's health as of the last refresh.
+    const FleetHealth &health() const { return m_health; }
     const PollingTick &tick() const { return m_tick; }
     // The refresh's timer, for benchmarks that run the refresh themselves.
     QTimer &refreshTimer() { return m_refreshTimer; }
 
     // A status block was stored for the device: its figures are readings.
     bool hasStatusBlock(DeviceId id) const { return m_blocks.has(id); }
-    FleetModel::Health health(DeviceId id) const { return m_fleet.health(id); }
 
     // The 200 ms refresh: link health sampled, events found and logged.
     void refresh();
@@ -186,7 +184,7 @@ private:
     GroupSettingsOfDevices m_tickSettings;
     PollingTick m_tick;
     StoredBlocks m_blocks;
-    FleetModel m_fleet;
+    FleetHealth m_health;
     EventDetector m_detector;
     EventLog m_log;
     QTimer m_refreshTimer;

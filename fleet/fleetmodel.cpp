@@ -1,21 +1,14 @@
 #include "fleetmodel.h"
 
-#include "devicetable.h"
-#include "figurezones.h"
 #include "ipaddress.h"
 #include "panelfigures.h"
-#include "storedblocks.h"
+#include "thsocket.h"
 
 #include <QLocale>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 
 using namespace Qt::StringLiterals;
-namespace Field = StatusField;
-namespace R = StatusBlockReader;
-
 namespace {
 
 const QString kNotAnswered = u"\u2014"_s;
@@ -27,12 +20,6 @@ QString fixed(double value, int decimals, const QString &decimalPoint)
     if (decimalPoint != u"."_s)
         text.replace(u'.', decimalPoint);
     return text;
-}
-
-double rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
 }
 
 QString linkText(int linkState)
@@ -71,8 +58,9 @@ const char *const kHeaders[FleetModel::ColumnCount] = {
 
 } // namespace
 
-FleetModel::FleetModel(QObject *parent)
+FleetModel::FleetModel(const FleetHealth &health, QObject *parent)
     : QAbstractTableModel(parent),
+      m_health(health),
       m_decimalPoint(QLocale().decimalPoint())
 {
 }
@@ -131,58 +119,28 @@ QVariant FleetModel::headerData(int section, Qt::Orientation orientation, int ro
     return QString::fromUtf8(kHeaders[section]);
 }
 
-FleetModel::Summary FleetModel::summary() const
-{
-    Summary summary;
-    summary.devices = int(m_rows.size());
-    for (const Row &row : m_rows) {
-        if (row.severity == 3)
-            ++summary.notOnline;
-        else
-            ++summary.online;
-        if (row.severity >= 2)
-            ++summary.withAlarms;
-    }
-    return summary;
-}
-
-FleetModel::Health FleetModel::health(quint64 deviceId) const
-{
-    // Rows are in slot order, and a device appended later has a greater id.
-    const auto row = std::lower_bound(m_rows.cbegin(), m_rows.cend(), deviceId,
-                                      [](const Row &candidate, quint64 id) { return candidate.deviceId < id; });
-    if (row == m_rows.cend() || row->deviceId != deviceId)
-        return {.severity = 3};
-    const auto figure = [&](Column column) -> std::optional<double> {
-        const double number = row->number[std::size_t(column)];
-        return number == kNone ? std::nullopt : std::optional<double>(number);
-    };
-    return {figure(LastAnswer), figure(ExchangeMs), figure(LossPercent), row->severity};
-}
-
-QString FleetModel::summaryText(const Summary &summary)
+QString FleetModel::summaryText(const FleetHealth::Summary &summary)
 {
     return QString::number(summary.devices) + u" amplifiers: "_s + QString::number(summary.online)
            + u" online, "_s + QString::number(summary.notOnline) + u" offline, "_s
            + QString::number(summary.withAlarms) + u" with alarms"_s;
 }
 
-bool FleetModel::sameDevice(const Row &row, const tDevice &device)
-{
-    return row.deviceId == device.id;
-}
-
-// Rows follow the table in slot order. Devices keep their order when others
-// are deleted and new ones come last, so one walk finds the rows whose
+// Rows follow the health in slot order. Devices keep their order when
+// others are deleted and new ones come last, so one walk finds the rows whose
 // device is gone (removed) and the devices without a row (inserted).
-void FleetModel::refresh(const tDevices &devices, const StoredBlocks &blocks, qint64 nowNs)
+void FleetModel::refresh()
 {
+    const std::vector<DeviceHealth> &devices = m_health.devices();
     std::vector<quint64> live;
-    live.reserve(std::size_t(devices.count()));
-    for (int slot = 1; slot <= devices.count(); ++slot)
-        live.push_back(devices[slot].id);
+    live.reserve(devices.size());
+    for (const DeviceHealth &device : devices)
+        live.push_back(device.id);
     std::sort(live.begin(), live.end());
     const auto gone = [&](const Row &row) { return !std::binary_search(live.begin(), live.end(), row.deviceId); };
+    const auto rowOf = [&](int at, const DeviceHealth &device) {
+        return at < int(m_rows.size()) && m_rows[std::size_t(at)].deviceId == device.id;
+    };
 
     // Rows next to each other whose changes span the same columns are
     // signalled as one range.
@@ -200,7 +158,8 @@ void FleetModel::refresh(const tDevices &devices, const StoredBlocks &blocks, qi
     };
 
     int at = 0;
-    for (int slot = 1; slot <= devices.count(); ++slot) {
+    const int count = int(devices.size());
+    for (int i = 0; i < count; ++i) {
         int end = at;
         while (end < int(m_rows.size()) && gone(m_rows[std::size_t(end)]))
             ++end;
@@ -208,9 +167,9 @@ void FleetModel::refresh(const tDevices &devices, const StoredBlocks &blocks, qi
             flush();
             removeRows(at, end - 1);
         }
-        const tDevice &device = devices[slot];
-        if (at < int(m_rows.size()) && sameDevice(m_rows[std::size_t(at)], device)) {
-            const Changes changes = update(m_rows[std::size_t(at)], device, slot, blocks.has(device), nowNs);
+        const DeviceHealth &device = devices[std::size_t(i)];
+        if (rowOf(at, device)) {
+            const Changes changes = update(m_rows[std::size_t(at)], device);
             if (changes.first <= changes.last) {
                 if (pending.lastRow != at - 1 || pending.columns.first != changes.first
                     || pending.columns.last != changes.last) {
@@ -224,16 +183,15 @@ void FleetModel::refresh(const tDevices &devices, const StoredBlocks &blocks, qi
         }
         flush();
         // New devices: as many as follow without a row, in one insertion.
-        int count = 1;
-        while (slot + count <= devices.count()
-               && !(at < int(m_rows.size()) && sameDevice(m_rows[std::size_t(at)], devices[slot + count])))
-            ++count;
-        beginInsertRows({}, at, at + count - 1);
-        for (int i = 0; i < count; ++i)
-            m_rows.insert(m_rows.begin() + at + i, newRow(devices[slot + i], slot + i, blocks.has(devices[slot + i]), nowNs));
+        int added = 1;
+        while (i + added < count && !rowOf(at, devices[std::size_t(i + added)]))
+            ++added;
+        beginInsertRows({}, at, at + added - 1);
+        for (int k = 0; k < added; ++k)
+            m_rows.insert(m_rows.begin() + at + k, newRow(devices[std::size_t(i + k)]));
         endInsertRows();
-        at += count;
-        slot += count - 1;
+        at += added;
+        i += added - 1;
     }
     flush();
     if (at < int(m_rows.size()))
@@ -247,12 +205,12 @@ void FleetModel::removeRows(int first, int last)
     endRemoveRows();
 }
 
-FleetModel::Row FleetModel::newRow(const tDevice &device, int slot, bool hasBlock, qint64 nowNs) const
+FleetModel::Row FleetModel::newRow(const DeviceHealth &health) const
 {
     Row row;
-    row.deviceId = device.id;
+    row.deviceId = health.id;
     row.number.fill(kNone);
-    update(row, device, slot, hasBlock, nowNs);
+    update(row, health);
     return row;
 }
 
@@ -275,8 +233,7 @@ void setText(QString &cell, QString text, int column, auto &changes)
 
 } // namespace
 
-FleetModel::Changes FleetModel::update(Row &row, const tDevice &device, int slot, bool hasBlock,
-                                       qint64 nowNs) const
+FleetModel::Changes FleetModel::update(Row &row, const DeviceHealth &health) const
 {
     Changes changes;
     // A cell whose number is unchanged keeps its text.
@@ -288,123 +245,74 @@ FleetModel::Changes FleetModel::update(Row &row, const tDevice &device, int slot
         setText(row.text[c], format(), column, changes);
     };
     const auto optionalCell = [&](int column, std::optional<double> value, int decimals) {
-        const double number = value ? rounded(*value, decimals) : kNone;
+        const double number = value ? *value : kNone;
         cell(column, number, [&] { return value ? fixed(number, decimals, m_decimalPoint) : kNotAnswered; });
     };
 
-    row.slot = slot;
-    cell(Slot, slot, [&] { return QString::number(slot); });
-    setText(row.text[Name], device.name, Name, changes);
-    setText(row.text[Group], device.group, Group, changes);
-    cell(Address, addressSortKey(device.address), [&] { return device.address; });
-    const int linkState = device.linkState();
-    cell(Link, linkState, [&] { return linkText(linkState); });
+    row.slot = health.slot;
+    cell(Slot, health.slot, [&] { return QString::number(health.slot); });
+    setText(row.text[Name], health.name, Name, changes);
+    setText(row.text[Group], health.group, Group, changes);
+    cell(Address, addressSortKey(health.address), [&] { return health.address; });
+    cell(Link, health.linkState, [&] { return linkText(health.linkState); });
+    optionalCell(LastAnswer, health.secondsSinceAnswer, 1);
+    optionalCell(ExchangeMs, health.medianExchangeMs, 2);
+    optionalCell(LossPercent, health.lossPercent, 1);
 
-    row.health.observe(nowNs, {quint32(device.requestCount()), quint32(device.successCount()),
-                               device.lastExchangeMicroseconds(), device.lastSuccessNanoseconds()});
-    optionalCell(LastAnswer, row.health.secondsSinceAnswer(nowNs), 1);
-    optionalCell(ExchangeMs, row.health.medianExchangeMs(), 2);
-    const std::optional<double> loss = row.health.lossPercent();
-    optionalCell(LossPercent, loss, 1);
-    row.lossWarning = lossWarning(row.lossWarning, loss);
-
-    if (!hasBlock) {
-        if (row.blockShown || row.text[ChannelA].isNull())
+    if (!health.readings) {
+        if (row.shown || row.text[ChannelA].isNull())
             showNoBlock(row, changes);
-    } else if (!row.blockShown || std::memcmp(row.figures.data(), device.status.data(), kFigureBytes) != 0) {
-        showBlock(row, device.status, changes);
+    } else if (!row.shown || *row.shown != *health.readings) {
+        showBlock(row, *health.readings, changes);
     }
 
     // The worst-first order sorts on the first column; a proxy re-sorts a
     // row only when a change covers its sort column.
-    const int severityNow = severity(linkState, row.blockSeverity, row.lossWarning);
-    if (std::exchange(row.severity, severityNow) != severityNow)
+    if (std::exchange(row.severity, health.severity) != health.severity)
         changes.mark(0);
     return changes;
 }
 
-int FleetModel::severity(int linkState, int blockSeverity, bool lossWarning)
-{
-    if (linkState != ThSocket::Online)
-        return 3;
-    return std::max(blockSeverity, lossWarning ? 1 : 0);
-}
-
-bool FleetModel::lossWarning(bool warned, std::optional<double> lossPercent)
-{
-    if (!lossPercent)
-        return false;
-    return warned ? *lossPercent >= kLossWarningLeavePercent : *lossPercent > kLossWarningPercent;
-}
-
-int FleetModel::blockSeverity(const StatusBlock &block, FigureLevels &levels)
-{
-    int severity = 0;
-    for (int channel = 0; channel < 2; ++channel) {
-        if (R::flag(block, Field::ChannelStateA + channel) == 0)
-            severity = 2;
-    }
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        const FigureZones::Figure figure = FigureZones::kFigures[i];
-        levels[i] = FigureZones::track(figure, levels[i], FigureZones::value(figure, block));
-        severity = std::max(severity, int(levels[i]));
-    }
-    return severity;
-}
-
 void FleetModel::showNoBlock(Row &row, Changes &changes) const
 {
-    row.blockShown = false;
-    row.blockSeverity = 0;
-    row.levels = {};
+    row.shown.reset();
     for (int column = ChannelA; column <= PeakB; ++column) {
         setText(row.text[std::size_t(column)], kNotAnswered, column, changes);
         row.number[std::size_t(column)] = kNone;
-        row.raw[std::size_t(column)] = ~quint64(0);
     }
 }
 
-void FleetModel::showBlock(Row &row, const StatusBlock &block, Changes &changes) const
+void FleetModel::showBlock(Row &row, const PanelReadings &readings, Changes &changes) const
 {
-    using FigureZones::Figure;
-    const bool wasShown = std::exchange(row.blockShown, true);
-    std::memcpy(row.figures.data(), block.data(), kFigureBytes);
-    row.blockSeverity = blockSeverity(block, row.levels);
-
-    const auto bytes = [&](int offset, int width) {
-        quint64 raw = 0;
-        for (int i = 0; i < width; ++i)
-            raw = raw << 8 | quint64{block[std::size_t(offset + i)]};
-        return raw;
-    };
-    const auto cell = [&](int column, quint64 raw, double number, auto &&format) {
-        const auto c = std::size_t(column);
-        if (wasShown && row.raw[c] == raw)
+    const std::optional<PanelReadings> was = std::exchange(row.shown, readings);
+    // A cell is formatted again when its reading changed, or the block is new.
+    const auto cell = [&](int column, bool same, double number, auto &&format) {
+        if (was && same)
             return;
-        row.raw[c] = raw;
-        row.number[c] = number;
-        setText(row.text[c], format(), column, changes);
+        row.number[std::size_t(column)] = number;
+        setText(row.text[std::size_t(column)], format(), column, changes);
     };
-    for (int channel = 0; channel < 2; ++channel) {
-        const quint8 state = R::flag(block, Field::ChannelStateA + channel);
-        const bool muted = R::flag(block, Field::MuteA + channel) == 0;
-        cell(ChannelA + channel, quint64{state} << 1 | (muted ? 1u : 0u), state,
-             [&] { return channelText(state, muted); });
+    const auto volts = [&](quint16 raw, int scale) {
+        return PanelFigures::withUnit(raw, scale, PanelFigures::volts(), m_decimalPoint);
+    };
+    for (std::size_t channel = 0; channel < 2; ++channel) {
+        const ChannelReading &reading = readings.channels[channel];
+        cell(ChannelA + int(channel), was && was->channels[channel] == reading, reading.state,
+             [&] { return channelText(reading.state, reading.muted); });
     }
-    cell(AmpTemperature, bytes(Field::SecondTemperature, Field::TemperatureWidth),
-         FigureZones::value(Figure::AmplifierTemperature, block),
-         [&] { return PanelFigures::temperature(block, Field::SecondTemperature); });
-    cell(PsuTemperature, bytes(Field::FirstTemperature, Field::TemperatureWidth),
-         FigureZones::value(Figure::PsuTemperature, block),
-         [&] { return PanelFigures::temperature(block, Field::FirstTemperature); });
-    const quint16 mains = R::value16(block, Field::AcInputVoltage);
-    cell(Mains, mains, double(mains) * StatusScale::MainsVolts / StatusScale::FullScale,
-         [&] { return PanelFigures::withUnit(mains, StatusScale::MainsVolts, PanelFigures::volts(), m_decimalPoint); });
-    cell(Fan, bytes(Field::FanSpeed, 4), R::threeDigitValue(block, Field::FanSpeed),
-         [&] { return R::displayText(block, Field::FanSpeed, 4); });
-    for (int channel = 0; channel < 2; ++channel) {
-        const quint16 peak = R::value16(block, Field::OutputPeakVoltageA + 2 * channel);
-        cell(PeakA + channel, peak, double(peak) * StatusScale::OutputVolts / StatusScale::FullScale,
-             [&] { return PanelFigures::withUnit(peak, StatusScale::OutputVolts, PanelFigures::volts(), m_decimalPoint); });
+    cell(AmpTemperature, was && was->amplifierTemperature == readings.amplifierTemperature,
+         readings.amplifierTemperature.value,
+         [&] { return readings.amplifierTemperature.characters + u" \u00B0C"_s; });
+    cell(PsuTemperature, was && was->psuTemperature == readings.psuTemperature, readings.psuTemperature.value,
+         [&] { return readings.psuTemperature.characters + u" \u00B0C"_s; });
+    cell(Mains, was && was->mainsRaw == readings.mainsRaw,
+         PanelReadings::volts(readings.mainsRaw, StatusScale::MainsVolts),
+         [&] { return volts(readings.mainsRaw, StatusScale::MainsVolts); });
+    cell(Fan, was && was->fan == readings.fan, readings.fan.value, [&] { return readings.fan.characters; });
+    for (std::size_t channel = 0; channel < 2; ++channel) {
+        const quint16 peak = readings.peakRaw[channel];
+        cell(PeakA + int(channel), was && was->peakRaw[channel] == peak,
+             PanelReadings::volts(peak, StatusScale::OutputVolts),
+             [&] { return volts(peak, StatusScale::OutputVolts); });
     }
 }

@@ -78,12 +78,13 @@ QVariant FleetProxy::data(const QModelIndex &index, int role) const
     return QSortFilterProxyModel::data(index, role);
 }
 
-FleetWindow::FleetWindow(FleetModel &model, QWidget *parent)
+FleetWindow::FleetWindow(const FleetHealth &health, QWidget *parent)
     : QWidget(parent, Qt::Window),
-      m_model(model)
+      m_model(health)
 {
     setWindowTitle(u"Fleet"_s);
     setObjectName(u"FleetWindow"_s);
+    m_model.refresh();
     m_proxy.setSourceModel(&m_model);
     m_proxy.sortWorstFirst();
 
@@ -166,6 +167,7 @@ QString FleetWindow::emptyText()
 
 void FleetWindow::refresh()
 {
+    m_model.refresh();
     showSummary();
 }
 

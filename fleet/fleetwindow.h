@@ -10,9 +10,8 @@
 // selected. With no devices the table area says how to get some.
 //
 // A normal, resizable window that keeps its size and place while the program
-// runs; Escape closes (hides) it. It shows a model that the core keeps up to
-// date; refresh() follows the core's refresh with the summary. Main thread
-// only.
+// runs; Escape closes (hides) it. It shows the core's health through its
+// own table model; refresh() follows the core's refresh. Main thread only.
 
 #include "fleetmodel.h"
 
@@ -57,7 +56,7 @@ class FleetWindow final : public QWidget
     Q_OBJECT
 
 public:
-    explicit FleetWindow(FleetModel &model, QWidget *parent = nullptr);
+    explicit FleetWindow(const FleetHealth &health, QWidget *parent = nullptr);
 
     static QString emptyText();  // "No amplifiers yet: use Scan or File > Open..."
 
@@ -80,7 +79,7 @@ private:
     void sortWorstFirst();
     void showSummary();
 
-    FleetModel &m_model;
+    FleetModel m_model;
     FleetProxy m_proxy;
     QLabel *m_summary = nullptr;
     QLineEdit *m_filter = nullptr;

@@ -161,8 +161,14 @@ void IniFile::parse()
                 current->entries.insert(name, current->body.size());
             current->body.push_back(QByteArray::fromRawData(line.data(), line.size()));
         } else {
-            if (parsed.kind == LineKind::Header)
-                readable = false;  // a repeated section: never read, never written
+            if (parsed.kind == LineKind::Header) {
+                // A repeated section: never read, never written; its lines
+                // are a tail item of their own, which removeSection drops.
+                readable = false;
+                if (runStart >= 0)
+                    current->tail.push_back(run());
+                m_repeated[name].push_back({m_sections.size() - 1, current->tail.size()});
+            }
             if (runStart < 0)
                 runStart = pos;
             runEnd = next;
@@ -237,11 +243,45 @@ void IniFile::setIntValue(QStringView section, QStringView key, int value)
     setValue(section, key, QString::number(value));
 }
 
+bool IniFile::hasSection(QStringView section) const
+{
+    return m_sectionIndex.contains(folded(section));
+}
+
+void IniFile::clearSection(QStringView section)
+{
+    const auto at = m_sectionIndex.constFind(folded(section));
+    if (at == m_sectionIndex.cend())
+        return;
+    Section &target = m_sections[*at];
+    target.body.resize(1);
+    target.entries.clear();
+}
+
+void IniFile::removeSection(QStringView section)
+{
+    const auto at = m_sectionIndex.constFind(folded(section));
+    if (at == m_sectionIndex.cend())
+        return;
+    Section &target = m_sections[*at];
+    target.body.clear();
+    target.tail.clear();
+    target.entries.clear();
+    // Its repeated copies too, or the first of them would be read next time.
+    const QByteArray name = at.key();
+    for (const auto &[sectionIndex, tailIndex] : m_repeated.value(name))
+        m_sections[sectionIndex].tail[tailIndex].clear();
+    m_repeated.remove(name);
+    m_sectionIndex.erase(at);
+}
+
 QByteArray IniFile::toBytes() const
 {
     QByteArray bytes;
     bytes.reserve(m_source.size() + 64);
     const auto append = [&bytes](const QByteArray &line) {
+        if (line.isEmpty())
+            return;  // lines of a removed section
         // Only the last line of a file can lack its line end.
         if (!bytes.isEmpty() && !bytes.endsWith('\n'))
             bytes.append(kLineEnd);

@@ -35,6 +35,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <utility>
 #include <vector>
 
 class IniFile final
@@ -50,6 +51,15 @@ public:
     void setValue(QStringView section, QStringView key, QStringView value,
                   qsizetype paddingRestoredTo = 0);
     void setIntValue(QStringView section, QStringView key, int value);
+
+    bool hasSection(QStringView section) const;
+    // Drops every entry of the section, and the lines between them; its
+    // header stays where it is, so the entries written next take its place.
+    void clearSection(QStringView section);
+    // Drops the section: its header, its entries and the lines after them
+    // up to the next section, and every repeated section of that name. A section of that name written later goes to
+    // the end of the file.
+    void removeSection(QStringView section);
 
     QByteArray toBytes() const;
 
@@ -76,4 +86,6 @@ private:
     // The first section holds the lines before any header and is never matched.
     std::vector<Section> m_sections;
     QHash<QByteArray, std::size_t> m_sectionIndex;  // folded name -> index
+    // Folded name -> (section, tail item) of each repeated header of that name.
+    QHash<QByteArray, std::vector<std::pair<std::size_t, std::size_t>>> m_repeated;
 };

@@ -2,6 +2,7 @@
 
 #include "inifile.h"
 #include "names.h"
+#include "scenesections.h"
 
 #include <array>
 #include <utility>
@@ -13,6 +14,7 @@ namespace {
 constexpr QStringView kProgram = u"Program";
 constexpr QStringView kRemote = u"Remote";
 constexpr QStringView kSignature = u"TALO Amp";
+constexpr QStringView kRecallSafe = u"RecallSafe";
 
 // Names come back through the add operations, which pad them with blanks to
 // this width again: their padding needs no quotes.
@@ -67,6 +69,7 @@ std::optional<Project> readProject(const QByteArray &bytes)
         group.description = file.value(section, u"GroupDescription");
         for (const auto &[key, byte] : settings(group))
             *byte = static_cast<quint8>(file.intValue(section, key) & 0xFF);
+        group.recallSafe = file.intValue(section, kRecallSafe) != 0;
     }
     const int deviceCount = boundedCount(file.intValue(kProgram, u"DeviceNum"), project.leftOut);
     for (int k = 1; k <= deviceCount; ++k) {
@@ -75,6 +78,7 @@ std::optional<Project> readProject(const QByteArray &bytes)
                                 file.value(section, u"DeviceGroup"),
                                 file.value(section, u"DeviceIP")});
     }
+    project.scenes = readSceneSections(file, project.groups, project.sceneWarnings);
     for (std::size_t key = 0; key < std::size(ProjectRemote::kKeys); ++key)
         project.remote.values[key] = file.value(kRemote, ProjectRemote::kKeys[key]);
     return project;
@@ -92,6 +96,10 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
         file.setValue(section, u"GroupDescription", group.description);
         for (const auto &[key, byte] : settings(group))
             file.setIntValue(section, key, *byte);
+        // Written when the file held it too, so that a group no longer safe
+        // does not read back as safe.
+        if (group.recallSafe || !file.value(section, kRecallSafe).isEmpty())
+            file.setIntValue(section, kRecallSafe, group.recallSafe ? 1 : 0);
     }
     file.setIntValue(kProgram, u"DeviceNum", static_cast<int>(project.devices.size()));
     for (qsizetype k = 1; k <= project.devices.size(); ++k) {
@@ -101,6 +109,7 @@ QByteArray writeProject(const Project &project, const QByteArray &existing)
         file.setValue(section, u"DeviceGroup", device.group, kNamePadding);
         file.setValue(section, u"DeviceIP", device.address);
     }
+    writeSceneSections(file, project.scenes);
     // A key the file held is written even when it is now unset, so that an
     // interface turned off stays off when the file is read again.
     for (std::size_t key = 0; key < std::size(ProjectRemote::kKeys); ++key) {

@@ -9,9 +9,12 @@
 // any bytes and returns in time and memory bounded by their size and by the
 // table capacity, whatever counts the file claims.
 
+#include "scene.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <algorithm>
@@ -29,6 +32,9 @@ struct ProjectGroup
     quint8 inputLevelB = 0;
     quint8 limiterA = 0;
     quint8 limiterB = 0;
+    // No scene recall touches the group. Kept as "RecallSafe=1" in the
+    // group's section, written only when set (or when the file held it).
+    bool recallSafe = false;
 };
 
 struct ProjectDevice
@@ -62,6 +68,11 @@ struct Project
     QList<ProjectGroup> groups;
     QList<ProjectDevice> devices;
     ProjectRemote remote{};
+    // In list order; see scenesections.h for their sections.
+    QList<Scene> scenes;
+    // What was wrong in the scene sections, one sentence each naming the
+    // section; the project was read all the same.
+    QStringList sceneWarnings;
     // The file counted more groups or devices than the tables hold; only the
     // first kCapacity of each were read.
     bool leftOut = false;

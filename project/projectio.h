@@ -10,9 +10,10 @@
 
 #include <optional>
 
-// A full project with the longest descriptions takes well under 1 MiB; a larger
-// file is not one written by this program and is not read into memory.
-inline constexpr qint64 kMaxProjectFileSize = 2 * 1024 * 1024;
+// A full project with the longest descriptions takes well under 1 MiB, and
+// with 99 scenes each holding 255 groups about 2.2 MiB; a larger file is not
+// one written by this program and is not read into memory.
+inline constexpr qint64 kMaxProjectFileSize = 4 * 1024 * 1024;
 
 // The whole file; none when it is not a regular file (a named pipe, a device,
 // a folder), cannot be read or holds more than kMaxProjectFileSize bytes.

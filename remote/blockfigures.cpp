@@ -1,8 +1,7 @@
 #include "blockfigures.h"
 
 #include "names.h"
-
-#include <cmath>
+#include "panelnumber.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,23 +17,11 @@ constexpr int kAmpereScale = 50;
 constexpr int kMainsScale = 750;
 constexpr quint64 kFullScale = 1024;
 
-// The characters of a field as a number; blanks around it are allowed.
-std::optional<double> number(const StatusBlock &block, int offset, int width)
-{
-    bool ok = false;
-    const double value = R::displayText(block, offset, width).trimmed().toDouble(&ok);
-    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-}
-
 // "045%": the level is the number before the percent sign.
 std::optional<int> fanLevel(const StatusBlock &block)
 {
-    QString text = R::displayText(block, Field::FanSpeed, 4).trimmed();
-    if (text.endsWith(u'%'))
-        text.chop(1);
-    bool ok = false;
-    const int level = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(level) : std::nullopt;
+    const std::optional<double> level = PanelNumber::field(block, Field::FanSpeed, 4);
+    return level ? std::optional<int>(qRound(*level)) : std::nullopt;
 }
 
 double roundedToTenths(double value)
@@ -58,8 +45,8 @@ Channel channel(const StatusBlock &block, int index)
     result.currentAmperes = tenths(current, kAmpereScale);
     result.powerWatts = roundedToTenths(R::voltage(block, Field::OutputAverageVoltageA + 2 * index)
                                         * R::current(block, Field::OutputAverageCurrentA + 2 * index));
-    result.impedanceOhms = number(block, index == 0 ? Field::SpeakerImpedanceA : Field::SpeakerImpedanceB,
-                                  Field::ImpedanceWidth);
+    result.impedanceOhms = PanelNumber::field(block, index == 0 ? Field::SpeakerImpedanceA : Field::SpeakerImpedanceB,
+                                              Field::ImpedanceWidth);
     return result;
 }
 
@@ -77,8 +64,8 @@ Figures read(const StatusBlock &block)
     figures.model = withoutTrailingBlanks(R::displayText(block, Field::Model, Field::IdentityWidth));
     figures.serial = withoutTrailingBlanks(R::displayText(block, Field::SerialNumber, Field::IdentityWidth));
     figures.channels = {channel(block, 0), channel(block, 1)};
-    figures.ampTemperatureCelsius = number(block, Field::SecondTemperature, Field::TemperatureWidth);
-    figures.psuTemperatureCelsius = number(block, Field::FirstTemperature, Field::TemperatureWidth);
+    figures.ampTemperatureCelsius = PanelNumber::field(block, Field::SecondTemperature, Field::TemperatureWidth);
+    figures.psuTemperatureCelsius = PanelNumber::field(block, Field::FirstTemperature, Field::TemperatureWidth);
     figures.mainsVolts = tenths(R::value16(block, Field::AcInputVoltage), kMainsScale);
     figures.fanPercent = fanLevel(block);
     return figures;

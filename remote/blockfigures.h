@@ -4,8 +4,8 @@
 // values, at the same precision, as the device panel shows them as text.
 // Volts, amperes and watts have one decimal, computed from the raw values in
 // integers exactly as the panel's figures are, so "6.3 V" on the panel is 6.3
-// here; temperatures, impedances and the fan are the device's own characters
-// read as numbers. A field whose characters are no number is absent.
+// here; temperatures, impedances and the fan are the number at the start of
+// the device's own characters (PanelNumber). A field without one is absent.
 //
 // Pure functions, any thread.
 

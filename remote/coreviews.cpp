@@ -50,7 +50,7 @@ QList<Device> devices(const ControllerCore &core)
     views.reserve(table.count());
     for (int slot = 1; slot <= table.count(); ++slot) {
         const tDevice &record = table[slot];
-        const FleetModel::Health health = core.health(record.id);
+        const DeviceHealth &health = core.health().of(record.id);
         Device view;
         view.id = record.id;
         view.slot = slot;
@@ -116,6 +116,7 @@ Controller controller(const ControllerCore &core)
     Controller view;
     view.devices = core.devices().count();
     view.groups = core.groups().count();
+    view.tickRunning = core.tickRunning();
     const EventLog &log = core.eventLog();
     view.eventsBySeverity = {log.total(EventSeverity::Info), log.total(EventSeverity::Warning),
                              log.total(EventSeverity::Alarm)};

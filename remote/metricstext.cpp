@@ -133,6 +133,17 @@ void deviceFamilies(Writer &out, const QList<Row> &rows)
     perChannel("amp_output_power_watts", "Average output voltage times average output current of the channel.",
                [](const BlockFigures::Channel &c) { return c.powerWatts; });
 
+    each("amp_speaker_impedance_ohms", "gauge",
+         "Speaker impedance the channel reports; no sample while it shows no figure (open, ----).",
+         [&](const Row &row) {
+             if (!row.figures)
+                 return;
+             for (int c = 0; c < 2; ++c) {
+                 if (const auto ohms = row.figures->channels[std::size_t(c)].impedanceOhms)
+                     out.sample(row.labels, "channel", kChannels[c], *ohms);
+             }
+         });
+
     each("amp_temperature_celsius", "gauge", "Temperature of the amplifier stage (amp) and the power supply (psu).",
          [&](const Row &row) {
              if (!row.figures)
@@ -155,6 +166,9 @@ void deviceFamilies(Writer &out, const QList<Row> &rows)
 void controllerFamilies(Writer &out, const MonitorViews::Controller &controller)
 {
     const QByteArray none;
+    out.family("amp_controller_tick_running", "gauge",
+               "1 while the polling tick runs (/healthz answers 200), else 0.");
+    out.sample(none, nullptr, nullptr, controller.tickRunning ? 1 : 0);
     out.family("amp_controller_devices", "gauge", "Amplifiers in the device table.");
     out.sample(none, nullptr, nullptr, controller.devices);
     out.family("amp_controller_groups", "gauge", "Groups in the group table.");

@@ -72,6 +72,7 @@ struct Controller
     std::array<quint64, kSeverityCount> eventsBySeverity{};  // since the start
     quint64 httpRequests = 0;  // served and refused
     quint64 httpRefused = 0;
+    bool tickRunning = true;  // what /healthz answers
 };
 
 QString severityName(Severity severity);  // "info", "warning", "alarm"

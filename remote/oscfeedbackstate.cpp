@@ -3,6 +3,7 @@
 #include "controllercore.h"
 #include "fadertable.h"
 #include "oscnames.h"
+#include "panelnumber.h"
 #include "statusblock.h"
 
 #include <QHash>
@@ -111,14 +112,18 @@ std::vector<OscFeedbackItem> OscFeedbackState::collect(const ControllerCore &cor
                                                             std::size(kDeviceSuffixes), "/amp/device/")
                                                    .paths;
         items.push_back({paths[Online], OscValue::integer(device.linkState() == ThSocket::Online ? 1 : 0)});
-        items.push_back({paths[Severity], OscValue::integer(core.health(device.id).severity)});
+        items.push_back({paths[Severity], OscValue::integer(core.health().of(device.id).severity)});
         if (!core.hasStatusBlock(device.id))
             continue;
         const StatusBlock &block = device.status;
         items.push_back({paths[MuteA], OscValue::integer(R::flag(block, Field::MuteA) == 0 ? 1 : 0)});
         items.push_back({paths[MuteB], OscValue::integer(R::flag(block, Field::MuteB) == 0 ? 1 : 0)});
-        items.push_back({paths[TempAmp], OscValue::real(float(R::threeDigitValue(block, Field::SecondTemperature)))});
-        items.push_back({paths[TempPsu], OscValue::real(float(R::threeDigitValue(block, Field::FirstTemperature)))});
+        // A temperature that shows no figure ("---") is left out, not sent as 0.
+        const auto width = Field::TemperatureWidth;
+        if (const auto celsius = PanelNumber::field(block, Field::SecondTemperature, width))
+            items.push_back({paths[TempAmp], OscValue::real(float(*celsius))});
+        if (const auto celsius = PanelNumber::field(block, Field::FirstTemperature, width))
+            items.push_back({paths[TempPsu], OscValue::real(float(*celsius))});
         items.push_back({paths[Mains], OscValue::real(mainsVolts(block))});
     }
     return items;

@@ -19,7 +19,7 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-constexpr qsizetype kMaxRequestBytes = 64 * 1024;
+constexpr qsizetype kMaxFastRequestBytes = 64 * 1024;
 constexpr std::uint64_t kStopKey = 0;
 
 int listenOn(const QString &address, quint16 &port)
@@ -173,7 +173,7 @@ private:
             else
                 connection.out += answer;
         }
-        return connection.in.size() <= kMaxRequestBytes && flush(connection);
+        return connection.in.size() <= kMaxFastRequestBytes && flush(connection);
     }
 
     bool flush(Connection &connection)

@@ -202,7 +202,7 @@ void tst_ControllerCore::projectOpenedAndCheckedWithoutAWindow()
     QVERIFY(texts().contains(u"Project opened: show.amp"_s));
     QTRY_VERIFY_WITH_TIMEOUT(texts().contains(u"3 of 3 amplifiers of the project answer"_s), 15000);
     QVERIFY(m_core->tickRunning());
-    QCOMPARE(m_core->health(m_core->devices()[1].id).severity, 0);
+    QCOMPARE(m_core->health().of(m_core->devices()[1].id).severity, 0);
 
     const DeviceId gone = m_core->devices()[2].id;
     m_core->deleteDevice(gone, CommandSource::osc(u"127.0.0.1"_s));

@@ -38,7 +38,8 @@ bool writeProjectFile(const QString &path, const Commands::SettingsValues &stage
     const auto group = [](const QString &name, const Commands::SettingsValues &v) {
         return ProjectGroup{name, {}, v[0], v[1], v[2], v[3], v[4], v[5]};
     };
-    Project project{{group(u"STAGE"_s, stage), group(u"FOH"_s, kFohSettings)}, {}};
+    Project project;
+    project.groups = {group(u"STAGE"_s, stage), group(u"FOH"_s, kFohSettings)};
     for (const AmpSimulator::Amp &amp : simulatedLineup(0x7F000002, 2))
         project.devices.append({QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address});
     return writeFile(path, writeProject(project));
@@ -128,7 +129,8 @@ void TestAmpcontrold::pollsAndEndsOnSignal()
 void TestAmpcontrold::groupNotInTheProjectKeepsGettingSettings()
 {
     const Commands::SettingsValues house{50, 60, 70, 80, 90, 100};
-    Project project{{ProjectGroup{u"HOUSE"_s, {}, 50, 60, 70, 80, 90, 100}}, {}};
+    Project project;
+    project.groups = {ProjectGroup{u"HOUSE"_s, {}, 50, 60, 70, 80, 90, 100}};
     for (const AmpSimulator::Amp &amp : simulatedLineup(0x7F000002, 2))
         project.devices.append({QString::fromLatin1(amp.name), u"HOUSE"_s, amp.address});
     const QString path = m_dir.filePath(u"house.amp"_s);

@@ -10,7 +10,7 @@
 #include "eventdetector.h"
 #include "eventlog.h"
 #include "figurezones.h"
-#include "fleetmodel.h"
+#include "fleethealth.h"
 #include "linkhealth.h"
 #include "statusblockbuilder.h"
 #include "storedblocks.h"
@@ -70,7 +70,7 @@ private Q_SLOTS:
     void severity();
     void severityHoldsItsZone_data();
     void severityHoldsItsZone();
-    void refreshSignalsOnlyWhatChanged();
+    void healthFollowsTheTable();
     void detection_data();
     void detection();
     void projectCheck();
@@ -225,9 +225,9 @@ void tst_FleetRules::severity()
     QFETCH(double, loss);
     QFETCH(int, severity);
     const std::optional<double> lossPercent = loss < 0 ? std::nullopt : std::optional(loss);
-    FleetModel::FigureLevels firstBlock{};
-    QCOMPARE(FleetModel::severity(linkState, FleetModel::blockSeverity(blockOf(fields), firstBlock),
-                                  FleetModel::lossWarning(false, lossPercent)),
+    FigureLevels firstBlock{};
+    QCOMPARE(FleetHealth::severity(linkState, FleetHealth::blockSeverity(blockOf(fields), firstBlock),
+                                  FleetHealth::lossWarning(false, lossPercent)),
              severity);
 }
 
@@ -256,26 +256,26 @@ void tst_FleetRules::severityHoldsItsZone()
     QFETCH(QList<int>, temperatures);
     QFETCH(QList<double>, losses);
     QFETCH(QList<int>, severities);
-    FleetModel::FigureLevels levels{};
+    FigureLevels levels{};
     bool lossWarning = false;
     QList<int> seen;
     for (qsizetype step = 0; step < temperatures.size(); ++step) {
         StatusFields fields = healthy();
         fields.secondTemperature = temperature(temperatures[step]);
         const double loss = losses[step];
-        lossWarning = FleetModel::lossWarning(lossWarning, loss < 0 ? std::nullopt : std::optional(loss));
-        seen.append(FleetModel::severity(ThSocket::Online, FleetModel::blockSeverity(blockOf(fields), levels),
+        lossWarning = FleetHealth::lossWarning(lossWarning, loss < 0 ? std::nullopt : std::optional(loss));
+        seen.append(FleetHealth::severity(ThSocket::Online, FleetHealth::blockSeverity(blockOf(fields), levels),
                                          lossWarning));
     }
     QCOMPARE(seen, severities);
 }
 
-// Three devices polled once each by hand and then left alone, so that
-// between two refreshes nothing moves but the bytes a step writes into the
-// second device's block. Each step counts the cells the refresh signals as
-// changed, and whether the change covers the first column, which re-sorts
-// the row in the worst-first order.
-void tst_FleetRules::refreshSignalsOnlyWhatChanged()
+// Three devices polled once and then left alone. AMP2 and AMP3 report an
+// amplifier temperature in the yellow, then one on the boundary, which holds
+// them there; AMP3 has channel A muted. Deleting AMP1 moves the others up a
+// slot: each keeps its held zone and its readings, and AMP1 reads as not
+// online.
+void tst_FleetRules::healthFollowsTheTable()
 {
     AmpSimulator sim;
     const QStringList addresses{u"127.0.0.2"_s, u"127.0.0.3"_s, u"127.0.0.4"_s};
@@ -283,6 +283,11 @@ void tst_FleetRules::refreshSignalsOnlyWhatChanged()
                                     {addresses[1], "AMP2 ", "STAGE"},
                                     {addresses[2], "AMP3 ", "STAGE"}});
     QVERIFY(port != 0);
+    StatusFields warm = healthy();
+    warm.secondTemperature = "104";
+    sim.setServedBlock(1, buildStatusBlock(warm));
+    warm.muteA = 0;
+    sim.setServedBlock(2, buildStatusBlock(warm));
     tDevices devices(port);
     StoredBlocks blocks(devices);
     QSignalSpy stored(&devices, &tDevices::statusBlockStored);
@@ -291,57 +296,46 @@ void tst_FleetRules::refreshSignalsOnlyWhatChanged()
         Commands::statusFetch(devices, slot);
     }
     QTRY_COMPARE(stored.count(), 3);
-    for (int slot = 1; slot <= 3; ++slot)
-        QTRY_COMPARE(devices[slot].linkState(), int(ThSocket::Online));
-
-    const auto write = [&](int offset, QByteArrayView bytes) {
-        std::memcpy(devices[2].status.data() + offset, bytes.data(), std::size_t(bytes.size()));
-    };
-    write(Field::FirstTemperature, " 40");
-    write(Field::SecondTemperature, " 40");
-    FleetModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setDecimalPoint(u"."_s);
     qint64 now = 0;
-    for (int slot = 1; slot <= 3; ++slot)
+    for (int slot = 1; slot <= 3; ++slot) {
+        QTRY_COMPARE(devices[slot].linkState(), int(ThSocket::Online));
         now = std::max(now, devices[slot].lastSuccessNanoseconds() + kSecond);
-    model.refresh(devices, blocks, now);
-    QCOMPARE(model.rowCount(), 3);
-
-    struct Step
-    {
-        int offset;
-        const char *bytes;
-        int cells;
-        bool resorts;
-        int severity;
-    };
-    const Step steps[] = {
-        {Field::SecondTemperature, " 40", 0, false, 0},  // nothing changed
-        {Field::FirstTemperature, " 41", 1, false, 0},   // one figure
-        {Field::SecondTemperature, "104", FleetModel::AmpTemperature + 1, true, 1},
-        {Field::SecondTemperature, "103", 1, false, 1},  // back onto the boundary
-        {Field::SecondTemperature, "104", 1, false, 1},
-        {Field::SecondTemperature, "100", FleetModel::AmpTemperature + 1, true, 0},
-    };
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    for (const Step &step : steps) {
-        write(step.offset, step.bytes);
-        changed.clear();
-        model.refresh(devices, blocks, now);
-        int cells = 0;
-        bool resorts = false;
-        for (const QList<QVariant> &signal : std::as_const(changed)) {
-            const auto topLeft = signal[0].value<QModelIndex>();
-            const auto bottomRight = signal[1].value<QModelIndex>();
-            QCOMPARE(topLeft.row(), 1);
-            cells += (bottomRight.row() - topLeft.row() + 1) * (bottomRight.column() - topLeft.column() + 1);
-            resorts = resorts || topLeft.column() == 0;
-        }
-        QCOMPARE(cells, step.cells);
-        QCOMPARE(resorts, step.resorts);
-        QCOMPARE(model.index(1, 0).data(FleetModel::SeverityRole).toInt(), step.severity);
     }
+    const quint64 first = devices[1].id;
+
+    FleetHealth health;
+    health.refresh(devices, blocks, now);
+    for (int slot = 2; slot <= 3; ++slot)
+        std::memcpy(devices[slot].status.data() + Field::SecondTemperature, "103", 3);
+    health.refresh(devices, blocks, now);
+    devices.deleteDevice(1);
+    blocks.prune();
+    health.refresh(devices, blocks, now);
+
+    QCOMPARE(health.devices().size(), std::size_t(2));
+    for (int slot = 1; slot <= 2; ++slot) {
+        const DeviceHealth &device = health.of(devices[slot].id);
+        QCOMPARE(device.slot, slot);
+        QCOMPARE(device.name, devices[slot].name);
+        QCOMPARE(device.levels[0], Level::Warning);
+        QCOMPARE(device.severity, 1);
+    }
+    QCOMPARE(health.of(first).id, quint64(0));
+    QCOMPARE(health.of(first).severity, 3);
+
+    const std::optional<PanelReadings> readings = health.of(devices[2].id).readings;
+    QVERIFY(readings);
+    QCOMPARE(readings->channels[0].muted, true);
+    QCOMPARE(readings->channels[1].muted, false);
+    QCOMPARE(readings->channels[0].state, quint8(1));
+    QCOMPARE(readings->amplifierTemperature.characters, u"103"_s);
+    QCOMPARE(readings->amplifierTemperature.value, 103);
+    QCOMPARE(readings->psuTemperature.characters, u" 42"_s);
+    QCOMPARE(readings->psuTemperature.value, 42);
+    QCOMPARE(readings->mainsRaw, quint16(314));
+    QCOMPARE(readings->fan.characters, u"045%"_s);
+    QCOMPARE(readings->fan.value, 45);
+    QCOMPARE(readings->peakRaw, (std::array<quint16, 2>{300, 290}));
 }
 
 // Steps of one device, one look each: link state, whether a block was

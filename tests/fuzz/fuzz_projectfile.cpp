@@ -5,7 +5,9 @@
 // a value is saved as a blank, so texts are compared with line breaks as
 // blanks; names are compared as the add operations store them, padded with
 // blanks to five characters, because padding is saved bare and lost on
-// reading; everything else, blanks at their ends included, must come back.
+// reading; everything else, blanks at their ends included, must come back,
+// scenes too: what the reader made of any scene section reads back the same
+// and without warnings.
 
 #include "names.h"
 #include "projectfile.h"
@@ -39,7 +41,7 @@ bool same(const Project &a, const Project &b)
         const ProjectGroup &y = b.groups[i];
         if (!sameName(x.name, y.name) || !sameText(x.description, y.description) || x.volumeA != y.volumeA
             || x.volumeB != y.volumeB || x.inputLevelA != y.inputLevelA || x.inputLevelB != y.inputLevelB
-            || x.limiterA != y.limiterA || x.limiterB != y.limiterB)
+            || x.limiterA != y.limiterA || x.limiterB != y.limiterB || x.recallSafe != y.recallSafe)
             return false;
     }
     for (qsizetype i = 0; i < a.devices.size(); ++i) {
@@ -48,7 +50,7 @@ bool same(const Project &a, const Project &b)
         if (!sameName(x.name, y.name) || !sameName(x.group, y.group) || !sameText(x.address, y.address))
             return false;
     }
-    return true;
+    return a.scenes == b.scenes;
 }
 
 }  // namespace
@@ -68,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     for (const QByteArray &saved : {writeProject(*project, bytes), writeProject(*project)}) {
         const std::optional<Project> again = readProject(saved);
-        if (!again || !same(*project, *again))
+        if (!again || !same(*project, *again) || !again->sceneWarnings.isEmpty())
             std::abort();
     }
     return 0;

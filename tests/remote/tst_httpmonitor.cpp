@@ -107,7 +107,7 @@ void tst_HttpMonitor::initTestCase()
     const auto settled = [&] {
         for (int slot = 1; slot <= kAmps; ++slot) {
             const tDevice &record = device(slot);
-            if (!m_core->hasStatusBlock(record.id) || !m_core->health(record.id).medianExchangeMs
+            if (!m_core->hasStatusBlock(record.id) || !m_core->health().of(record.id).medianExchangeMs
                 || record.group != (slot == 1 ? u"FOH  "_s : u"STAGE"_s))
                 return false;
         }

@@ -209,6 +209,13 @@ void tst_RemoteFormat::deviceFigures_data()
     QTest::newRow("fault, muted, figures that are no number")
         << fault << QList<double>{58.6, 23.4, 7.8, 183.1, -1} << QList<double>{56.6, 22.5, 7.3, 164.5, 4.0}
         << QStringList{u"ok"_s, u"fault"_s} << QList<bool>{true, false} << QList<double>{230.0, 48, -1};
+    StatusFields units;
+    units.impedanceA = "8.0R";
+    units.impedanceB = "----";
+    units.secondTemperature = "48 ";
+    QTest::newRow("a unit after the figure, dashes")
+        << units << QList<double>{58.6, 23.4, 7.8, 183.1, 8.0} << QList<double>{56.6, 22.5, 7.3, 164.5, -1}
+        << QStringList{u"ok"_s, u"ok"_s} << QList<bool>{false, false} << QList<double>{230.0, 48, 42};
 }
 
 void tst_RemoteFormat::deviceFigures()
@@ -286,6 +293,8 @@ void tst_RemoteFormat::metrics()
     StatusFields fields;
     fields.stateA = 0;
     fields.muteB = 0;
+    fields.impedanceA = "8.0R";
+    fields.impedanceB = "open";
     MonitorViews::Device device = deviceWith(fields);
     device.name = name;
     device.group = group;
@@ -296,7 +305,7 @@ void tst_RemoteFormat::metrics()
     silent.address = u"127.0.0.3"_s;
     silent.link = MonitorViews::Link::Offline;
     silent.block.reset();
-    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1};
+    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1, false};
 
     const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device, silent}, controller));
     QCOMPARE(metrics.error, QString());
@@ -323,6 +332,7 @@ void tst_RemoteFormat::metrics()
     QCOMPARE(metrics.value("amp_fan_ratio", amp), 0.45);
     QCOMPARE(metrics.count("amp_mains_volts"), 1);
     QCOMPARE(metrics.value("amp_controller_devices", {}), 2.0);
+    QCOMPARE(metrics.value("amp_controller_tick_running", {}), 0.0);
     QCOMPARE(metrics.value("amp_controller_events_total", {{"severity", u"warning"_s}}), 5.0);
     QCOMPARE(metrics.value("amp_controller_http_requests_total", {}), 9.0);
 }

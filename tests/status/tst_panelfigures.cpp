@@ -1,4 +1,5 @@
 #include "panelfigures.h"
+#include "panelnumber.h"
 
 #include <QtTest>
 
@@ -13,6 +14,8 @@ private Q_SLOTS:
     void oneDecimal();
     void roundedHalfEven_data();
     void roundedHalfEven();
+    void panelNumber_data();
+    void panelNumber();
 };
 
 void tst_PanelFigures::oneDecimal_data()
@@ -58,6 +61,42 @@ void tst_PanelFigures::roundedHalfEven()
     QFETCH(int, raw);
     QFETCH(int, rounded);
     QCOMPARE(PanelFigures::roundedHalfEven(quint16(raw), 750), rounded);
+}
+
+void tst_PanelFigures::panelNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("number");  // null: no figure
+
+    // Texts amplifiers send in the impedance, temperature and fan fields.
+    QTest::newRow("impedance with R") << u"8.0R"_s << QVariant(8.0);
+    QTest::newRow("impedance with ohm sign") << u"4.0\u03A9"_s << QVariant(4.0);
+    QTest::newRow("right-aligned") << u" 8.0"_s << QVariant(8.0);
+    QTest::newRow("left-aligned") << u"8.0 "_s << QVariant(8.0);
+    QTest::newRow("open") << u"open"_s << QVariant();
+    QTest::newRow("dashes") << u"----"_s << QVariant();
+    QTest::newRow("blank") << u"    "_s << QVariant();
+    QTest::newRow("empty (zero bytes)") << QString() << QVariant();
+    QTest::newRow("temperature") << u" 48"_s << QVariant(48.0);
+    QTest::newRow("temperature left-aligned, not 480") << u"48 "_s << QVariant(48.0);
+    QTest::newRow("below zero") << u"-5 "_s << QVariant(-5.0);
+    QTest::newRow("fan with percent") << u"045%"_s << QVariant(45.0);
+    QTest::newRow("point without decimals") << u"12. "_s << QVariant(12.0);
+    // A digit after the figure means the text is no figure the panel shows.
+    QTest::newRow("digits after a dash") << u"1-1"_s << QVariant();
+    QTest::newRow("decimal comma") << u"8,5R"_s << QVariant();
+    QTest::newRow("unit first") << u"R8.0"_s << QVariant();
+    QTest::newRow("lone minus") << u"-- 5"_s << QVariant();
+}
+
+void tst_PanelFigures::panelNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(QVariant, number);
+    const std::optional<double> read = PanelNumber::read(text);
+    QCOMPARE(read.has_value(), !number.isNull());
+    if (read)
+        QCOMPARE(*read, number.toDouble());
 }
 
 QTEST_APPLESS_MAIN(tst_PanelFigures)

@@ -45,6 +45,9 @@ public:
     QAction *remoteAction() const { return m_remoteAction; }
 
 private:
+    void connectSecondaryWindows();
+    void refreshDiagramAfterPress();
+
     // Declared in creation order, so they are destroyed the other way round:
     // the main window, which the scan window calls, goes after the others,
     // and the core, which they all show, last.

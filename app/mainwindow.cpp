@@ -1,18 +1,12 @@
 #include "mainwindow.h"
 
-#include "aboutwindow.h"
-#include "commands.h"
 #include "devicepanel.h"
 #include "deviceidentityeditor.h"
-#include "devicetreeview.h"
-#include "diagramwindow.h"
-#include "groupdialog.h"
 #include "grouppropertiesbox.h"
-#include "networkstatwindow.h"
 #include "operatorhelp.h"
 #include "operatornote.h"
 #include "projectfileactions.h"
-#include "scanwindow.h"
+#include "queuefullnote.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -33,7 +27,10 @@ TForm1::TForm1(ControllerCore &core, QWidget *parent)
     createControls();
     placeControls();
     connectEvents();
-    FormCreate();
+    // The client area below the menu bar is what the layout is drawn for.
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    move(0, 0);
+    rebuildTree();
 }
 
 // Hidden while every member is still whole: hiding moves the focus, and a
@@ -41,11 +38,6 @@ TForm1::TForm1(ControllerCore &core, QWidget *parent)
 TForm1::~TForm1()
 {
     hide();
-}
-
-QString TForm1::queryQueueFullText()
-{
-    return u"NotEnoughDeviceQuerySpace"_s;
 }
 
 void TForm1::createMenu()
@@ -77,8 +69,9 @@ void TForm1::createControls()
     describeControl(m_checkBox1, u"CheckBox1"_s, u"Show IP"_s,
                     u"Shows each amplifier's address beside its name in the tree"_s);
 
-    m_groupPropertiesBox = new GroupPropertiesBox(m_core, [this] { return selectedGroupIndex(); }, client);
+    m_groupPropertiesBox = new GroupPropertiesBox(m_core, [this] { return selectedGroup(); }, client);
     m_groupPropertiesBox->hide();
+    m_groupPropertiesBox->FaderParameterSend().start();
 
     m_groupBox1 = new QGroupBox(u" Device parameters "_s, client);
     m_groupBox1->hide();
@@ -102,8 +95,6 @@ void TForm1::connectEvents()
     connect(m_saveas1, &QAction::triggered, m_projectFile, &ProjectFileActions::Saveas1Click);
     connect(m_projectFile, &ProjectFileActions::treeRebuildNeeded, this, &TForm1::rebuildTree);
     connect(m_n4, &QAction::triggered, this, &TForm1::N4Click);
-    connect(m_about1, &QAction::triggered, this, [this] { showWindow(m_windows.networkStat); });
-    connect(m_about2, &QAction::triggered, this, [this] { showWindow(m_windows.about); });
 
     connect(m_button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(m_checkBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
@@ -114,59 +105,20 @@ void TForm1::connectEvents()
     connect(m_treeView1->addGroupAction(), &QAction::triggered, this, &TForm1::AddGroup1Click);
     connect(m_treeView1->deleteGroupAction(), &QAction::triggered, this, &TForm1::DeleteGroup1Click);
 
-    connect(m_devicePanel, &DevicePanel::diagramRequested, this, [this] { showWindow(m_windows.diagram); });
     new DeviceIdentityEditor(
-        m_core, [this] { return selectedDeviceIndex(); },
+        m_core, [this] { return selectedDevice(); },
         {m_devicePanel->GroupComboBox(), m_devicePanel->PD_Network_Name(), m_devicePanel->PD_Network_Group(),
          m_treeView1},
         this);
 
     connect(&m_core, &ControllerCore::tablesChanged, this, &TForm1::rebuildTree);
-    connect(&m_core, &ControllerCore::queryQueueFull, this, &TForm1::reportQueryQueueFull);
-
-    m_timer1.setInterval(kTimer1IntervalMs);
-    connect(&m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    m_faderParameterSend.setInterval(kFaderParameterSendIntervalMs);
-    connect(&m_faderParameterSend, &QTimer::timeout, this, &TForm1::FaderParameterSendTimer);
-}
-
-void TForm1::FormCreate()
-{
-    // The client area below the menu bar is what the layout is drawn for.
-    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
-    move(0, 0);
-    rebuildTree();
-
-    m_timer1.start();
-    m_faderParameterSend.start();
-}
-
-void TForm1::setSecondaryWindows(const SecondaryWindows &windows)
-{
-    m_windows = windows;
-    m_devicePanel->setDiagramWindow(windows.diagram);
-}
-
-int TForm1::selectedGroupIndex() const
-{
-    const tGroup &groups = m_core.groups();
-    for (int slot = 1; slot <= groups.count(); ++slot) {
-        if (&groups[slot] == m_selectedGroup)
-            return slot;
-    }
-    return 0;
-}
-
-int TForm1::selectedDeviceIndex() const
-{
-    return m_core.devices().slotOfRecord(m_selectedDevice);
+    connect(&m_core, &ControllerCore::refreshed, this, &TForm1::Timer1Timer);
+    new QueueFullNote(m_core, 0, [this](const QString &text) { m_showMessage(this, text); }, this);
 }
 
 void TForm1::updateSelection()
 {
-    const DeviceTreeView::Selection selection = m_treeView1->selection();
-    m_selectedGroup = selection.group;
-    m_selectedDevice = selection.device;
+    m_selection = m_treeView1->selection();
 }
 
 void TForm1::rebuildTree()
@@ -175,15 +127,9 @@ void TForm1::rebuildTree()
     updateSelection();
 }
 
-bool TForm1::addOrUpdateDevice(const QString &name, const QString &group, const QString &address)
-{
-    return m_core.addOrUpdateDevice(name, group, address) != 0;
-}
-
 void TForm1::selectDevice(int slot)
 {
-    const tDevices &devices = m_core.devices();
-    QTreeWidgetItem *node = m_treeView1->nodeOf(slot >= 1 && slot <= devices.count() ? &devices[slot] : nullptr);
+    QTreeWidgetItem *node = m_treeView1->nodeOf(slot >= 1 && slot <= devices().count() ? devices()[slot].id : 0);
     if (!node)
         return;
     m_treeView1->setCurrentItem(node);
@@ -191,6 +137,7 @@ void TForm1::selectDevice(int slot)
     TreeView1MouseDown(Qt::LeftButton, m_treeView1->visualItemRect(node).center());
 }
 
+// The core's 200 ms refresh: tree state images, then device panel, then group panel.
 void TForm1::Timer1Timer()
 {
     m_treeView1->refreshStateImages(m_core.devices());
@@ -198,73 +145,30 @@ void TForm1::Timer1Timer()
     m_groupPropertiesBox->refresh();
 }
 
-void TForm1::FaderParameterSendTimer()
-{
-    m_groupPropertiesBox->sendStep();
-}
-
 void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint pos)
 {
     updateSelection();
     m_lastTreePressPoint = pos;
-
     if (button == Qt::RightButton)
         m_treeView1->attachPopupMenu(pos);
-
-    if (button == Qt::LeftButton) {
-        const tDevice *pressed = DeviceTreeView::deviceRecord(m_treeView1->itemAt(pos));
-        if (const int slot = m_core.devices().slotOfRecord(pressed))
-            Commands::statusFetch(m_core.devices(), slot);
-    }
-
-    refreshDiagramAfterPress();
-}
-
-void TForm1::refreshDiagramAfterPress()
-{
-    const int slot = selectedDeviceIndex();
-    if (slot == 0 || !m_windows.diagram)
-        return;
-    if (m_core.devices()[slot].linkState() > ThSocket::Offline)
-        m_windows.diagram->ThreadedTimer1Timer();
-    else if (m_windows.diagram->isVisible())
-        m_windows.diagram->hide();
+    if (button == Qt::LeftButton)
+        m_core.fetchStatus(DeviceTreeView::deviceId(m_treeView1->itemAt(pos)), CommandSource::window());
+    Q_EMIT treePressed();
 }
 
 void TForm1::DeleteDevice1Click()
 {
-    const int slot = selectedDeviceIndex();
-    if (slot == 0)
-        return;
-    const DeviceId device = m_core.devices()[slot].id;
+    const DeviceId device = selectedDevice();
     m_treeView1->clearSelection();
     m_treeView1->setCurrentItem(nullptr);
     updateSelection();
-    m_core.deleteDevice(device);
+    m_core.deleteDevice(device, CommandSource::window());
 }
 
-void TForm1::AddGroup1Click()
-{
-    showWindow(m_windows.group);
-}
-
-// Acts on the group node under the last press in the tree, as it was at the
-// press, which need not be the selected one.
+// The group node under the last press, as it was then; maybe not the selected one.
 void TForm1::DeleteGroup1Click()
 {
-    const QString &name = m_treeView1->pressedGroupName();
-    if (!name.isNull())
-        m_core.deleteGroup(name);
-}
-
-void TForm1::Button1Click()
-{
-    showWindow(m_windows.scan);
-}
-
-void TForm1::CheckBox1Click()
-{
-    rebuildTree();
+    m_core.deleteGroup(m_treeView1->pressedGroup(), CommandSource::window());
 }
 
 // Ends the program at once, without asking: nothing is saved.
@@ -277,27 +181,4 @@ void TForm1::closeEvent(QCloseEvent *event)
 {
     event->accept();
     N4Click();
-}
-
-// Raised to the "NotEnoughDeviceQuerySpace" note. The note is shown from the
-// event loop, not inside the queueing code, and once until it is dismissed:
-// the polling tick keeps running while it is open.
-void TForm1::reportQueryQueueFull()
-{
-    if (m_queueFullNotePending)
-        return;
-    m_queueFullNotePending = true;
-    QMetaObject::invokeMethod(this, [this] {
-        m_showMessage(this, queryQueueFullText());
-        m_queueFullNotePending = false;
-    }, Qt::QueuedConnection);
-}
-
-void TForm1::showWindow(QWidget *window)
-{
-    if (!window)
-        return;
-    window->show();
-    window->raise();
-    window->activateWindow();
 }

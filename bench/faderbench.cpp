@@ -117,7 +117,7 @@ int main(int argc, char *argv[])
     tree.setCurrentItem(tree.findItems(u"BENCH"_s, Qt::MatchExactly).constFirst());
     form.Timer1Timer();
     GroupPropertiesBox &box = *form.groupPropertiesBox();
-    tGroupItem &group = form.groups()[form.selectedGroupIndex()];
+    const tGroupItem &group = form.groups()[form.selectedGroupIndex()];
 
     // Moves: one row at a time over the knob's whole travel and back, with the
     // polling running between them as it does between real mouse events.

@@ -154,7 +154,6 @@ int main(int argc, char *argv[])
     TForm1 main(core);
     core.start();
     core.refreshTimer().stop();  // the ticks below are the timed ones
-    main.Timer1().stop();
     main.show();
     EventLog log;
     FleetHealth health;

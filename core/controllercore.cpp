@@ -6,10 +6,14 @@
 #include "fadertable.h"
 #include "groupcommands.h"
 #include "names.h"
+#include "oscnames.h"
 #include "projectio.h"
 #include "projecttables.h"
+#include "statusblock.h"
 
 #include <QFileInfo>
+
+#include <cmath>
 
 #include <chrono>
 
@@ -26,6 +30,22 @@ qint64 steadyNowNs()
         .count();
 }
 
+QString groupText(const tGroupItem &group)
+{
+    return withoutTrailingBlanks(group.name);
+}
+
+// The address names of a table's records, in slot order.
+template<typename Table>
+QStringList addressNames(const Table &table)
+{
+    QStringList names;
+    names.reserve(table.count());
+    for (int slot = 1; slot <= table.count(); ++slot)
+        names.append(OscNames::addressName(table[slot].name));
+    return names;
+}
+
 } // namespace
 
 ControllerCore::ControllerCore(quint16 devicePort, QObject *parent)
@@ -35,7 +55,8 @@ ControllerCore::ControllerCore(quint16 devicePort, QObject *parent)
       m_tick(m_devices, m_tickSettings),
       m_blocks(m_devices)
 {
-    connect(&m_devices, &tDevices::treeRebuildNeeded, this, &ControllerCore::tablesChanged);
+    // A device reported another name or group: its group may be new.
+    connect(&m_devices, &tDevices::treeRebuildNeeded, this, &ControllerCore::tablesChangedHere);
     connect(&m_devices, &tDevices::queryQueueFull, this, &ControllerCore::queryQueueFull);
     m_refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &ControllerCore::refresh);
@@ -43,11 +64,6 @@ ControllerCore::ControllerCore(quint16 devicePort, QObject *parent)
 
 // The device table's destructor ends every poll worker at once.
 ControllerCore::~ControllerCore() = default;
-
-QString ControllerCore::windowSource()
-{
-    return u"window"_s;
-}
 
 void ControllerCore::start()
 {
@@ -58,6 +74,69 @@ void ControllerCore::start()
 bool ControllerCore::tickRunning() const
 {
     return m_tickSeen.isValid() && m_tickSeen.elapsed() < kTickSilenceMs;
+}
+
+const tDevice *ControllerCore::device(DeviceId id) const
+{
+    const int slot = m_devices.slotOfDevice(id);
+    return slot == 0 ? nullptr : &m_devices[slot];
+}
+
+const tGroupItem *ControllerCore::group(GroupId id) const
+{
+    const int slot = m_groups.slotOfGroup(id);
+    return slot == 0 ? nullptr : &m_groups[slot];
+}
+
+tGroupItem *ControllerCore::groupRecord(GroupId id)
+{
+    const int slot = m_groups.slotOfGroup(id);
+    return slot == 0 ? nullptr : &m_groups[slot];
+}
+
+GroupId ControllerCore::groupNamed(QStringView name) const
+{
+    if (const int slot = m_groups.findGroup(name))
+        return m_groups[slot].id;
+    return m_groups.idOfSlot(int(OscNames::uniqueMatch(addressNames(m_groups), name) + 1));
+}
+
+DeviceId ControllerCore::deviceNamed(QStringView name) const
+{
+    int slot = m_devices.findDevice(name);
+    if (slot == 0)
+        slot = int(OscNames::uniqueMatch(addressNames(m_devices), name) + 1);
+    return slot == 0 ? 0 : m_devices[slot].id;
+}
+
+QList<DeviceId> ControllerCore::devicesOf(GroupId id) const
+{
+    QList<DeviceId> members;
+    if (const tGroupItem *record = group(id)) {
+        for (const int slot : GroupCommands::devicesOf(m_devices, m_groups, record->name))
+            members.append(m_devices[slot].id);
+    }
+    return members;
+}
+
+// A mute byte of 0 reads muted, as the device panel shows it.
+bool ControllerCore::anyChannelUnmuted(GroupId id) const
+{
+    for (const DeviceId member : devicesOf(id)) {
+        const tDevice &record = *device(member);
+        if (record.linkState() != ThSocket::Online || !m_blocks.has(member))
+            continue;
+        if (StatusBlockReader::flag(record.status, StatusField::MuteA) != 0
+            || StatusBlockReader::flag(record.status, StatusField::MuteB) != 0)
+            return true;
+    }
+    return false;
+}
+
+bool ControllerCore::limiterWarning(GroupId id) const
+{
+    const tGroupItem *record = group(id);
+    return record && GroupCommands::limiterWarning(m_devices, m_groups, *record);
 }
 
 void ControllerCore::refresh()
@@ -71,23 +150,30 @@ void ControllerCore::refresh()
     Q_EMIT refreshed();
 }
 
-void ControllerCore::log(const QString &text, const QString &source, const tDevice *device)
+void ControllerCore::tablesChangedHere()
+{
+    for (int slot = 1; slot <= m_devices.count(); ++slot)
+        m_groups.addGroup(m_devices[slot].group);
+    Q_EMIT tablesChanged();
+}
+
+void ControllerCore::log(const QString &text, const CommandSource &source, const tDevice *device)
 {
     FleetEvent event{QDateTime::currentDateTime(), EventSeverity::Info, {}, text};
-    if (source != windowSource())
-        event.text += u" (from "_s + source + u')';
+    if (source.namedInEvents())
+        event.text += u" (from "_s + source.text() + u')';
     if (device) {
         event.amplifier = FleetEvents::amplifier(device->name, device->address);
         event.deviceId = device->id;
     }
-    event.source = source;
+    event.source = source.text();
     m_log.append(event);
 }
 
-void ControllerCore::logNote(EventSeverity severity, const QString &text, const QString &source)
+void ControllerCore::logNote(EventSeverity severity, const QString &text, const std::optional<CommandSource> &source)
 {
-    const QString from = source.isEmpty() ? QString() : u" (from "_s + source + u')';
-    m_log.append({QDateTime::currentDateTime(), severity, {}, text + from, 0, source});
+    const QString from = source ? u" (from "_s + source->text() + u')' : QString();
+    m_log.append({QDateTime::currentDateTime(), severity, {}, text + from, 0, source ? source->text() : QString()});
 }
 
 void ControllerCore::setRemoteSettings(const RemoteSettings &settings)
@@ -96,44 +182,112 @@ void ControllerCore::setRemoteSettings(const RemoteSettings &settings)
     Q_EMIT remoteSettingsChanged();
 }
 
-void ControllerCore::muteGroup(int groupSlot, bool on, const QString &source)
+void ControllerCore::muteGroup(GroupId id, bool on, const CommandSource &source)
 {
-    if (groupSlot < 1 || groupSlot > m_groups.count())
+    const tGroupItem *record = group(id);
+    if (!record)
         return;
-    const QString &name = m_groups[groupSlot].name;
-    GroupCommands::mute(m_devices, m_groups, name, on);
-    log((on ? u"Mute all: group "_s : u"Un-mute all: group "_s) + withoutTrailingBlanks(name), source);
+    GroupCommands::mute(m_devices, m_groups, record->name, on);
+    log((on ? u"Mute all: group "_s : u"Un-mute all: group "_s) + groupText(*record), source);
 }
 
-void ControllerCore::sendGroupSettings(int groupSlot)
+void ControllerCore::toggleGroupMute(GroupId id, const CommandSource &source)
 {
-    if (groupSlot >= 1 && groupSlot <= m_groups.count())
-        GroupCommands::sendSettings(m_devices, m_groups, m_groups[groupSlot].name);
+    muteGroup(id, anyChannelUnmuted(id), source);
 }
 
-void ControllerCore::groupSettingsSet(int groupSlot, const QString &source)
+void ControllerCore::dragGroupSettings(GroupId id, const GroupSettingValues &values)
 {
-    if (groupSlot < 1 || groupSlot > m_groups.count())
+    tGroupItem *record = groupRecord(id);
+    if (!record || FaderTable::valuesOf(*record) == values)
         return;
-    sendGroupSettings(groupSlot);
+    FaderTable::store(*record, values);
+    Q_EMIT groupChanged(id);
+}
+
+void ControllerCore::sendGroupSettings(GroupId id)
+{
+    if (const tGroupItem *record = group(id))
+        GroupCommands::sendSettings(m_devices, m_groups, record->name);
+}
+
+void ControllerCore::groupSettingsSet(GroupId id, const CommandSource &source)
+{
+    const tGroupItem *record = group(id);
+    if (!record)
+        return;
+    sendGroupSettings(id);
     static const QString names[FaderTable::kCount] = {u"Volume A"_s,      u"Volume B"_s,  u"Input level A"_s,
                                                       u"Input level B"_s, u"Limiter A"_s, u"Limiter B"_s};
-    const tGroupItem &group = m_groups[groupSlot];
     QStringList values;
     for (int entry = 1; entry <= FaderTable::kCount; ++entry)
-        values.append(names[entry - 1] + u' ' + FaderTable::labelText(group, entry));
-    log(u"Faders of group "_s + withoutTrailingBlanks(group.name) + u": "_s + values.join(u", "_s), source);
+        values.append(names[entry - 1] + u' ' + FaderTable::labelText(*record, entry));
+    log(u"Faders of group "_s + groupText(*record) + u": "_s + values.join(u", "_s), source);
 }
 
-void ControllerCore::setGroupSetting(int groupSlot, int entry, int value, const QString &source)
+void ControllerCore::setGroupSettings(GroupId id, const GroupSettingValues &values, const CommandSource &source)
 {
-    if (groupSlot < 1 || groupSlot > m_groups.count() || entry < 1 || entry > FaderTable::kCount)
-        return;
-    FaderTable::dragTo(m_groups[groupSlot], entry, value);
-    groupSettingsSet(groupSlot, source);
+    dragGroupSettings(id, values);
+    groupSettingsSet(id, source);
 }
 
-void ControllerCore::muteChannel(DeviceId id, int channel, bool on, const QString &source)
+void ControllerCore::setGroupSetting(GroupId id, int entry, int value, const CommandSource &source)
+{
+    tGroupItem *record = groupRecord(id);
+    if (!record || entry < 1 || entry > FaderTable::kCount)
+        return;
+    FaderTable::dragTo(*record, entry, value);
+    Q_EMIT groupChanged(id);
+    groupSettingsSet(id, source);
+}
+
+void ControllerCore::setGroupSettingInUnits(GroupId id, int entry, double units, const CommandSource &source)
+{
+    if (entry >= 1 && entry <= FaderTable::kCount && std::isfinite(units))
+        setGroupSetting(id, entry, FaderTable::storedValueFromUnits(entry, units), source);
+}
+
+void ControllerCore::stepGroupSetting(GroupId id, int entry, qint64 steps, const CommandSource &source)
+{
+    const tGroupItem *record = group(id);
+    if (!record || entry < 1 || entry > FaderTable::kCount)
+        return;
+    const int now = FaderTable::storedValue(*record, entry);
+    setGroupSetting(id, entry, FaderTable::storedValueAfterSteps(entry, now, steps), source);
+}
+
+void ControllerCore::setGroupLink(GroupId id, GroupLink link, bool on, const CommandSource &source)
+{
+    tGroupItem *record = groupRecord(id);
+    if (!record)
+        return;
+    record->link(link) = on ? 1 : 0;
+    Q_EMIT groupChanged(id);
+    static const QString pairs[] = {u"Volume"_s, u"Input level"_s, u"Limiter"_s};
+    log(pairs[int(link)] + (on ? u" channels locked: group "_s : u" channels free: group "_s) + groupText(*record),
+        source);
+}
+
+void ControllerCore::setGroupDescription(GroupId id, const QString &text, const CommandSource &source)
+{
+    tGroupItem *record = groupRecord(id);
+    if (!record)
+        return;
+    record->description = text;
+    Q_EMIT groupChanged(id);
+    log(u"Description of group "_s + groupText(*record) + u": "_s + text, source);
+}
+
+void ControllerCore::fetchStatus(DeviceId id, const CommandSource &source)
+{
+    const int slot = m_devices.slotOfDevice(id);
+    if (slot == 0)
+        return;
+    Commands::statusFetch(m_devices, slot);
+    log(u"Status fetch"_s, source, &m_devices[slot]);
+}
+
+void ControllerCore::muteChannel(DeviceId id, int channel, bool on, const CommandSource &source)
 {
     const int slot = m_devices.slotOfDevice(id);
     if (slot == 0 || channel < 0 || channel > 1)
@@ -145,7 +299,7 @@ void ControllerCore::muteChannel(DeviceId id, int channel, bool on, const QStrin
     log((on ? u"Mute channel "_s : u"Un-mute channel "_s) + (channel == 0 ? u'A' : u'B'), source, &m_devices[slot]);
 }
 
-void ControllerCore::setDeviceName(DeviceId id, const QString &name, const QString &source)
+void ControllerCore::setDeviceName(DeviceId id, const QString &name, const CommandSource &source)
 {
     const int slot = m_devices.slotOfDevice(id);
     if (slot == 0)
@@ -154,7 +308,7 @@ void ControllerCore::setDeviceName(DeviceId id, const QString &name, const QStri
     log(u"Device name command: "_s + withoutTrailingBlanks(name), source, &m_devices[slot]);
 }
 
-void ControllerCore::setDeviceGroup(DeviceId id, const QString &group, const QString &source)
+void ControllerCore::setDeviceGroup(DeviceId id, const QString &group, const CommandSource &source)
 {
     const int slot = m_devices.slotOfDevice(id);
     if (slot == 0)
@@ -163,57 +317,60 @@ void ControllerCore::setDeviceGroup(DeviceId id, const QString &group, const QSt
     log(u"Device group command: "_s + withoutTrailingBlanks(group), source, &m_devices[slot]);
 }
 
-bool ControllerCore::addGroup(const QString &name, const QString &source)
+bool ControllerCore::addGroup(const QString &name, const CommandSource &source)
 {
     const tGroup::AddResult result = m_groups.addGroup(name);
-    Q_EMIT tablesChanged();
+    tablesChangedHere();
     if (result == tGroup::AddResult::Added)
-        log(u"Add Group: "_s + withoutTrailingBlanks(m_groups[m_groups.count()].name), source);
+        log(u"Add Group: "_s + groupText(m_groups[m_groups.count()]), source);
     return result != tGroup::AddResult::Full;
 }
 
-void ControllerCore::deleteGroup(const QString &name, const QString &source)
+void ControllerCore::deleteGroup(GroupId id, const CommandSource &source)
 {
-    const QString deleted = name;  // the name may be the removed entry's own
-    if (m_groups.findGroup(deleted) != 0)
-        log(u"Delete Group: "_s + withoutTrailingBlanks(deleted), source);
+    const tGroupItem *record = group(id);
+    if (!record)
+        return;
+    const QString deleted = record->name;  // the record goes
+    log(u"Delete Group: "_s + withoutTrailingBlanks(deleted), source);
     ::deleteGroup(m_devices, m_groups, deleted);
-    Q_EMIT tablesChanged();
+    tablesChangedHere();
 }
 
-void ControllerCore::deleteDevice(DeviceId id, const QString &source)
+void ControllerCore::deleteDevice(DeviceId id, const CommandSource &source)
 {
     const int slot = m_devices.slotOfDevice(id);
     if (slot == 0)
         return;
     log(u"Delete Device"_s, source, &m_devices[slot]);
     m_devices.deleteDevice(slot);
-    Q_EMIT tablesChanged();
+    tablesChangedHere();
 }
 
-void ControllerCore::scanFinished(const QString &first, const QString &last, int found, const QString &source)
+void ControllerCore::scanFinished(const QString &first, const QString &last, int found, const CommandSource &source)
 {
     log(u"Scan from "_s + first + u" to "_s + last + u": "_s + QString::number(found) + u" found"_s, source);
 }
 
-int ControllerCore::addOrUpdateDevice(const QString &name, const QString &group, const QString &address)
+DeviceId ControllerCore::addOrUpdateDevice(const QString &name, const QString &group, const QString &address)
 {
     const int slot = ::addOrUpdateDevice(m_devices, m_groups, name, group, address);
-    if (slot != 0)
-        Q_EMIT tablesChanged();
-    return slot;
+    if (slot == 0)
+        return 0;
+    tablesChangedHere();
+    return m_devices[slot].id;
 }
 
 // The file is read and checked whole before the tables are touched: a refused
 // file leaves them as they were.
-ControllerCore::OpenResult ControllerCore::openProject(const QString &path, const QString &source)
+ControllerCore::OpenResult ControllerCore::openProject(const QString &path, const CommandSource &source)
 {
     const std::optional<QByteArray> bytes = readProjectFile(path);
     const std::optional<Project> project = bytes ? readProject(*bytes) : std::nullopt;
     if (!project)
         return OpenResult::Invalid;
     loadProjectIntoTables(*project, m_devices, m_groups);
-    Q_EMIT tablesChanged();
+    tablesChangedHere();
     log(u"Project opened: "_s + QFileInfo(path).fileName(), source);
     m_detector.expectProject(EventDetector::observe(m_devices, m_blocks), steadyNowNs());
     QStringList problems;
@@ -224,7 +381,7 @@ ControllerCore::OpenResult ControllerCore::openProject(const QString &path, cons
     return project->leftOut ? OpenResult::OpenedPartly : OpenResult::Opened;
 }
 
-bool ControllerCore::saveProject(const QString &path, const QString &source)
+bool ControllerCore::saveProject(const QString &path, const CommandSource &source)
 {
     Project project = projectFromTables(m_devices, m_groups);
     project.remote = projectRemoteOf(m_remote);

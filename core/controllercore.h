@@ -5,17 +5,24 @@
 // settings, the 200 ms refresh that samples link health, finds events and
 // logs them, and every command an operator can give.
 //
-// Commands come through this one door, whoever gives them: the windows, a
-// remote interface. Each does what the matching control does (the same
-// requests in the same order, the same table changes) and logs exactly one
-// event naming its source. A source other than the windows is named at the
-// end of the event's sentence: "Mute all: group FOH (from OSC 127.0.0.1)".
+// Commands come through this one door, whoever gives them: the windows, the
+// service, a remote interface. Each does what the matching control does (the
+// same requests in the same order, the same table changes) and logs exactly
+// one event naming its source (CommandSource). Outside the core the tables
+// are read only: devices are known by DeviceId, groups by GroupId, and names
+// become ids here alone (groupNamed, deviceNamed).
+//
+// The core keeps its rules whichever face runs: every group a device reports
+// is in the group table, and settings are clamped to the faders' ranges where
+// they enter (a project, a command).
 //
 // Main thread only, like the tables it owns.
 
+#include "commandsource.h"
 #include "devicetable.h"
 #include "eventdetector.h"
 #include "eventlog.h"
+#include "fadertable.h"
 #include "fleethealth.h"
 #include "groupsettings.h"
 #include "grouptable.h"
@@ -27,6 +34,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <optional>
 
 class ControllerCore final : public QObject
 {
@@ -45,18 +54,32 @@ public:
     explicit ControllerCore(quint16 devicePort = kDevicePort, QObject *parent = nullptr);
     ~ControllerCore() override;
 
-    // The source of the windows' commands: their events name no source.
-    static QString windowSource();
-
     // Starts the polling tick and the refresh; until then nothing is polled.
     void start();
     // The tick has run within the last second.
     bool tickRunning() const;
 
-    tDevices &devices() { return m_devices; }
+    // --- Read views -----------------------------------------------------
     const tDevices &devices() const { return m_devices; }
-    tGroup &groups() { return m_groups; }
     const tGroup &groups() const { return m_groups; }
+    // The record of an id; null when it left the table. Valid until the
+    // tables next change (tablesChanged).
+    const tDevice *device(DeviceId id) const;
+    const tGroupItem *group(GroupId id) const;
+    // The one place where names become ids. A group: its exact stored name,
+    // else its address name in any case ("FOH", "foh" for "FOH  ", "SUB_L"
+    // for "SUB L"). A device: its address text, else its name likewise.
+    // 0 when none matches, or more than one does.
+    GroupId groupNamed(QStringView name) const;
+    DeviceId deviceNamed(QStringView name) const;
+    // The devices of a group (its members in the tree), in slot order.
+    QList<DeviceId> devicesOf(GroupId id) const;
+    // Some channel of an online device of the group reports not muted.
+    bool anyChannelUnmuted(GroupId id) const;
+    // A limiter of the group is above what a T1900 of the group takes.
+    bool limiterWarning(GroupId id) const;
+
+    // The log is the operator's to acknowledge (the Events window).
     EventLog &eventLog() { return m_log; }
     const EventLog &eventLog() const { return m_log; }
     // Every device's health as of the last refresh.
@@ -72,39 +95,61 @@ public:
     void refresh();
 
     // --- Commands -------------------------------------------------------
-    // Mute all / Un-mute all of a group (slot 1..count).
-    void muteGroup(int groupSlot, bool on, const QString &source = windowSource());
+    // Each logs one event naming its source; an unknown id does nothing.
+
+    // Mute all / Un-mute all of a group.
+    void muteGroup(GroupId id, bool on, const CommandSource &source);
+    // Mutes the group when anyChannelUnmuted, else un-mutes it.
+    void toggleGroupMute(GroupId id, const CommandSource &source);
+
+    // A fader drag moves: the group takes the six values (clamped to the
+    // faders' ranges) at once; nothing is sent and nothing is logged, since
+    // the drag sends with sendGroupSettings and logs once when it ends.
+    void dragGroupSettings(GroupId id, const GroupSettingValues &values);
     // Sends the group's settings to its devices as a fader drag does, without
-    // an event; the drag's end logs them with groupSettingsSet().
-    void sendGroupSettings(int groupSlot);
+    // an event.
+    void sendGroupSettings(GroupId id);
     // The group's six settings are what they should be (a drag ended): sends
     // them and logs them.
-    void groupSettingsSet(int groupSlot, const QString &source = windowSource());
+    void groupSettingsSet(GroupId id, const CommandSource &source);
+    // All six at once, as a drag to them and its end would do.
+    void setGroupSettings(GroupId id, const GroupSettingValues &values, const CommandSource &source);
     // One setting as if its fader were dragged to this value and released:
     // entry 1..6 in FaderTable's order, value in the group's stored units,
     // clamped to the fader's range; a linked partner follows.
-    void setGroupSetting(int groupSlot, int entry, int value, const QString &source = windowSource());
+    void setGroupSetting(GroupId id, int entry, int value, const CommandSource &source);
+    // The same with the value in the unit the operator sees (dB, V).
+    void setGroupSettingInUnits(GroupId id, int entry, double units, const CommandSource &source);
+    // The same that many fader steps from where it is (down when negative).
+    void stepGroupSetting(GroupId id, int entry, qint64 steps, const CommandSource &source);
+    // Ties channels A and B of a pair of faders together, or frees them.
+    // Nothing is sent: the link acts on the next movement.
+    void setGroupLink(GroupId id, GroupLink link, bool on, const CommandSource &source);
+    void setGroupDescription(GroupId id, const QString &text, const CommandSource &source);
+
+    // Asks the device for its status at once, as a press on it in the tree does.
+    void fetchStatus(DeviceId id, const CommandSource &source);
     // One channel of a device, 0 A, 1 B, as the device panel's pictures do.
-    void muteChannel(DeviceId id, int channel, bool on, const QString &source = windowSource());
-    void setDeviceName(DeviceId id, const QString &name, const QString &source = windowSource());
-    void setDeviceGroup(DeviceId id, const QString &group, const QString &source = windowSource());
+    void muteChannel(DeviceId id, int channel, bool on, const CommandSource &source);
+    void setDeviceName(DeviceId id, const QString &name, const CommandSource &source);
+    void setDeviceGroup(DeviceId id, const QString &group, const CommandSource &source);
     // False when the table is full; logged only when a group was created.
-    bool addGroup(const QString &name, const QString &source = windowSource());
-    void deleteGroup(const QString &name, const QString &source = windowSource());
-    void deleteDevice(DeviceId id, const QString &source = windowSource());
+    bool addGroup(const QString &name, const CommandSource &source);
+    // Its devices are moved to the group "UNDEF".
+    void deleteGroup(GroupId id, const CommandSource &source);
+    void deleteDevice(DeviceId id, const CommandSource &source);
     // A scan of first..last found this many amplifiers.
-    void scanFinished(const QString &first, const QString &last, int found,
-                      const QString &source = windowSource());
-    OpenResult openProject(const QString &path, const QString &source = windowSource());
-    bool saveProject(const QString &path, const QString &source = windowSource());
+    void scanFinished(const QString &first, const QString &last, int found, const CommandSource &source);
+    OpenResult openProject(const QString &path, const CommandSource &source);
+    bool saveProject(const QString &path, const CommandSource &source);
 
     // Devices enter through here (a scan, a project); no event of its own.
-    // The device's slot, 0 when the table is full.
-    int addOrUpdateDevice(const QString &name, const QString &group, const QString &address);
+    // The device's id, 0 when the table is full.
+    DeviceId addOrUpdateDevice(const QString &name, const QString &group, const QString &address);
 
-    // A line about something a remote interface did or refused; source
-    // empty for the interface itself (it could not listen).
-    void logNote(EventSeverity severity, const QString &text, const QString &source);
+    // A line about something a remote interface did or refused; no source
+    // for the interface itself (it could not listen).
+    void logNote(EventSeverity severity, const QString &text, const std::optional<CommandSource> &source);
 
     // The remote interfaces' set-up: what the last project opened held, or
     // what the operator applied since; the next save writes it.
@@ -117,6 +162,8 @@ Q_SIGNALS:
     // Devices or groups came, went, or took other names or groups: the
     // device tree is built again.
     void tablesChanged();
+    // A group's settings, link flags or description changed.
+    void groupChanged(GroupId id);
     // "NotEnoughDeviceQuerySpace": a request was dropped.
     void queryQueueFull();
     // Other remote settings are to be applied (a project was opened, the
@@ -124,7 +171,13 @@ Q_SIGNALS:
     void remoteSettingsChanged();
 
 private:
-    void log(const QString &text, const QString &source, const tDevice *device = nullptr);
+    friend struct CoreTestAccess;  // tests/coretestaccess.h: arranges tables for tests
+
+    tGroupItem *groupRecord(GroupId id);
+    // The rule that every device's group is in the group table, then the
+    // signal: whenever devices or groups changed, whoever changed them.
+    void tablesChangedHere();
+    void log(const QString &text, const CommandSource &source, const tDevice *device = nullptr);
 
     tDevices m_devices;
     tGroup m_groups;

@@ -10,6 +10,7 @@
 #include "eventline.h"
 #include "eventlinewriter.h"
 #include "projectfile.h"
+#include "queuefullnote.h"
 #include "remoteinterfaces.h"
 #include "remotenotes.h"
 #include "signalquit.h"
@@ -17,7 +18,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -88,7 +88,7 @@ bool openProject(ControllerCore &core, const QString &path)
 {
     QString problem = projectFileProblem(path);
     if (problem.isEmpty()) {
-        switch (core.openProject(path)) {
+        switch (core.openProject(path, CommandSource::service())) {
         case ControllerCore::OpenResult::Opened:
             return true;
         case ControllerCore::OpenResult::OpenedPartly: {
@@ -129,12 +129,8 @@ int main(int argc, char *argv[])
     if (!openProject(core, options->projectPath))
         return kBadStart;
 
-    QElapsedTimer sinceQueueFullNote;
-    QObject::connect(&core, &ControllerCore::queryQueueFull, &core, [&sinceQueueFullNote] {
-        if (sinceQueueFullNote.isValid() && sinceQueueFullNote.elapsed() < kQueueFullNoteIntervalMs)
-            return;
-        sinceQueueFullNote.start();
-        printError(u"NotEnoughDeviceQuerySpace: requests to amplifiers are being dropped"_s);
+    const QueueFullNote queueFullNote(core, kQueueFullNoteIntervalMs, [](const QString &text) {
+        printError(text + u": requests to amplifiers are being dropped"_s);
     });
     const EventLineWriter writer(core.eventLog(), STDOUT_FILENO);
     core.start();

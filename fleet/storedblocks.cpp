@@ -2,7 +2,7 @@
 
 #include "devicetable.h"
 
-StoredBlocks::StoredBlocks(tDevices &devices, QObject *parent)
+StoredBlocks::StoredBlocks(const tDevices &devices, QObject *parent)
     : QObject(parent),
       m_devices(devices)
 {

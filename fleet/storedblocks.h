@@ -19,7 +19,7 @@ class StoredBlocks final : public QObject
     Q_OBJECT
 
 public:
-    explicit StoredBlocks(tDevices &devices, QObject *parent = nullptr);
+    explicit StoredBlocks(const tDevices &devices, QObject *parent = nullptr);
 
     bool has(const tDevice &device) const;
     bool has(quint64 deviceId) const { return m_ids.contains(deviceId); }

@@ -128,7 +128,7 @@ QString ProjectFileActions::choose(const FileDialog &dialog)
 
 void ProjectFileActions::load(const QString &path)
 {
-    const ControllerCore::OpenResult result = m_core.openProject(path);
+    const ControllerCore::OpenResult result = m_core.openProject(path, CommandSource::window());
     if (result == ControllerCore::OpenResult::Invalid) {
         m_showMessage(m_dialogParent, QMessageBox::Critical, invalidFileText());
         Q_EMIT treeRebuildNeeded();
@@ -141,7 +141,7 @@ void ProjectFileActions::load(const QString &path)
 
 void ProjectFileActions::save(const QString &path)
 {
-    if (m_core.saveProject(path))
+    if (m_core.saveProject(path, CommandSource::window()))
         Q_EMIT projectSaved(path);
     else
         m_showMessage(m_dialogParent, QMessageBox::Critical, unableToWriteText(path));

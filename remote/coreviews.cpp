@@ -3,7 +3,6 @@
 #include "controllercore.h"
 #include "devicetable.h"
 #include "eventlog.h"
-#include "groupcommands.h"
 #include "grouptable.h"
 #include "thsocket.h"
 
@@ -74,7 +73,6 @@ QList<Device> devices(const ControllerCore &core)
 QList<Group> groups(const ControllerCore &core)
 {
     const tGroup &table = core.groups();
-    const tDevices &devices = core.devices();
     QList<Group> views;
     views.reserve(table.count());
     for (int slot = 1; slot <= table.count(); ++slot) {
@@ -87,8 +85,7 @@ QList<Group> groups(const ControllerCore &core)
         view.volumeLink = item.volumeLink != 0;
         view.inputLevelLink = item.inputLevelLink != 0;
         view.limiterLink = item.limiterLink != 0;
-        for (int deviceSlot : GroupCommands::devicesOf(devices, table, item.name))
-            view.deviceIds.append(devices[deviceSlot].id);
+        view.deviceIds = core.devicesOf(item.id);
         views.append(std::move(view));
     }
     return views;

@@ -114,6 +114,16 @@ std::optional<OscRequest> group(OscRequest request, const QList<QByteArrayView> 
         request.kind = Kind::GroupMuteToggle;
         return request;
     }
+    if (rest.size() == 2 && rest[0] == "link") {
+        const int firstEntry = firstEntryOf(rest[1]);
+        const std::optional<bool> on = switchArgument(arguments, false);
+        if (firstEntry == 0 || !on)
+            return std::nullopt;
+        request.kind = Kind::GroupLink;
+        request.entry = firstEntry;
+        request.on = *on;
+        return request;
+    }
     if (rest.size() != 2 && !(rest.size() == 3 && rest[2] == "step"))
         return std::nullopt;
     const int firstEntry = firstEntryOf(rest[0]);

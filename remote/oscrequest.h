@@ -9,6 +9,7 @@
 //   /amp/group/<group>/mute/toggle              no argument
 //   /amp/group/<group>/<setting>/<a|b>          float: dB (volume, input), V (limiter)
 //   /amp/group/<group>/<setting>/<a|b>/step     int: fader steps, up when positive
+//   /amp/group/<group>/link/<setting>           int 1/0: channels A and B together
 //   /amp/device/<device>/mute/<a|b>             int 1/0
 //
 // <setting> is volume, input or limiter. The words are lower case; the
@@ -36,13 +37,22 @@ struct OscArgument
 
 struct OscRequest
 {
-    enum class Kind { Ping, Subscribe, GroupMute, GroupMuteToggle, GroupSetting, GroupSettingStep, DeviceMute };
+    enum class Kind {
+        Ping,
+        Subscribe,
+        GroupMute,
+        GroupMuteToggle,
+        GroupSetting,
+        GroupSettingStep,
+        GroupLink,
+        DeviceMute
+    };
 
     Kind kind = Kind::Ping;
     QString name;        // the group or device as the address names it; empty for ping and subscribe
-    int entry = 0;       // GroupSetting(Step): FaderTable::Entry 1..6
+    int entry = 0;       // GroupSetting(Step): FaderTable::Entry 1..6; GroupLink: 1, 3 or 5, the pair's A
     int channel = 0;     // DeviceMute: 0 channel A, 1 channel B
-    bool on = false;     // GroupMute, DeviceMute
+    bool on = false;     // GroupMute, GroupLink, DeviceMute
     double units = 0.0;  // GroupSetting: dB or V, finite
     qint32 steps = 0;    // GroupSettingStep
     quint16 port = 0;    // Subscribe: where feedback goes; 0 for the sender's own port

@@ -175,7 +175,7 @@ bool OscServer::handleRequest(const OscRequest &request, const QHostAddress &sen
     case OscRequest::Kind::Subscribe:
         return subscribe(sender, request.port != 0 ? request.port : senderPort);
     default:
-        if (!OscCommands::run(m_core, request, u"OSC "_s + senderText(sender)))
+        if (!OscCommands::run(m_core, request, CommandSource::osc(senderText(sender))))
             return false;
         m_changedState = true;
         return true;
@@ -266,5 +266,5 @@ void OscServer::logRefused(const QHostAddress &sender)
         return;
     // The core names the source at the end: "... (from OSC 10.1.2.3)".
     m_core.logNote(EventSeverity::Warning, u"OSC message refused: sender not in the allow list"_s,
-                   u"OSC "_s + senderText(sender));
+                   CommandSource::osc(senderText(sender)));
 }

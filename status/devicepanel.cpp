@@ -372,7 +372,7 @@ void DevicePanel::toggleMute(int channel)
     if (slot == 0)
         return;
     const bool notMuted = StatusBlockReader::flag(m_devices[slot].status, Field::MuteA + channel) != 0;
-    m_core.muteChannel(m_devices[slot].id, channel, notMuted);
+    m_core.muteChannel(m_devices[slot].id, channel, notMuted, CommandSource::window());
 }
 
 void DevicePanel::Image2Click()

@@ -79,7 +79,7 @@ private:
     void showGroupEntry(int slot);
 
     ControllerCore &m_core;
-    tDevices &m_devices;
+    const tDevices &m_devices;
     SelectedSlot m_selectedSlot;
     QGroupBox *m_box;
     TForm4 *m_diagram = nullptr;

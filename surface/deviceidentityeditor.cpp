@@ -8,11 +8,11 @@
 
 #include <algorithm>
 
-DeviceIdentityEditor::DeviceIdentityEditor(ControllerCore &core, SelectedSlot selectedSlot, const Controls &controls,
+DeviceIdentityEditor::DeviceIdentityEditor(ControllerCore &core, SelectedDevice selectedDevice, const Controls &controls,
                                            QObject *parent)
     : QObject(parent),
       m_core(core),
-      m_selectedSlot(std::move(selectedSlot)),
+      m_selectedDevice(std::move(selectedDevice)),
       m_controls(controls)
 {
     // activated, not currentIndexChanged: only the operator's choice sends.
@@ -36,38 +36,32 @@ void DeviceIdentityEditor::refillGroupSelector()
     m_controls.groupSelector->addItems(names);
 }
 
-quint64 DeviceIdentityEditor::selectedDevice() const
-{
-    const int slot = m_selectedSlot();
-    return slot == 0 ? 0 : m_core.devices()[slot].id;
-}
-
 void DeviceIdentityEditor::GroupComboBoxChange(int index)
 {
-    const quint64 device = selectedDevice();
+    const DeviceId device = m_selectedDevice();
     if (device == 0 || index < 0)
         return;
-    m_core.setDeviceGroup(device, m_controls.groupSelector->itemText(index));
+    m_core.setDeviceGroup(device, m_controls.groupSelector->itemText(index), CommandSource::window());
     m_controls.focusAfterChoice->setFocus();
 }
 
 void DeviceIdentityEditor::PD_Network_NameKeyDown()
 {
-    const quint64 device = selectedDevice();
+    const DeviceId device = m_selectedDevice();
     if (device == 0)
         return;
     QLineEdit *field = m_controls.nameField;
     field->setText(normalizedName(field->text()));
-    m_core.setDeviceName(device, field->text());
+    m_core.setDeviceName(device, field->text(), CommandSource::window());
     m_controls.focusAfterChoice->setFocus();
 }
 
 void DeviceIdentityEditor::PD_Network_GroupKeyDown()
 {
-    const quint64 device = selectedDevice();
+    const DeviceId device = m_selectedDevice();
     if (device == 0)
         return;
     QLineEdit *field = m_controls.groupField;
     field->setText(upperCasedAscii(field->text()));
-    m_core.setDeviceGroup(device, field->text());
+    m_core.setDeviceGroup(device, field->text(), CommandSource::window());
 }

@@ -20,8 +20,8 @@ class DeviceIdentityEditor final : public QObject
     Q_OBJECT
 
 public:
-    // The 1-based slot of the selected device, 0 when none.
-    using SelectedSlot = std::function<int()>;
+    // The selected device's id, 0 when none.
+    using SelectedDevice = std::function<quint64()>;
 
     struct Controls
     {
@@ -31,7 +31,7 @@ public:
         QWidget *focusAfterChoice = nullptr; // the device tree
     };
 
-    DeviceIdentityEditor(ControllerCore &core, SelectedSlot selectedSlot, const Controls &controls,
+    DeviceIdentityEditor(ControllerCore &core, SelectedDevice selectedDevice, const Controls &controls,
                          QObject *parent = nullptr);
 
     // Every group name in upper case, sorted.
@@ -43,10 +43,7 @@ public:
     void PD_Network_GroupKeyDown();
 
 private:
-    // The selected device's id; 0 for none.
-    quint64 selectedDevice() const;
-
     ControllerCore &m_core;
-    SelectedSlot m_selectedSlot;
+    SelectedDevice m_selectedDevice;
     Controls m_controls;
 };

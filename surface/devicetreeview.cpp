@@ -16,12 +16,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int RecordRole = Qt::UserRole;
+constexpr int IdRole = Qt::UserRole;
 constexpr int StateRole = Qt::UserRole + 1;
 
-void *attachedRecord(const QTreeWidgetItem *node)
+quint64 attachedId(const QTreeWidgetItem *node)
 {
-    return node ? node->data(0, RecordRole).value<void *>() : nullptr;
+    return node ? node->data(0, IdRole).toULongLong() : 0;
 }
 
 // Both levels are ordered by node text, as the operator's locale orders it.
@@ -56,11 +56,9 @@ DeviceTreeView::DeviceTreeView(QWidget *parent)
     m_deleteDevice = m_deviceMenu->addAction(u"Delete Device"_s);
 }
 
-void DeviceTreeView::rebuild(tDevices &devices, tGroup &groups, bool showIp)
+void DeviceTreeView::rebuild(const tDevices &devices, const tGroup &groups, bool showIp)
 {
     clear();
-    for (int slot = 1; slot <= devices.count(); ++slot)
-        groups.addGroup(devices[slot].group);
 
     // Each device goes under the group it belongs to, found once per device.
     std::vector<QList<QTreeWidgetItem *>> children(static_cast<std::size_t>(groups.count()) + 1);
@@ -90,24 +88,20 @@ void DeviceTreeView::refreshStateImages(const tDevices &devices)
         QTreeWidgetItem *group = topLevelItem(top);
         for (int child = 0; child < group->childCount(); ++child) {
             QTreeWidgetItem *node = group->child(child);
-            if (const int slot = devices.slotOfRecord(deviceRecord(node)))
+            if (const int slot = devices.slotOfDevice(deviceId(node)))
                 setStateImage(node, devices[slot].linkState());
         }
     }
 }
 
-tGroupItem *DeviceTreeView::groupRecord(const QTreeWidgetItem *node)
+quint64 DeviceTreeView::groupId(const QTreeWidgetItem *node)
 {
-    if (!node || node->parent())
-        return nullptr;
-    return static_cast<tGroupItem *>(attachedRecord(node));
+    return !node || node->parent() ? 0 : attachedId(node);
 }
 
-tDevice *DeviceTreeView::deviceRecord(const QTreeWidgetItem *node)
+quint64 DeviceTreeView::deviceId(const QTreeWidgetItem *node)
 {
-    if (!node || !node->parent() || node->parent()->parent())
-        return nullptr;
-    return static_cast<tDevice *>(attachedRecord(node));
+    return !node || !node->parent() || node->parent()->parent() ? 0 : attachedId(node);
 }
 
 DeviceTreeView::Selection DeviceTreeView::selection() const
@@ -117,16 +111,16 @@ DeviceTreeView::Selection DeviceTreeView::selection() const
         return {};
     const QTreeWidgetItem *node = selected.constFirst();
     if (!node->parent())
-        return {groupRecord(node), nullptr};
-    return {groupRecord(node->parent()), deviceRecord(node)};
+        return {groupId(node), 0};
+    return {groupId(node->parent()), deviceId(node)};
 }
 
-QTreeWidgetItem *DeviceTreeView::nodeOf(const tDevice *record) const
+QTreeWidgetItem *DeviceTreeView::nodeOf(quint64 id) const
 {
-    for (int group = 0; record && group < topLevelItemCount(); ++group) {
+    for (int group = 0; id != 0 && group < topLevelItemCount(); ++group) {
         QTreeWidgetItem *groupNode = topLevelItem(group);
         for (int device = 0; device < groupNode->childCount(); ++device) {
-            if (deviceRecord(groupNode->child(device)) == record)
+            if (deviceId(groupNode->child(device)) == id)
                 return groupNode->child(device);
         }
     }
@@ -148,13 +142,13 @@ void DeviceTreeView::attachPopupMenu(QPoint pos)
 {
     const QTreeWidgetItem *node = itemAt(pos);
     m_deleteGroup->setEnabled(node != nullptr);
-    m_attachedMenu = deviceRecord(node) ? m_deviceMenu : m_groupMenu;
+    m_attachedMenu = deviceId(node) != 0 ? m_deviceMenu : m_groupMenu;
 }
 
 void DeviceTreeView::mousePressEvent(QMouseEvent *event)
 {
     const QTreeWidgetItem *node = itemAt(event->position().toPoint());
-    m_pressedGroupName = groupRecord(node) ? node->text(0) : QString();
+    m_pressedGroup = groupId(node);
     if (event->button() != Qt::RightButton)
         QTreeWidget::mousePressEvent(event);
     Q_EMIT mousePressed(event->button(), event->position().toPoint());
@@ -167,17 +161,17 @@ void DeviceTreeView::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
 }
 
-QTreeWidgetItem *DeviceTreeView::groupNode(tGroupItem &group) const
+QTreeWidgetItem *DeviceTreeView::groupNode(const tGroupItem &group) const
 {
     auto *node = new QTreeWidgetItem(QStringList(group.name));
-    node->setData(0, RecordRole, QVariant::fromValue(static_cast<void *>(&group)));
+    node->setData(0, IdRole, QVariant::fromValue(group.id));
     return node;
 }
 
-QTreeWidgetItem *DeviceTreeView::deviceNode(tDevice &device, bool showIp) const
+QTreeWidgetItem *DeviceTreeView::deviceNode(const tDevice &device, bool showIp) const
 {
     auto *node = new QTreeWidgetItem(QStringList(deviceText(device, showIp)));
-    node->setData(0, RecordRole, QVariant::fromValue(static_cast<void *>(&device)));
+    node->setData(0, IdRole, QVariant::fromValue(device.id));
     setStateImage(node, device.linkState());
     return node;
 }

@@ -3,7 +3,7 @@
 // The device tree: every group as a top-level node, every device under the
 // node of its group. It is never edited in place; it is cleared and rebuilt
 // from the two tables whenever they change, so nodes must not be kept across
-// a rebuild. Nodes carry the address of their table record. Main thread only.
+// a rebuild. Nodes carry the id of their device or group. Main thread only.
 
 #include <QIcon>
 #include <QTreeWidget>
@@ -26,30 +26,30 @@ public:
 
     explicit DeviceTreeView(QWidget *parent = nullptr);
 
-    // Runs the add-group operation for every device's group, then builds a
-    // node per group and, under it, a node per device of that group
+    // Builds a node per group (the core keeps every device's group in the
+    // table) and, under it, a node per device of that group
     // (tGroup::findGroupOfDevice: its group text equals the group's name, or
     // does once normalised and padded); sorts every level by node text with
     // the locale's collation and expands everything. Leaves nothing selected.
-    void rebuild(tDevices &devices, tGroup &groups, bool showIp);
+    void rebuild(const tDevices &devices, const tGroup &groups, bool showIp);
 
     // Sets every device node's state image from its device's link state.
     void refreshStateImages(const tDevices &devices);
 
-    // The record attached to a group node or a device node; null for a node
-    // of the other level and for no node.
-    static tGroupItem *groupRecord(const QTreeWidgetItem *node);
-    static tDevice *deviceRecord(const QTreeWidgetItem *node);
+    // The id attached to a group node or a device node; 0 for a node of the
+    // other level and for no node.
+    static quint64 groupId(const QTreeWidgetItem *node);
+    static quint64 deviceId(const QTreeWidgetItem *node);
     // What the selected node stands for: a group node its group, a device
-    // node its device and the device's group; nothing with nothing selected.
+    // node its device and the device's group; 0s with nothing selected.
     struct Selection
     {
-        tGroupItem *group = nullptr;
-        tDevice *device = nullptr;
+        quint64 group = 0;
+        quint64 device = 0;
     };
     Selection selection() const;
-    // The node of a device record; null when the tree shows none.
-    QTreeWidgetItem *nodeOf(const tDevice *record) const;
+    // The node of a device; null when the tree shows none.
+    QTreeWidgetItem *nodeOf(quint64 device) const;
     // The link state code whose image a node shows, or kNoStateImage.
     static int stateImage(const QTreeWidgetItem *node);
 
@@ -63,10 +63,10 @@ public:
     // menu event that follows the press.
     void attachPopupMenu(QPoint pos);
     QMenu *attachedMenu() const { return m_attachedMenu; }
-    // The text of the group node under the last press, taken at the press,
-    // since a rebuild while the popup is open can put another node there;
-    // null when the press was not on a group node.
-    const QString &pressedGroupName() const { return m_pressedGroupName; }
+    // The group of the node under the last press, taken at the press, since
+    // a rebuild while the popup is open can put another node there; 0 when
+    // the press was not on a group node.
+    quint64 pressedGroup() const { return m_pressedGroup; }
 
     QAction *addGroupAction() const { return m_addGroup; }
     QAction *deleteGroupAction() const { return m_deleteGroup; }
@@ -83,8 +83,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    QTreeWidgetItem *groupNode(tGroupItem &group) const;
-    QTreeWidgetItem *deviceNode(tDevice &device, bool showIp) const;
+    QTreeWidgetItem *groupNode(const tGroupItem &group) const;
+    QTreeWidgetItem *deviceNode(const tDevice &device, bool showIp) const;
     void setStateImage(QTreeWidgetItem *node, int state) const;
 
     std::array<QIcon, 4> m_stateIcons;
@@ -94,5 +94,5 @@ private:
     QAction *m_addGroup = nullptr;
     QAction *m_deleteGroup = nullptr;
     QAction *m_deleteDevice = nullptr;
-    QString m_pressedGroupName;
+    quint64 m_pressedGroup = 0;
 };

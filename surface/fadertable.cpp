@@ -33,14 +33,12 @@ FaderTable::FaderTable()
 
 void FaderTable::loadGroup(tGroupItem &group)
 {
-    group.limiterA = std::max<quint8>(group.limiterA, kLimiterFloor);
-    group.limiterB = std::max<quint8>(group.limiterB, kLimiterFloor);
     (*this)[VolumeA].position = group.volumeA * kStepEighths;
     (*this)[VolumeB].position = group.volumeB * kStepEighths;
     (*this)[InputLevelA].position = group.inputLevelA * kStepEighths;
     (*this)[InputLevelB].position = group.inputLevelB * kStepEighths;
-    (*this)[LimiterA].position = (group.limiterA - kLimiterFloor) * kStepEighths;
-    (*this)[LimiterB].position = (group.limiterB - kLimiterFloor) * kStepEighths;
+    (*this)[LimiterA].position = std::max(group.limiterA - kLimiterFloor, 0) * kStepEighths;
+    (*this)[LimiterB].position = std::max(group.limiterB - kLimiterFloor, 0) * kStepEighths;
     apply(group);
 }
 
@@ -150,6 +148,21 @@ double FaderTable::labelUnits(int entry, int storedValue)
     if (isLimiter(entry))
         return storedValue;
     return storedValue * kLevelStepDb + kLevelFloorDb;
+}
+
+GroupSettingValues FaderTable::valuesOf(const tGroupItem &group)
+{
+    return {group.volumeA, group.volumeB, group.inputLevelA, group.inputLevelB, group.limiterA, group.limiterB};
+}
+
+void FaderTable::store(tGroupItem &group, const GroupSettingValues &values)
+{
+    quint8 *const fields[] = {&group.volumeA,     &group.volumeB,  &group.inputLevelA,
+                              &group.inputLevelB, &group.limiterA, &group.limiterB};
+    for (int entry = 1; entry <= kCount; ++entry) {
+        const int value = values[static_cast<std::size_t>(entry - 1)];
+        *fields[entry - 1] = lowByte(std::clamp(value, lowestStoredValue(entry), highestStoredValue(entry)));
+    }
 }
 
 int FaderTable::lowestStoredValue(int entry)

@@ -11,6 +11,11 @@
 
 struct tGroupItem;
 
+// A group's six settings in the faders' order (volume A, volume B, input
+// level A, input level B, limiter A, limiter B), in stored units: a level
+// 0..191, a limiter 10..170 volts.
+using GroupSettingValues = std::array<int, 6>;
+
 struct tFaderItem
 {
     int position = 0;  // eighths of a step, 0..8 * maximum
@@ -35,8 +40,8 @@ public:
     tFaderItem &operator[](int entry) { return m_items[static_cast<std::size_t>(entry - 1)]; }
     const tFaderItem &operator[](int entry) const { return m_items[static_cast<std::size_t>(entry - 1)]; }
 
-    // Raises the group's limiters to the floor, takes its six values as the
-    // positions and applies them.
+    // Takes the group's six values as the positions and applies them. The
+    // windows load a copy of the core's record and hand the core the result.
     void loadGroup(tGroupItem &group);
 
     // Copies the last dragged fader over its partner when their link is on,
@@ -85,6 +90,11 @@ public:
     // The stored value that many fader steps above (below, when negative)
     // the given one, clamped to the fader's range.
     static int storedValueAfterSteps(int entry, int storedValue, qint64 steps);
+    // The six values a group stores, in the entries' order.
+    static GroupSettingValues valuesOf(const tGroupItem &group);
+    // Stores six values into a group, each clamped to its fader's range.
+    static void store(tGroupItem &group, const GroupSettingValues &values);
+
     // The range of stored values of an entry.
     static int lowestStoredValue(int entry);
     static int highestStoredValue(int entry);

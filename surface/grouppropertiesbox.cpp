@@ -3,7 +3,6 @@
 #include "artpaths.h"
 #include "controllercore.h"
 #include "faderpanel.h"
-#include "groupcommands.h"
 #include "grouptable.h"
 #include "ledbar.h"
 #include "operatorhelp.h"
@@ -16,6 +15,8 @@
 #include <QLineEdit>
 #include <QRegion>
 #include <QScreen>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -39,11 +40,11 @@ constexpr int kWarningTop = 272;
 
 } // namespace
 
-GroupPropertiesBox::GroupPropertiesBox(ControllerCore &core, std::function<int()> selectedGroupSlot,
+GroupPropertiesBox::GroupPropertiesBox(ControllerCore &core, std::function<quint64()> selectedGroup,
                                        QWidget *parent)
     : QGroupBox(u" Group properties "_s, parent),
       m_core(core),
-      m_selectedGroupSlot(std::move(selectedGroupSlot))
+      m_selectedGroup(std::move(selectedGroup))
 {
     createControls();
     placeControls();
@@ -114,6 +115,8 @@ void GroupPropertiesBox::connectEvents()
     connect(m_muteOffAll, &PictureControl::clicked, this, &GroupPropertiesBox::MUTE_OFF_ALLClick);
     connect(m_edit4, &QLineEdit::returnPressed, this, &GroupPropertiesBox::Edit4KeyDown);
     m_edit4->installEventFilter(this);
+    m_faderParameterSend.setInterval(kFaderParameterSendIntervalMs);
+    connect(&m_faderParameterSend, &QTimer::timeout, this, &GroupPropertiesBox::FaderParameterSendTimer);
 }
 
 // Names after the layout's controls; tooltips where a newcomer would not
@@ -164,15 +167,19 @@ QLabel *GroupPropertiesBox::valueLabel(int entry) const
     return faderPanel(entry)->valueLabel();
 }
 
-tGroupItem *GroupPropertiesBox::selectedGroup() const
+const tGroupItem *GroupPropertiesBox::selectedGroup() const
 {
-    const int slot = m_selectedGroupSlot();
-    return slot == 0 ? nullptr : &m_core.groups()[slot];
+    return m_core.group(m_selectedGroup());
+}
+
+void GroupPropertiesBox::dragTo(const tGroupItem &draft)
+{
+    m_core.dragGroupSettings(draft.id, FaderTable::valuesOf(draft));
 }
 
 void GroupPropertiesBox::refresh()
 {
-    tGroupItem *group = selectedGroup();
+    const tGroupItem *group = selectedGroup();
     if (!group) {
         if (isVisible())
             hide();
@@ -182,9 +189,11 @@ void GroupPropertiesBox::refresh()
         show();
     if (!m_edit4->hasFocus())
         m_edit4->setText(group->description);
-    m_faders.loadGroup(*group);
+    tGroupItem draft = *group;
+    m_faders.loadGroup(draft);
+    dragTo(draft);
     showFaders(*group);
-    m_image4->setVisible(GroupCommands::limiterWarning(m_core.devices(), m_core.groups(), *group));
+    m_image4->setVisible(m_core.limiterWarning(group->id));
     for (std::size_t pair = 0; pair < m_locked.size(); ++pair) {
         const bool locked = FaderTable::linked(*group, FaderTable::VolumeA + 2 * int(pair));
         m_locked[pair]->setVisible(locked);
@@ -210,7 +219,7 @@ void GroupPropertiesBox::showFaders(const tGroupItem &group)
 void GroupPropertiesBox::sendStep()
 {
     if (m_faders.dragging())
-        m_core.sendGroupSettings(m_selectedGroupSlot());
+        m_core.sendGroupSettings(m_selectedGroup());
 }
 
 void GroupPropertiesBox::FaderImg1MouseDown(int entry)
@@ -224,10 +233,15 @@ void GroupPropertiesBox::FaderImg1MouseMove(Qt::KeyboardModifiers modifiers)
         return;
     // The cursor's screen row, not the event's position: the knob itself
     // moves under the cursor, and the cursor may have been wrapped.
-    tGroupItem *group = selectedGroup();
-    m_faders.move(QCursor::pos().y(), modifiers.testFlag(Qt::ShiftModifier), group);
+    const tGroupItem *group = selectedGroup();
+    std::optional<tGroupItem> draft;
     if (group)
+        draft = *group;
+    m_faders.move(QCursor::pos().y(), modifiers.testFlag(Qt::ShiftModifier), draft ? &*draft : nullptr);
+    if (draft) {
+        dragTo(*draft);
         showFaders(*group);
+    }
     wrapCursorAtScreenEdge();
 }
 
@@ -236,7 +250,7 @@ void GroupPropertiesBox::FaderImg1MouseUp()
     const bool dragged = m_faders.dragging();
     m_faders.release();
     if (dragged)
-        m_core.groupSettingsSet(m_selectedGroupSlot());
+        m_core.groupSettingsSet(m_selectedGroup(), CommandSource::window());
 }
 
 // A drag never stops at the top or bottom of the screen: the cursor goes on
@@ -263,21 +277,21 @@ void GroupPropertiesBox::wrapCursorAtScreenEdge()
     m_faders.cursorMovedTo(QCursor::pos().y());
 }
 
-void GroupPropertiesBox::flipLink(int pairFirstEntry)
+void GroupPropertiesBox::flipLink(GroupLink link)
 {
-    if (tGroupItem *group = selectedGroup())
-        FaderTable::flipLink(*group, pairFirstEntry);
+    if (const tGroupItem *group = selectedGroup())
+        m_core.setGroupLink(group->id, link, !group->linked(link), CommandSource::window());
 }
 
 void GroupPropertiesBox::muteAll(bool on)
 {
-    m_core.muteGroup(m_selectedGroupSlot(), on);
+    m_core.muteGroup(m_selectedGroup(), on, CommandSource::window());
 }
 
 void GroupPropertiesBox::Edit4KeyDown()
 {
-    if (tGroupItem *group = selectedGroup())
-        group->description = m_edit4->text();
+    if (const tGroupItem *group = selectedGroup())
+        m_core.setGroupDescription(group->id, m_edit4->text(), CommandSource::window());
 }
 
 // Text typed without Enter is dropped when the field loses the focus.

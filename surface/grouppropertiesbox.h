@@ -6,12 +6,16 @@
 // and the limiter warning. Dragging a fader changes the selected group at
 // once; the settings reach its devices through the group settings command.
 //
-// It shows the core's group table and the selection it is given, owns the
-// fader table, and gives its commands to the core. Main thread only.
+// It shows the core's group record of the selection it is given, owns the
+// fader table, and gives every change to the core as a command: a drag moves
+// the group's settings through the core and logs once at the release; the
+// link toggles and the description are commands too. Main thread only.
 
 #include "fadertable.h"
+#include "grouptable.h"
 
 #include <QGroupBox>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -21,7 +25,6 @@ class FaderPanel;
 class PictureControl;
 class QLabel;
 class QLineEdit;
-struct tGroupItem;
 
 class GroupPropertiesBox final : public QGroupBox
 {
@@ -34,25 +37,30 @@ public:
     static constexpr int kRightColumnLeft = 648;
     static constexpr QSize kMuteButtonSize{136, 57};
     static constexpr QSize kWarningSize{136, 32};
+    static constexpr int kFaderParameterSendIntervalMs = 150;
 
-    // selectedGroupSlot: 1-based slot of the selected group, 0 for none.
-    GroupPropertiesBox(ControllerCore &core, std::function<int()> selectedGroupSlot, QWidget *parent = nullptr);
+    // selectedGroup: the id of the selected group, 0 for none.
+    GroupPropertiesBox(ControllerCore &core, std::function<quint64()> selectedGroup, QWidget *parent = nullptr);
 
     // The 200 ms refresh: shows or hides the box, copies the description
-    // unless the operator is typing in it, reloads the faders from the group,
+    // unless the operator is typing in it, reloads the faders from the group
+    // (the link rule of the last dragged fader goes to the core as a drag),
     // and sets the limiter warning and the link pictures.
     void refresh();
     // Queues the group settings command to the selected group's devices while
     // a fader is dragged; the 150 ms timer and the knob release run it.
     void sendStep();
+    // The 150 ms timer that runs it; its owner window starts it.
+    void FaderParameterSendTimer() { sendStep(); }
+    QTimer &FaderParameterSend() { return m_faderParameterSend; }
 
     // Event handlers, named after their control and event; entry is 1..6.
     void FaderImg1MouseDown(int entry);
     void FaderImg1MouseMove(Qt::KeyboardModifiers modifiers);
     void FaderImg1MouseUp();
-    void Vol_LClick() { flipLink(FaderTable::VolumeA); }
-    void Sen_LClick() { flipLink(FaderTable::InputLevelA); }
-    void Lim_LClick() { flipLink(FaderTable::LimiterA); }
+    void Vol_LClick() { flipLink(GroupLink::Volume); }
+    void Sen_LClick() { flipLink(GroupLink::InputLevel); }
+    void Lim_LClick() { flipLink(GroupLink::Limiter); }
     void MUTE_ON_ALLClick() { muteAll(true); }
     void MUTE_OFF_ALLClick() { muteAll(false); }
     void Edit4KeyDown();
@@ -80,17 +88,18 @@ private:
     void connectEvents();
     void describeControls();
 
-    tGroupItem *selectedGroup() const;
-    // Stores the faders into the group and shows them.
-    void applyFaders(tGroupItem &group);
+    const tGroupItem *selectedGroup() const;
+    // The core takes what the faders hold, as a drag does.
+    void dragTo(const tGroupItem &draft);
     void showFaders(const tGroupItem &group);
     void wrapCursorAtScreenEdge();
-    void flipLink(int pairFirstEntry);
+    void flipLink(GroupLink link);
     void muteAll(bool on);
 
     ControllerCore &m_core;
-    std::function<int()> m_selectedGroupSlot;
+    std::function<quint64()> m_selectedGroup;
     FaderTable m_faders;
+    QTimer m_faderParameterSend;
 
     std::array<QLabel *, 3> m_headings{};
     std::array<PictureControl *, 3> m_locked{};

@@ -18,6 +18,7 @@ tGroup::AddResult tGroup::addGroup(QStringView name)
         return AddResult::Full;
     ++m_count;
     (*this)[m_count] = tGroupItem{};
+    (*this)[m_count].id = ++m_lastId;
     (*this)[m_count].name = prepared;
     m_slotByName.emplace(std::move(prepared), m_count);
     namesChanged();
@@ -28,6 +29,17 @@ int tGroup::findGroup(QStringView name) const
 {
     const auto found = m_slotByName.find(name);
     return found == m_slotByName.end() ? 0 : found->second;
+}
+
+int tGroup::slotOfGroup(GroupId id) const
+{
+    if (id == 0)
+        return 0;
+    for (int slot = 1; slot <= m_count; ++slot) {
+        if ((*this)[slot].id == id)
+            return slot;
+    }
+    return 0;
 }
 
 int tGroup::findGroupOfDevice(QStringView deviceGroup) const

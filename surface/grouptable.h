@@ -19,8 +19,17 @@
 #include <functional>
 #include <unordered_map>
 
+// Names a group for the whole run: given when the group enters the table,
+// kept while it stays, never given again; 0 names none. Everything outside
+// the table tells groups apart by it, never by slot or name.
+using GroupId = quint64;
+
+// The three pairs of faders whose channels A and B can move together.
+enum class GroupLink { Volume, InputLevel, Limiter };
+
 struct tGroupItem
 {
+    GroupId id = 0;        // given by tGroup::addGroup
     QString name;          // normalised, padded to at least 5 characters, unique;
                            // written by tGroup only (see above)
     QString description;   // free text typed by the operator
@@ -33,6 +42,16 @@ struct tGroupItem
     quint8 volumeLink = 0;      // 0 or 1: channels A and B move together
     quint8 inputLevelLink = 0;
     quint8 limiterLink = 0;
+
+    quint8 &link(GroupLink which)
+    {
+        return which == GroupLink::Volume ? volumeLink : which == GroupLink::InputLevel ? inputLevelLink : limiterLink;
+    }
+    bool linked(GroupLink which) const
+    {
+        return (which == GroupLink::Volume ? volumeLink : which == GroupLink::InputLevel ? inputLevelLink : limiterLink)
+               != 0;
+    }
 };
 
 class tGroup final : public QObject
@@ -56,6 +75,11 @@ public:
     // Adds a group unless one of that name exists. The name is normalised and
     // padded first. A 256th group is refused and nothing is written.
     AddResult addGroup(QStringView name);
+
+    // Slot 1..count of the group with this id; 0 for none (it left the table).
+    int slotOfGroup(GroupId id) const;
+    // The id of a slot's group; 0 for a slot outside 1..count.
+    GroupId idOfSlot(int slot) const { return slot >= 1 && slot <= m_count ? (*this)[slot].id : 0; }
 
     // Slot of the group whose name equals the text exactly; 0 if none.
     int findGroup(QStringView name) const;
@@ -107,6 +131,7 @@ private:
 
     std::array<tGroupItem, kCapacity + 1> m_items{};
     int m_count = 0;
+    GroupId m_lastId = 0;  // ids are never given twice in a run
     quint64 m_namesVersion = 0;
     SlotByName m_slotByName;                     // names of slots 1..count
     mutable SlotByName m_groupOfDeviceText;      // findGroupOfDevice's answers, 0 included

@@ -4,6 +4,7 @@
 #include "ampsimulator.h"
 #include "controllerstyle.h"
 #include "controllerwindows.h"
+#include "coretestaccess.h"
 #include "devicepanel.h"
 #include "diagramwindow.h"
 #include "ledbar.h"
@@ -329,7 +330,7 @@ void tst_DevicePanel::followsSelectionAndLink()
 void tst_DevicePanel::selectorAndNameLeftAloneWhileInUse()
 {
     QComboBox *selector = panel().GroupComboBox();
-    form().groups().addGroup(u"FOH"_s);  // the selector refills: FOH, STAGE
+    CoreTestAccess::groups(form().core()).addGroup(u"FOH"_s);  // the selector refills: FOH, STAGE
     selector->setCurrentIndex(0);
     QLineEdit *name = panel().PD_Network_Name();
 

@@ -125,7 +125,7 @@ void tst_DiscoveryToPolling::scanFindsAndPolls()
                           u"127.0.0.6"_s, u"Not found"_s, u""_s}));
 
     // Slots in the order found, the tree sorted.
-    tDevices &devices = form().devices();
+    const tDevices &devices = form().devices();
     QCOMPARE(devices.count(), 3);
     QCOMPARE(devices[1].address, u"127.0.0.2"_s);
     QCOMPARE(devices[2].address, u"127.0.0.3"_s);

@@ -5,6 +5,7 @@
 #include "ampsimulator.h"
 #include "controllerstyle.h"
 #include "controllerwindows.h"
+#include "coretestaccess.h"
 #include "devicepanel.h"
 #include "groupdialog.h"
 #include "grouppropertiesbox.h"
@@ -67,6 +68,8 @@ private Q_SLOTS:
 
 private:
     TForm1 &form() { return m_windows->Form1(); }
+    // A group in the table as if it were there already: no event, no rebuild.
+    void arrangeGroup(const QString &name) { CoreTestAccess::groups(form().core()).addGroup(name); }
     TForm8 &dialog() { return m_windows->Form8(); }
     DeviceTreeView &tree() { return *form().TreeView1(); }
     void add(const QString &name, const QString &group, const QString &address)
@@ -146,7 +149,7 @@ void tst_GroupEditing::groupDialogAddsTheNormalisedName()
     QFETCH(QString, typed);
     QFETCH(bool, byEnter);
     QFETCH(QStringList, lines);
-    form().groups().addGroup(u"STAGE"_s);
+    arrangeGroup(u"STAGE"_s);
     form().rebuildTree();
 
     tree().addGroupAction()->trigger();
@@ -180,7 +183,7 @@ void tst_GroupEditing::groupDialogCancelsAndEmptiesItsField()
 void tst_GroupEditing::groupDialogTellsWhenTheTableIsFull()
 {
     for (int i = 0; i < tGroup::kCapacity; ++i)
-        form().groups().addGroup(u"G"_s + QString::number(i));
+        arrangeGroup(u"G"_s + QString::number(i));
     openDialog();
     QTest::keyClicks(dialog().Edit1(), u"more"_s);
     dialog().Button1()->click();
@@ -195,7 +198,7 @@ void tst_GroupEditing::groupDialogTellsWhenTheTableIsFull()
 
 void tst_GroupEditing::deleteGroupMovesItsDevicesToUndef()
 {
-    form().groups().addGroup(u"FIRST"_s);
+    arrangeGroup(u"FIRST"_s);
     add(u"AMP1"_s, u"STAGE"_s, u"127.0.0.2"_s);
     add(u"AMP2"_s, u"STAGE"_s, u"127.0.0.3"_s);
     add(u"OTHER"_s, u"FIRST"_s, kSilentAddress1);
@@ -216,7 +219,7 @@ void tst_GroupEditing::deleteGroupMovesItsDevicesToUndef()
 
 void tst_GroupEditing::deleteEmptyGroupLeavesUndefAlone()
 {
-    form().groups().addGroup(u"EMPTY"_s);
+    arrangeGroup(u"EMPTY"_s);
     add(u"ONE"_s, u"STAGE"_s, kSilentAddress1);
     deleteGroupAt(u"EMPTY"_s);
     QCOMPARE(treeLines(tree()), (QStringList{u"STAGE"_s, u"  ONE  "_s}));
@@ -227,8 +230,9 @@ void tst_GroupEditing::deletedUndefComesBackAtTheEnd()
 {
     add(u"ONE"_s, u"UNDEF"_s, kSilentAddress1);
     add(u"TWO"_s, u"UNDEF"_s, kSilentAddress2);
-    form().groups().addGroup(u"LAST"_s);
-    form().groups()[form().groups().findGroup(u"UNDEF")].volumeA = 120;
+    arrangeGroup(u"LAST"_s);
+    form().core().setGroupSetting(form().core().groupNamed(u"UNDEF"_s), FaderTable::VolumeA, 120,
+                                  CommandSource::window());
     deleteGroupAt(u"UNDEF"_s);
     const int undef = form().groups().findGroup(u"UNDEF");
     QCOMPARE(undef, form().groups().count());
@@ -239,11 +243,11 @@ void tst_GroupEditing::deletedUndefComesBackAtTheEnd()
 
 void tst_GroupEditing::deleteGroupTakesTheGroupPressed()
 {
-    form().groups().addGroup(u"STAGE"_s);
+    arrangeGroup(u"STAGE"_s);
     form().rebuildTree();
     pressNode(tree(), findNode(tree(), u"STAGE"_s), Qt::RightButton);
     // While the popup is open, a rebuild puts another group under the press.
-    form().groups().addGroup(u"ALPHA"_s);
+    arrangeGroup(u"ALPHA"_s);
     form().rebuildTree();
     tree().deleteGroupAction()->trigger();
     QCOMPARE(treeLines(tree()), QStringList{u"ALPHA"_s});
@@ -251,9 +255,9 @@ void tst_GroupEditing::deleteGroupTakesTheGroupPressed()
 
 void tst_GroupEditing::descriptionStoredOnEnterOnly()
 {
-    form().Timer1().stop();
-    form().groups().addGroup(u"STAGE"_s);
-    form().groups()[1].description = u"Main hang"_s;
+    form().core().refreshTimer().stop();
+    arrangeGroup(u"STAGE"_s);
+    form().core().setGroupDescription(form().groups()[1].id, u"Main hang"_s, CommandSource::window());
     form().rebuildTree();
     pressNode(tree(), findNode(tree(), u"STAGE"_s), Qt::LeftButton);
     form().Timer1Timer();
@@ -283,7 +287,7 @@ void tst_GroupEditing::descriptionStoredOnEnterOnly()
 
 void tst_GroupEditing::selectorSendsTheGroupAndTheNodeWaitsForTheReport()
 {
-    form().groups().addGroup(u"FOH"_s);
+    arrangeGroup(u"FOH"_s);
     selectOnlineAmp();
     QComboBox *selector = panel().GroupComboBox();
     QCOMPARE(comboTexts(selector), (QStringList{u"FOH  "_s, u"STAGE"_s}));
@@ -324,14 +328,12 @@ void tst_GroupEditing::groupFieldSendsTheUpperCasedGroup()
 void tst_GroupEditing::screenshotWithGroupAndDevice()
 {
     add(u"AMP2"_s, u"STAGE"_s, u"127.0.0.3"_s);
-    form().groups().addGroup(u"FOH"_s);
-    tGroupItem &stage = form().groups()[form().groups().findGroup(u"STAGE")];
-    stage.description = u"Main hang"_s;
-    stage.volumeA = stage.volumeB = 171;
-    stage.inputLevelA = 151;
-    stage.inputLevelB = 131;
-    stage.limiterA = stage.limiterB = 120;
-    stage.volumeLink = 1;
+    arrangeGroup(u"FOH"_s);
+    const GroupId stage = form().core().groupNamed(u"STAGE"_s);
+    const CommandSource window = CommandSource::window();
+    form().core().setGroupDescription(stage, u"Main hang"_s, window);
+    form().core().setGroupSettings(stage, {171, 171, 151, 131, 120, 120}, window);
+    form().core().setGroupLink(stage, GroupLink::Volume, true, window);
     selectOnlineAmp();
     QTRY_VERIFY(form().groupPropertiesBox()->isVisible());
     // In the operator's locale, as the label is formatted: its minus sign,

@@ -47,7 +47,14 @@ private Q_SLOTS:
 private:
     TForm1 &form() { return m_windows->Form1(); }
     GroupPropertiesBox &box() { return *form().groupPropertiesBox(); }
-    tGroupItem &group() { return form().groups()[1]; }
+    const tGroupItem &group() { return form().groups()[1]; }
+    // A stored value as a command of the core puts it there.
+    void store(int entry, int value)
+    {
+        GroupSettingValues values = FaderTable::valuesOf(group());
+        values[std::size_t(entry - 1)] = value;
+        form().core().dragGroupSettings(group().id, values);
+    }
 
     void pressAt(QWidget *widget) { m_drag->press(widget); }
     void moveCursorBy(int rows) { m_drag->moveBy(rows); }
@@ -71,11 +78,11 @@ void tst_GroupFaders::init()
     m_windows = std::make_unique<ControllerWindows>();
     // The tests run the refresh themselves: one in the middle of a drag
     // drops the fractions of a step that the drag has gathered.
-    form().Timer1().stop();
+    form().core().refreshTimer().stop();
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
     m_drag = std::make_unique<CursorDrag>(form());
-    form().groups().addGroup(u"STAGE"_s);
+    form().core().addGroup(u"STAGE"_s, CommandSource::window());
     form().rebuildTree();
     pressNode(*form().TreeView1(), findNode(*form().TreeView1(), u"STAGE"_s), Qt::LeftButton);
     form().Timer1Timer();
@@ -121,7 +128,7 @@ void tst_GroupFaders::oneLongMoveOutrunsManySmallOnes()
     QCOMPARE(knobTop(1), 8);
     QCOMPARE(group().volumeB, 0);  // the other channel stays where it was
 
-    group().volumeA = 0;
+    store(FaderTable::VolumeA, 0);
     form().Timer1Timer();
     QCOMPARE(knobTop(1), 171);
     pressAt(box().FaderImg(1));
@@ -134,9 +141,9 @@ void tst_GroupFaders::oneLongMoveOutrunsManySmallOnes()
 
 void tst_GroupFaders::limiterRunsFromTenToOneHundredSeventyVolts()
 {
-    group().limiterA = 3;  // below the floor: the refresh raises it
-    form().Timer1Timer();
+    store(FaderTable::LimiterA, 3);  // below the floor: raised where it enters
     QCOMPARE(group().limiterA, 10);
+    form().Timer1Timer();
     QCOMPARE(label(5), u"10.0 V"_s);
     pressAt(box().FaderImg(5));
     moveCursorBy(-200);
@@ -221,7 +228,7 @@ void tst_GroupFaders::dragWrapsAtTheScreenEdge()
 {
     QFETCH(bool, upward);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    group().volumeA = upward ? 0 : 191;
+    store(FaderTable::VolumeA, upward ? 0 : 191);
     form().Timer1Timer();
     const int start = box().faders()[1].position;
 

@@ -92,7 +92,7 @@ void tst_LoadWhilePolling::initTestCase()
         m_messages.append(text);
     });
     // Checked as each block is stored: its name is that of the slot's own amp.
-    tDevices &devices = form().devices();
+    const tDevices &devices = form().devices();
     connect(&devices, &tDevices::statusBlockStored, this, [this, &devices](int slot) {
         const tDevice &device = devices[slot];
         const QByteArray name(reinterpret_cast<const char *>(device.status.data()) + StatusField::Name, 5);
@@ -124,7 +124,7 @@ void tst_LoadWhilePolling::noOldResultReachesANewDevice()
     QList<int> inOrder(kAmps);
     std::iota(inOrder.begin(), inOrder.end(), 0);
     open(inOrder);
-    tDevices &devices = form().devices();
+    const tDevices &devices = form().devices();
     QCOMPARE(devices.count(), kAmps);
     for (int slot = 1; slot <= kAmps; ++slot)
         QTRY_COMPARE_WITH_TIMEOUT(devices[slot].linkState(), 3, kTimeoutMs);

@@ -181,8 +181,8 @@ void tst_MainWindow::secondaryWindows()
 
 void tst_MainWindow::treeSortsBothLevels()
 {
-    form().groups().addGroup(u"B"_s);
-    form().groups().addGroup(u"A"_s);
+    form().core().addGroup(u"B"_s, CommandSource::window());
+    form().core().addGroup(u"A"_s, CommandSource::window());
     add(u"ZED"_s, u"B"_s, kSilentAddress);
     add(u"MID"_s, u"B"_s, u"127.0.0.98"_s);
     add(u"AMP"_s, u"a"_s, u"127.0.0.97"_s);
@@ -204,7 +204,7 @@ void tst_MainWindow::showIpText()
 
 void tst_MainWindow::groupNodesOutliveTheirDevices()
 {
-    form().groups().addGroup(u"EMPTY"_s);
+    form().core().addGroup(u"EMPTY"_s, CommandSource::window());
     add(u"ONE"_s, u"STAGE"_s, kSilentAddress);
     form().rebuildTree();
     QCOMPARE(treeLines(tree()), (QStringList{u"EMPTY"_s, u"STAGE"_s, u"  ONE  "_s}));
@@ -272,8 +272,8 @@ void tst_MainWindow::reportedGroupFindsItsNormalisedGroup()
     QTRY_COMPARE(form().devices()[1].group, recordGroup);
     QTRY_COMPARE(treeLines(tree()), (QStringList{groupName, u"  AMP1 "_s, u"STAGE"_s}));
 
-    tGroupItem &group = form().groups()[form().groups().findGroup(groupName)];
-    group.volumeA = 123;
+    form().core().setGroupSetting(form().core().groupNamed(groupName), FaderTable::VolumeA, 123,
+                                  CommandSource::window());
     QTRY_COMPARE(m_sim.groupSettings(0), "123000000000010010"_ba);
 }
 
@@ -381,10 +381,10 @@ void tst_MainWindow::pressOnAnUnreachableDeviceHidesTheDiagram()
 
 void tst_MainWindow::queueFullToldOnceAtATime()
 {
-    Q_EMIT form().devices().queryQueueFull();
-    Q_EMIT form().devices().queryQueueFull();
+    Q_EMIT form().core().queryQueueFull();
+    Q_EMIT form().core().queryQueueFull();
     QTRY_COMPARE(m_messages, QStringList{u"NotEnoughDeviceQuerySpace"_s});
-    Q_EMIT form().devices().queryQueueFull();
+    Q_EMIT form().core().queryQueueFull();
     QTRY_COMPARE(m_messages.size(), 2);
 }
 

@@ -170,11 +170,12 @@ void tst_ProjectMenu::arrange()
 {
     QVERIFY(form().addOrUpdateDevice(u"AMP1"_s, u"STAGE"_s, u"127.0.0.2"_s));
     QVERIFY(form().addOrUpdateDevice(u"DESK"_s, u"FOH"_s, u"127.0.0.3"_s));
-    tGroup &groups = form().groups();
-    groups[1].description = u"B\u00fchne links"_s;
-    groups[1].volumeA = 150;
-    groups[1].limiterB = 90;
-    groups[2].inputLevelB = 7;
+    ControllerCore &core = form().core();
+    const CommandSource window = CommandSource::window();
+    core.setGroupDescription(form().groups()[1].id, u"B\u00fchne links"_s, window);
+    core.setGroupSetting(form().groups()[1].id, FaderTable::VolumeA, 150, window);
+    core.setGroupSetting(form().groups()[1].id, FaderTable::LimiterB, 90, window);
+    core.setGroupSetting(form().groups()[2].id, FaderTable::InputLevelB, 7, window);
 }
 
 QStringList tst_ProjectMenu::messageTexts() const
@@ -238,7 +239,7 @@ void tst_ProjectMenu::saveAndOpenRestoreTheArrangement()
 
     // Something else in memory, then the file back.
     QVERIFY(form().addOrUpdateDevice(u"GONE"_s, u"OTHER"_s, u"127.0.0.9"_s));
-    form().groups()[1].volumeA = 0;
+    form().core().setGroupSetting(form().groups()[1].id, FaderTable::VolumeA, 0, CommandSource::window());
     for (int amp = 0; amp < m_sim.ampCount(); ++amp)
         m_sim.clearRequests(amp);
     m_openPath = m_savePath;

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,7 +38,8 @@ bool writeProjectFile(const QString &path, const Commands::SettingsValues &stage
     const auto group = [](const QString &name, const Commands::SettingsValues &v) {
         return ProjectGroup{name, {}, v[0], v[1], v[2], v[3], v[4], v[5]};
     };
-    Project project{{group(u"STAGE"_s, stage), group(u"FOH"_s, kFohSettings)}, {}};
+    Project project;
+    project.groups = {group(u"STAGE"_s, stage), group(u"FOH"_s, kFohSettings)};
     for (const AmpSimulator::Amp &amp : simulatedLineup(0x7F000002, 2))
         project.devices.append({QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address});
     return writeFile(path, writeProject(project));
@@ -69,6 +71,7 @@ private Q_SLOTS:
     void pollsAndEndsOnSignal();
     void refusedStart_data();
     void refusedStart();
+    void groupNotInTheProjectKeepsGettingSettings();
 
 private:
     AmpSimulator m_simulator;
@@ -118,6 +121,41 @@ void TestAmpcontrold::pollsAndEndsOnSignal()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(process.readAllStandardError(), QByteArray());
+}
+
+// An amplifier regrouped at the amplifier reports a group the project does
+// not list: the service adds it, as the windowed program does, and keeps
+// sending it that group's settings (a new group's: levels 0, limiters 10 V).
+void TestAmpcontrold::groupNotInTheProjectKeepsGettingSettings()
+{
+    const Commands::SettingsValues house{50, 60, 70, 80, 90, 100};
+    Project project;
+    project.groups = {ProjectGroup{u"HOUSE"_s, {}, 50, 60, 70, 80, 90, 100}};
+    for (const AmpSimulator::Amp &amp : simulatedLineup(0x7F000002, 2))
+        project.devices.append({QString::fromLatin1(amp.name), u"HOUSE"_s, amp.address});
+    const QString path = m_dir.filePath(u"house.amp"_s);
+    QVERIFY(writeFile(path, writeProject(project)));
+    const QList<AmpSimulator::Amp> lineup = simulatedLineup(0x7F000002, 2);
+    m_simulator.setIdentity(0, lineup[0].name, "OTHER");
+    m_simulator.setIdentity(1, lineup[1].name, "HOUSE");
+    const auto restore = qScopeGuard([&] {
+        for (int amp = 0; amp < 2; ++amp)
+            m_simulator.setIdentity(amp, lineup[amp].name, lineup[amp].group);
+    });
+
+    QProcess process;
+    process.start(QStringLiteral(AMPCONTROLD_PATH), {u"--device-port"_s, QString::number(m_simulator.port()), path});
+    QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(1), digits(house), kWaitMs);
+    const QByteArray otherLine = "GET /common_settings_values1=" + digits({0, 0, 0, 0, 10, 10}) + " HTTP/1.1";
+    QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(0), digits({0, 0, 0, 0, 10, 10}), kWaitMs);
+    // Not once after the report, but again and again.
+    m_simulator.clearRequests(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_simulator.requestLines(0).count(otherLine) >= 3, kWaitMs);
+    QVERIFY(!m_simulator.requestLines(0).contains("GET /common_settings_values1=" + digits(house) + " HTTP/1.1"));
+
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), 0);
 }
 
 void TestAmpcontrold::refusedStart_data()

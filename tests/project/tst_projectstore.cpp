@@ -72,7 +72,7 @@ void tst_ProjectStore::saveAndLoadThroughTheTables()
     groups.addGroup(u"zone"_s);
     groups.addGroup(u"stage"_s);
     groups[1].description = u"Z\u00fcrich \u2013 hall"_s;
-    groups[2] = {u"STAGE"_s, u"main"_s, 191, 1, 2, 3, 170, 11, 1, 1, 1};
+    groups[2] = {groups[2].id, u"STAGE"_s, u"main"_s, 191, 1, 2, 3, 170, 11, 1, 1, 1};
     groups.addGroup(u"#ab"_s);  // blanks at both ends
     groups[3].description = u" spaced\t"_s;
     devices.appendDevice(u"AMP1 "_s, u"STAGE"_s, u"127.0.0.2"_s);

@@ -100,8 +100,7 @@ void tst_HttpMonitor::initTestCase()
         m_simulator.setServedBlock(amp, servedBlock(amp));
 
     m_core = std::make_unique<ControllerCore>(devicePort);
-    // The groups the amplifiers will report, as the operator made them.
-    QVERIFY(m_core->addGroup(u"FOH"_s) && m_core->addGroup(u"STAGE"_s));
+    // The groups the amplifiers report enter the group table by the core's own rule.
     for (const AmpSimulator::Amp &amp : amps)
         m_core->addOrUpdateDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address);
     m_core->start();
@@ -197,8 +196,8 @@ void tst_HttpMonitor::groupsShowTheirSettingsAndDevices()
 {
     const int stage = m_core->groups().findGroup(u"STAGE"_s);
     QVERIFY(stage > 0);
-    m_core->setGroupSetting(stage, FaderTable::VolumeB, 171, u"window"_s);
-    m_core->setGroupSetting(stage, FaderTable::LimiterA, 120, u"window"_s);
+    m_core->setGroupSetting(m_core->groups().idOfSlot(stage), FaderTable::VolumeB, 171, CommandSource::window());
+    m_core->setGroupSetting(m_core->groups().idOfSlot(stage), FaderTable::LimiterA, 120, CommandSource::window());
     HttpClient client(m_port);
     const QJsonArray groups = QJsonDocument::fromJson(client.get("/api/v1/groups").body).array();
     QCOMPARE(groups.size(), m_core->groups().count());
@@ -222,7 +221,7 @@ void tst_HttpMonitor::groupsShowTheirSettingsAndDevices()
 
 void tst_HttpMonitor::eventsAfterAnId()
 {
-    m_core->muteGroup(1, true, u"window"_s);
+    m_core->muteGroup(m_core->groups().idOfSlot(1), true, CommandSource::window());
     const quint64 newest = m_core->eventLog().lastId();
     QVERIFY(newest >= 2);
     HttpClient client(m_port);

@@ -121,6 +121,15 @@ void tst_OscProtocol::requests_data()
     row("step up", "/amp/group/FOH/limiter/b/step", u"i:3"_s, int(Kind::GroupSettingStep), u"FOH"_s, 3);
     row("step down", "/amp/group/FOH/volume/a/step", u"i:-2"_s, int(Kind::GroupSettingStep), u"FOH"_s, -2);
     row("step float", "/amp/group/FOH/volume/a/step", u"f:1"_s, -1);
+    // detail: the pair's channel A entry, negative when the link is turned off.
+    row("link volume on", "/amp/group/FOH/link/volume", u"i:1"_s, int(Kind::GroupLink), u"FOH"_s, 1);
+    row("link input off", "/amp/group/foh/link/input", u"i:0"_s, int(Kind::GroupLink), u"foh"_s, -3);
+    row("link limiter on", "/amp/group/SUB_L/link/limiter", u"i:1"_s, int(Kind::GroupLink), u"SUB_L"_s, 5);
+    row("link 2", "/amp/group/FOH/link/volume", u"i:2"_s, -1);
+    row("link True", "/amp/group/FOH/link/volume", u"T"_s, -1);
+    row("link none", "/amp/group/FOH/link/volume", u""_s, -1);
+    row("link of a channel", "/amp/group/FOH/link/volume/a", u"i:1"_s, -1);
+    row("link of mute", "/amp/group/FOH/link/mute", u"i:1"_s, -1);
     row("device mute a", "/amp/device/AMP1/mute/a", u"i:1"_s, int(Kind::DeviceMute), u"AMP1"_s, 0);
     row("device mute b address", "/amp/device/127.0.0.2/mute/b", u"i:0"_s, int(Kind::DeviceMute),
         u"127.0.0.2"_s, 1);
@@ -161,6 +170,7 @@ void tst_OscProtocol::requests()
     case Kind::GroupSetting: QCOMPARE(request->entry, detail); QCOMPARE(request->units, units); break;
     case Kind::GroupSettingStep: QCOMPARE(request->steps, detail); break;
     case Kind::DeviceMute: QCOMPARE(request->channel, detail); break;
+    case Kind::GroupLink: QCOMPARE(request->on ? request->entry : -request->entry, detail); break;
     default: break;
     }
 }

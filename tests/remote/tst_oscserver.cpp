@@ -13,6 +13,7 @@
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QTest>
 #include <QUdpSocket>
 #include <QtEndian>
@@ -75,6 +76,8 @@ private Q_SLOTS:
 
     void commands_data();
     void commands();
+    void linkTiesTheChannels_data();
+    void linkTiesTheChannels();
     void muteToggleFollowsTheReportedMutes();
     void unknownNamesAndMalformedPacketsChangeNothing_data();
     void unknownNamesAndMalformedPacketsChangeNothing();
@@ -292,13 +295,70 @@ void tst_OscServer::commands()
     }
 }
 
+void tst_OscServer::linkTiesTheChannels_data()
+{
+    QTest::addColumn<QByteArray>("link");     // the link message
+    QTest::addColumn<bool>("linkedBefore");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QByteArray>("setting");  // a fader moved after it
+    QTest::addColumn<QByteArray>("request");  // the settings request that follows, exactly
+
+    // STAGE starts at volume 100/100, input 0/0, limiter 10/10.
+    QTest::newRow("volume on: B follows A")
+        << message("/amp/group/STAGE/link/volume", "i", 1) << false << u"Volume channels locked: group STAGE"_s
+        << message("/amp/group/STAGE/volume/a", "f", -20) << "/common_settings_values1=151151000000010010"_ba;
+    QTest::newRow("input on: A follows B, any case")
+        << message("/amp/group/stage/link/input", "i", 1) << false << u"Input level channels locked: group STAGE"_s
+        << message("/amp/group/STAGE/input/b", "f", -45.5) << "/common_settings_values1=100100100100010010"_ba;
+    QTest::newRow("limiter on")
+        << message("/amp/group/STAGE/link/limiter", "i", 1) << false << u"Limiter channels locked: group STAGE"_s
+        << message("/amp/group/STAGE/limiter/a/step", "i", 40) << "/common_settings_values1=100100000000050050"_ba;
+    QTest::newRow("volume off: B stays")
+        << message("/amp/group/STAGE/link/volume", "i", 0) << true << u"Volume channels free: group STAGE"_s
+        << message("/amp/group/STAGE/volume/a", "f", -20) << "/common_settings_values1=151100000000010010"_ba;
+}
+
+// A link sends nothing itself; the next movement of either channel carries both.
+void tst_OscServer::linkTiesTheChannels()
+{
+    QFETCH(QByteArray, link);
+    QFETCH(bool, linkedBefore);
+    QFETCH(QString, event);
+    QFETCH(QByteArray, setting);
+    QFETCH(QByteArray, request);
+
+    const GroupId stage = m_core->groupNamed(u"STAGE"_s);
+    const CommandSource window = CommandSource::window();
+    // The rows before and after this test share the group: it is left as found.
+    const auto restore = qScopeGuard([this, stage, window, found = *m_core->group(stage)] {
+        m_core->setGroupSettings(stage, FaderTable::valuesOf(found), window);
+        for (const GroupLink pair : {GroupLink::Volume, GroupLink::InputLevel, GroupLink::Limiter})
+            m_core->setGroupLink(stage, pair, found.linked(pair), window);
+    });
+    m_core->setGroupSettings(stage, {100, 100, 0, 0, 10, 10}, window);
+    for (const GroupLink pair : {GroupLink::Volume, GroupLink::InputLevel, GroupLink::Limiter})
+        m_core->setGroupLink(stage, pair, linkedBefore, window);
+    m_sim->clearRequests(2);
+
+    const qsizetype before = eventCount();
+    send(link);
+    QTRY_COMPARE(m_server->counters().commands, quint64(1));
+    QCOMPARE(eventCount(), before + 1);
+    QCOMPARE(lastEventFromClient().text, event + u" (from OSC 127.0.0.1)"_s);
+    QCOMPARE(lastEventFromClient().source, u"OSC 127.0.0.1"_s);
+
+    send(setting);
+    QTRY_COMPARE(m_server->counters().commands, quint64(2));
+    QTRY_VERIFY(m_sim->requestLines(2).contains(requestLine(request.constData())));
+}
+
 // The toggle reads the mute bytes that the amplifiers last reported.
 void tst_OscServer::muteToggleFollowsTheReportedMutes()
 {
-    const int foh = m_core->groups().findGroupOfDevice(u"FOH"_s);
+    const GroupId foh = m_core->groupNamed(u"FOH"_s);
     for (const bool mutedBefore : {true, false}) {
-        m_core->muteGroup(foh, mutedBefore);
-        QTRY_COMPARE(OscCommands::anyChannelUnmuted(*m_core, foh), !mutedBefore);
+        m_core->muteGroup(foh, mutedBefore, CommandSource::window());
+        QTRY_COMPARE(m_core->anyChannelUnmuted(foh), !mutedBefore);
         m_sim->clearRequests(0);
         const qsizetype before = eventCount();
         send(message("/amp/group/FOH/mute/toggle"));
@@ -320,6 +380,9 @@ void tst_OscServer::unknownNamesAndMalformedPacketsChangeNothing_data()
     QTest::newRow("truncated") << mute.first(mute.size() - 4);
     QTest::newRow("type tag lies") << mute.first(mute.size() - 4) + QByteArray(",ii\0", 4);
     QTest::newRow("bundles nested too deep") << nestedBundle(mute, 100);
+    QTest::newRow("link of no setting") << message("/amp/group/FOH/link/mute", "i", 1);
+    QTest::newRow("link as a float") << message("/amp/group/FOH/link/volume", "f", 1);
+    QTest::newRow("link of a channel") << message("/amp/group/FOH/link/volume/a", "i", 1);
 }
 
 void tst_OscServer::unknownNamesAndMalformedPacketsChangeNothing()

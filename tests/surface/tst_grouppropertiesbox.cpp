@@ -6,7 +6,7 @@
 #include "ampsimulator.h"
 #include "commands.h"
 #include "cursordrag.h"
-#include "controllercore.h"
+#include "coretestaccess.h"
 #include "devicetable.h"
 #include "grouppropertiesbox.h"
 #include "groupsettings.h"
@@ -67,7 +67,12 @@ private:
     {
         return linesStartingWith(m_sim.requestLines(amp), "GET " + path);
     }
-    void select(const QString &group) { m_selected = m_groups->findGroup(group); m_box->refresh(); }
+    void select(const QString &group)
+    {
+        m_selected = m_core->groupNamed(group);
+        m_box->refresh();
+    }
+    int selectedSlot() const { return m_groups->slotOfGroup(m_selected); }
 
     AmpSimulator m_sim;
     quint16 m_port = 0;
@@ -76,7 +81,7 @@ private:
     tGroup *m_groups = nullptr;
     std::unique_ptr<GroupPropertiesBox> m_box;
     QTimer m_dispatch;
-    int m_selected = 0;
+    GroupId m_selected = 0;
 };
 
 void tst_GroupPropertiesBox::initTestCase()
@@ -97,8 +102,8 @@ void tst_GroupPropertiesBox::init()
         m_sim.setIdentity(amp, kAmps[amp].name, kAmps[amp].group);
     }
     m_core = std::make_unique<ControllerCore>(m_port);
-    m_groups = &m_core->groups();
-    m_devices = &m_core->devices();
+    m_groups = &CoreTestAccess::groups(*m_core);
+    m_devices = &CoreTestAccess::devices(*m_core);
     for (const AmpSimulator::Amp &amp : kAmps)
         QVERIFY(m_devices->appendDevice(QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address));
     // Belongs to the stage as well, as the tree shows it.
@@ -129,7 +134,7 @@ QByteArray tst_GroupPropertiesBox::settingsLine(int groupSlot) const
 void tst_GroupPropertiesBox::dragSendsTheGroupItsSettings()
 {
     select(u"STAGE"_s);
-    const int stage = m_selected;
+    const int stage = selectedSlot();
     CursorDrag drag(*m_box);
     drag.press(m_box->FaderImg(1));
     drag.moveBy(-40);
@@ -204,8 +209,8 @@ void tst_GroupPropertiesBox::limiterWarning()
     setModel((*m_devices)[2], "T2400");
     setModel((*m_devices)[3], "T1900");  // front of house, never in these groups
     select(group);
-    (*m_groups)[m_selected].limiterA = quint8(limiterA);
-    (*m_groups)[m_selected].limiterB = quint8(limiterB);
+    (*m_groups)[selectedSlot()].limiterA = quint8(limiterA);
+    (*m_groups)[selectedSlot()].limiterB = quint8(limiterB);
     m_box->refresh();
     QCOMPARE(m_box->Image4()->isVisible(), shown);
 }
@@ -214,7 +219,7 @@ void tst_GroupPropertiesBox::warningClickMutesTheGroup()
 {
     setModel((*m_devices)[1], "T1900");
     select(u"STAGE"_s);
-    (*m_groups)[m_selected].limiterA = 150;
+    (*m_groups)[selectedSlot()].limiterA = 150;
     m_box->refresh();
     QVERIFY(m_box->Image4()->isVisible());
     QTest::mouseClick(m_box->Image4(), Qt::LeftButton);

@@ -257,7 +257,8 @@ void OscServer::logRefusedSubscription(const QHostAddress &sender, const QString
 {
     if (!m_subscriptionRefusals.shouldLog(sender, m_clock()))
         return;
-    m_core.logNote(EventSeverity::Warning, u"OSC subscription refused: "_s + why, u"OSC "_s + senderText(sender));
+    m_core.logNote(EventSeverity::Warning, u"OSC subscription refused: "_s + why,
+                   CommandSource::osc(senderText(sender)));
 }
 
 void OscServer::logRefused(const QHostAddress &sender)

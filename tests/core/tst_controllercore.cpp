@@ -241,6 +241,10 @@ void tst_ControllerCore::queuesOfAnIdleCore()
     QFETCH(QString, event);
     QFETCH(int, groupChanges);
 
+    // Only the idle core talks to the amplifiers from here on.
+    m_core.reset();
+    for (int amp = 0; amp < m_sim.ampCount(); ++amp)
+        m_sim.clearRequests(amp);
     ControllerCore idle(m_port);
     QCOMPARE(idle.openProject(m_folder.filePath(u"show.amp"_s), CommandSource::window()),
              ControllerCore::OpenResult::Opened);
@@ -264,7 +268,12 @@ void tst_ControllerCore::queuesOfAnIdleCore()
         QCOMPARE(idle.group(stage)->description, u"Delays"_s);
         break;
     }
-    QCOMPARE(queueOf(3), queuedBefore[2] + amp3Queued);
+    // A worker with nothing to do takes a request off its queue at once (a
+    // slow machine may have finished the one it had): the amplifier gets it.
+    if (!amp3Queued.isEmpty() && queueOf(3) == queuedBefore[2])
+        QTRY_VERIFY(received(2, amp3Queued.first().toLatin1()));
+    else
+        QCOMPARE(queueOf(3), queuedBefore[2] + amp3Queued);
     QCOMPARE(queueOf(1), queuedBefore[0]);
     QCOMPARE(queueOf(2), queuedBefore[1]);
     QStringList texts;

@@ -1,7 +1,7 @@
 // Scenes through the core's commands: a project of simulated amplifiers
-// opened, its scenes recalled, undone, faded and edited. Without the tick the
-// device queues show exactly the requests a command added; with it, the
-// amplifiers receive them.
+// opened, its scenes recalled, undone, faded and edited. Without the tick and
+// with amplifiers that hold their first request, the device queues show
+// exactly the requests a command added; with both, the amplifiers receive them.
 
 #include "ampsimulator.h"
 #include "controllercore.h"
@@ -155,8 +155,12 @@ void tst_SceneCommands::initTestCase()
     QVERIFY(m_folder.isValid());
 }
 
+// The amplifiers hold their first request unanswered, so the workers keep
+// it and the queues keep the rest for the test to read.
 void tst_SceneCommands::init()
 {
+    for (int amp = 0; amp < m_sim.ampCount(); ++amp)
+        m_sim.setFault(amp, AmpSimulator::Fault::Stall);
     QVERIFY(saveProjectFile(m_folder.filePath(u"show.amp"_s), showProject()));
 }
 
@@ -456,6 +460,7 @@ void tst_SceneCommands::scenesAndMarksSurviveASave()
 void tst_SceneCommands::recallReachesTheAmplifiers()
 {
     for (int amp = 0; amp < m_sim.ampCount(); ++amp) {
+        m_sim.setFault(amp, AmpSimulator::Fault::None);
         m_sim.setIdentity(amp, kAmps[amp].name, kAmps[amp].group);
         m_sim.clearRequests(amp);
     }

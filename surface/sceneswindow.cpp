@@ -108,8 +108,11 @@ QWidget *ScenesWindow::createListPart()
     m_table->setUniformRowHeights(true);
     m_table->setAllColumnsShowFocus(true);
     m_table->setHeaderLabels({u"No."_s, u"Name"_s, u"Groups"_s, u"Kinds"_s, u"Fade"_s, u"State"_s});
-    m_table->header()->setStretchLastSection(true);
-    m_table->setMinimumWidth(480);
+    QHeaderView *header = m_table->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_table->setMinimumWidth(560);
     m_table->installEventFilter(this);
 
     m_recall = button(u"Recall"_s, part);

@@ -119,10 +119,14 @@ QWidget *ScenesWindow::createListPart()
     m_undo = button(u"Undo recall"_s, part);
     m_previous = button(u"Previous"_s, part);
     m_next = button(u"Next"_s, part);
+    m_moveUp = button(u"Move up"_s, part);
+    m_moveDown = button(u"Move down"_s, part);
     auto *recallRow = new QHBoxLayout;
     for (QPushButton *b : {m_recall, m_undo, m_previous, m_next})
         recallRow->addWidget(b);
     recallRow->addStretch();
+    recallRow->addWidget(m_moveUp);
+    recallRow->addWidget(m_moveDown);
 
     m_number = new QSpinBox(part);
     m_number->setRange(Scene::kMinNumber, Scene::kMaxNumber);
@@ -196,6 +200,10 @@ void ScenesWindow::describeControls()
     describeControl(m_previous, u"PreviousScene"_s, u"Previous scene"_s,
                     u"Recalls the scene before the current one in the list"_s);
     describeControl(m_next, u"NextScene"_s, u"Next scene"_s, u"Recalls the scene after the current one in the list"_s);
+    describeControl(m_moveUp, u"MoveSceneUp"_s, u"Move up"_s,
+                    u"Moves the selected scene one place up; Previous and Next follow the list"_s);
+    describeControl(m_moveDown, u"MoveSceneDown"_s, u"Move down"_s,
+                    u"Moves the selected scene one place down; Previous and Next follow the list"_s);
     describeControl(m_number, u"SceneNumber"_s, u"Scene number"_s, u"The number Store stores as, 1 to 99"_s);
     describeControl(m_name, u"SceneName"_s, u"Scene name"_s,
                     u"The name for Store or Rename; empty keeps a stored name or gives \"Scene N\""_s);
@@ -235,6 +243,8 @@ void ScenesWindow::connectControls()
     connect(m_next, &QPushButton::clicked, this, [this] {
         showRefusal(m_core.recallNeighbourScene(+1, CommandSource::window()), u"There is no next scene."_s);
     });
+    connect(m_moveUp, &QPushButton::clicked, this, [this] { moveSelected(-1); });
+    connect(m_moveDown, &QPushButton::clicked, this, [this] { moveSelected(+1); });
     connect(m_store, &QPushButton::clicked, this, &ScenesWindow::storeClick);
     connect(m_rename, &QPushButton::clicked, this, &ScenesWindow::renameClick);
     connect(m_delete, &QPushButton::clicked, this, &ScenesWindow::deleteClick);
@@ -312,8 +322,10 @@ void ScenesWindow::showSelected()
 {
     const bool wasShowing = std::exchange(m_showing, true);
     const Scene *scene = m_core.scenes().find(selectedScene());
-    for (QWidget *editor : std::initializer_list<QWidget *>{m_rename, m_delete, m_recall, m_allGroups, m_scopeGroups,
-                                                            m_fade, m_applyScope, m_kinds[0], m_kinds[1], m_kinds[2]})
+    const std::initializer_list<QWidget *> editors{m_rename, m_delete,     m_recall,     m_moveUp,   m_moveDown,
+                                                   m_allGroups, m_scopeGroups, m_fade,   m_applyScope, m_kinds[0],
+                                                   m_kinds[1],  m_kinds[2]};
+    for (QWidget *editor : editors)
         editor->setEnabled(scene != nullptr);
     m_scopeGroups->clear();
     m_shownScene = scene ? std::optional<Scene>(*scene) : std::nullopt;
@@ -395,6 +407,12 @@ void ScenesWindow::deleteClick()
     if (!scene || !m_confirm(this, deleteQuestion(scene->number, scene->name)))
         return;
     showEdit(m_core.deleteScene(scene->number, CommandSource::window()));
+}
+
+void ScenesWindow::moveSelected(int step)
+{
+    if (const int number = selectedScene())
+        showEdit(m_core.moveScene(number, step, CommandSource::window()));
 }
 
 // Only what changed is sent: each command logs an event of its own.

@@ -3,7 +3,8 @@
 // The "Scenes" window: the show's scenes in the operator's order, with the
 // one last recalled marked and whether a value it covers has moved since.
 // Store takes the groups' values as scene N; Recall (the button, Enter or a
-// double-click on a row), Undo recall, Previous and Next recall; Rename,
+// double-click on a row), Undo recall, Previous and Next recall; Move up and
+// Move down set the list's order, which Previous and Next follow; Rename,
 // Delete (after a confirmation), the scope, the fade and the recall-safe
 // groups edit. Every change goes through the core's scene commands with the
 // window as the source; the window only shows what the core then holds, and
@@ -93,6 +94,7 @@ private:
     void recallSelected();
     void renameClick();
     void deleteClick();
+    void moveSelected(int step);
     void applyScopeClick();
     void recallSafeChanged(int row);
     void showEdit(SceneList::Edit edit);
@@ -117,6 +119,8 @@ private:
     QPushButton *m_next = nullptr;
     QPushButton *m_rename = nullptr;
     QPushButton *m_delete = nullptr;
+    QPushButton *m_moveUp = nullptr;
+    QPushButton *m_moveDown = nullptr;
     QCheckBox *m_allGroups = nullptr;
     QListWidget *m_scopeGroups = nullptr;
     std::array<QCheckBox *, 3> m_kinds{};

@@ -125,15 +125,9 @@ void tst_OperatorHelp::windowsHelpTheOperator_data()
     row("scenes", "", "Esc");
     row("scenes", "SceneTable", "Tree:Scenes?");
     row("scenes", "RecallScene", "Button:Recall?");
-    row("scenes", "UndoRecall", "Button:Undo recall?");
-    row("scenes", "NextScene", "Button:Next scene?");
-    row("scenes", "SceneNumber", "SpinBox:Scene number?");
     row("scenes", "SceneName", "EditableText:Scene name?");
-    row("scenes", "StoreScene", "Button:Store?");
     row("scenes", "DeleteScene", "Button:Delete?");
     row("scenes", "SceneAllGroups", "CheckBox:All groups?");
-    row("scenes", "SceneGroups", "List:Scene groups?");
-    row("scenes", "SceneKind_mutes", "CheckBox:Mutes?");
     row("scenes", "SceneFade", "SpinBox:Fade?");
     row("scenes", "RecallSafeGroups", "List:Recall-safe groups?");
 }

@@ -13,6 +13,7 @@
 #include "remoteinterfaces.h"
 #include "remotewindow.h"
 #include "scanwindow.h"
+#include "sceneswindow.h"
 
 #include <QMenuBar>
 
@@ -67,6 +68,12 @@ ControllerWindows::ControllerWindows(quint16 devicePort)
     main->menuBar()->insertAction(main->About2(), m_remoteAction);
     QObject::connect(m_remoteAction, &QAction::triggered, m_remoteWindow.get(),
                      [window = m_remoteWindow.get()] { showAndRaise(window); });
+    // After "Remote"; no shortcut, so that no stray key recalls a scene.
+    m_scenesWindow = std::make_unique<ScenesWindow>(*core);
+    m_scenesAction = new QAction(QStringLiteral("Scenes"), main);
+    main->menuBar()->insertAction(main->About2(), m_scenesAction);
+    QObject::connect(m_scenesAction, &QAction::triggered, m_scenesWindow.get(),
+                     [window = m_scenesWindow.get()] { showAndRaise(window); });
     core->start();
 }
 
@@ -100,6 +107,7 @@ void ControllerWindows::refreshDiagramAfterPress()
 // The secondary windows go first; the main window must not reach them then.
 ControllerWindows::~ControllerWindows()
 {
+    m_scenesWindow.reset();
     m_remoteWindow.reset();
     m_remote.reset();
     m_fleet.reset();

@@ -2,7 +2,8 @@
 
 // The controller core and every window of the program over it, created once
 // in the order the program starts them: the main window first, then "Search
-// Amplifier", "Network stat", "Group", "Diagram" and "About". Only the main
+// Amplifier", "Network stat", "Group", "Diagram" and "About", then
+// the fleet windows, "Remote" and "Scenes". Only the main
 // window is shown at start; the others are shown and hidden until the program
 // ends. The core starts polling once every window is in place.
 
@@ -23,6 +24,7 @@ class FleetWindows;
 class QAction;
 class RemoteInterfaces;
 class RemoteWindow;
+class ScenesWindow;
 
 class ControllerWindows final
 {
@@ -43,6 +45,8 @@ public:
     RemoteInterfaces &remote() const { return *m_remote; }
     RemoteWindow &remoteWindow() const { return *m_remoteWindow; }
     QAction *remoteAction() const { return m_remoteAction; }
+    ScenesWindow &scenesWindow() const { return *m_scenesWindow; }
+    QAction *scenesAction() const { return m_scenesAction; }
 
 private:
     void connectSecondaryWindows();
@@ -62,4 +66,6 @@ private:
     std::unique_ptr<RemoteInterfaces> m_remote;
     std::unique_ptr<RemoteWindow> m_remoteWindow;
     QAction *m_remoteAction = nullptr;
+    std::unique_ptr<ScenesWindow> m_scenesWindow;
+    QAction *m_scenesAction = nullptr;
 };

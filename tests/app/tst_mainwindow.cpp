@@ -136,17 +136,19 @@ void tst_MainWindow::startUpState()
     QCOMPARE(form().GroupBox1()->geometry(), QRect(208, 320, 801, 369));
 
     const QList<QAction *> bar = form().menuBar()->actions();
-    QCOMPARE(bar.size(), 6);
+    QCOMPARE(bar.size(), 7);
     QCOMPARE(bar[0]->text(), u"File"_s);
     QCOMPARE(menuTexts(bar[0]->menu()), (QStringList{u"Open..."_s, u"Save as..."_s, u"-"_s, u"Exit"_s}));
     QCOMPARE(bar[1], form().About1());
     QCOMPARE(bar[1]->text(), u"Network Stat"_s);
-    // The fleet overview, the event log and the remote interfaces sit between them.
+    // The fleet overview, the event log, the remote interfaces and the scenes sit between them.
     QCOMPARE(bar[2]->text(), u"Fleet"_s);
     QCOMPARE(bar[3]->text(), u"Events"_s);
     QCOMPARE(bar[4]->text(), u"Remote"_s);
-    QCOMPARE(bar[5], form().About2());
-    QCOMPARE(bar[5]->text(), u"About"_s);
+    QCOMPARE(bar[5]->text(), u"Scenes"_s);
+    QVERIFY(bar[5]->shortcut().isEmpty());
+    QCOMPARE(bar[6], form().About2());
+    QCOMPARE(bar[6]->text(), u"About"_s);
 
     if (const QString dir = qEnvironmentVariable("AMP_TEST_OUTPUT"); !dir.isEmpty()) {
         QDir().mkpath(dir);

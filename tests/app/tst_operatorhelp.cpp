@@ -14,6 +14,7 @@
 #include "networkstatwindow.h"
 #include "picturecontrol.h"
 #include "scanwindow.h"
+#include "sceneswindow.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -87,6 +88,7 @@ void tst_OperatorHelp::windowsHelpTheOperator_data()
     row("main", "Open...", "Ctrl+O");
     row("main", "Save as...", "Ctrl+Shift+S");
     row("main", "Exit", "Ctrl+Q");
+    row("main", "Scenes", "");  // no key recalls a scene from here
     row("main", "TreeView1", "Tree:Device tree?");
     row("main", "Button1", "Button:Scan?");
     row("main", "CheckBox1", "CheckBox:Show IP?");
@@ -120,6 +122,14 @@ void tst_OperatorHelp::windowsHelpTheOperator_data()
     row("events", "", "Esc");
     row("events", "EventTable", "Table:Event log?");
     row("events", "ExportEvents", "Button:Export events?");
+    row("scenes", "", "Esc");
+    row("scenes", "SceneTable", "Tree:Scenes?");
+    row("scenes", "RecallScene", "Button:Recall?");
+    row("scenes", "SceneName", "EditableText:Scene name?");
+    row("scenes", "DeleteScene", "Button:Delete?");
+    row("scenes", "SceneAllGroups", "CheckBox:All groups?");
+    row("scenes", "SceneFade", "SpinBox:Fade?");
+    row("scenes", "RecallSafeGroups", "List:Recall-safe groups?");
 }
 
 void tst_OperatorHelp::windowsHelpTheOperator()
@@ -131,7 +141,8 @@ void tst_OperatorHelp::windowsHelpTheOperator()
                                             {u"netstat"_s, &m_windows->Form6()}, {u"group"_s, &m_windows->Form8()},
                                             {u"diagram"_s, &m_windows->Form4()}, {u"about"_s, &m_windows->Form2()},
                                             {u"fleet"_s, &m_windows->fleet().fleet()},
-                                            {u"events"_s, &m_windows->fleet().events()}};
+                                            {u"events"_s, &m_windows->fleet().events()},
+                                            {u"scenes"_s, &m_windows->scenesWindow()}};
     QWidget *top = windows.value(window);
     if (object.isEmpty()) {
         top->show();

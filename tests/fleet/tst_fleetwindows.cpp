@@ -138,10 +138,11 @@ void tst_FleetWindows::stopSecondAmplifier()
 void tst_FleetWindows::menuItems()
 {
     const QList<QAction *> bar = m_windows->Form1().menuBar()->actions();
-    QCOMPARE(bar.size(), 6);
+    QCOMPARE(bar.size(), 7);
     QCOMPARE(bar[2]->text(), u"Fleet"_s);
     QCOMPARE(bar[3]->text(), u"Events"_s);
     QCOMPARE(bar[4]->text(), u"Remote"_s);
+    QCOMPARE(bar[5]->text(), u"Scenes"_s);
     QCOMPARE(fleet().windowTitle(), u"Fleet"_s);
 }
 

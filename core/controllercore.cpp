@@ -9,6 +9,8 @@
 #include "oscnames.h"
 #include "projectio.h"
 #include "projecttables.h"
+#include "sceneevents.h"
+#include "scenegroupstate.h"
 #include "statusblock.h"
 
 #include <QFileInfo>
@@ -53,8 +55,11 @@ ControllerCore::ControllerCore(quint16 devicePort, QObject *parent)
       m_devices(devicePort),
       m_tickSettings(m_devices, m_groups),
       m_tick(m_devices, m_tickSettings),
-      m_blocks(m_devices)
+      m_blocks(m_devices),
+      m_scenes([this] { return liveGroupStates(); },
+               [this](const GroupTarget &target, bool withMute) { applySceneTarget(target, withMute); })
 {
+    connect(&m_scenes, &SceneDirector::changed, this, &ControllerCore::scenesChanged);
     // A device reported another name or group: its group may be new.
     connect(&m_devices, &tDevices::treeRebuildNeeded, this, &ControllerCore::tablesChangedHere);
     connect(&m_devices, &tDevices::queryQueueFull, this, &ControllerCore::queryQueueFull);
@@ -188,6 +193,7 @@ void ControllerCore::muteGroup(GroupId id, bool on, const CommandSource &source)
     if (!record)
         return;
     GroupCommands::mute(m_devices, m_groups, record->name, on);
+    mutedByHand(record->name);
     log((on ? u"Mute all: group "_s : u"Un-mute all: group "_s) + groupText(*record), source);
 }
 
@@ -203,6 +209,7 @@ void ControllerCore::dragGroupSettings(GroupId id, const GroupSettingValues &val
         return;
     FaderTable::store(*record, values);
     Q_EMIT groupChanged(id);
+    movedByHand(id);
 }
 
 void ControllerCore::sendGroupSettings(GroupId id)
@@ -238,6 +245,7 @@ void ControllerCore::setGroupSetting(GroupId id, int entry, int value, const Com
         return;
     FaderTable::dragTo(*record, entry, value);
     Q_EMIT groupChanged(id);
+    movedByHand(id);
     groupSettingsSet(id, source);
 }
 
@@ -263,6 +271,7 @@ void ControllerCore::setGroupLink(GroupId id, GroupLink link, bool on, const Com
         return;
     record->link(link) = on ? 1 : 0;
     Q_EMIT groupChanged(id);
+    movedByHand(id);
     static const QString pairs[] = {u"Volume"_s, u"Input level"_s, u"Limiter"_s};
     log(pairs[int(link)] + (on ? u" channels locked: group "_s : u" channels free: group "_s) + groupText(*record),
         source);
@@ -296,6 +305,8 @@ void ControllerCore::muteChannel(DeviceId id, int channel, bool on, const Comman
         Commands::muteA(m_devices, slot, on);
     else
         Commands::muteB(m_devices, slot, on);
+    if (const int groupSlot = m_groups.findGroupOfDevice(m_devices[slot].group))
+        mutedByHand(m_groups[groupSlot].name);
     log((on ? u"Mute channel "_s : u"Un-mute channel "_s) + (channel == 0 ? u'A' : u'B'), source, &m_devices[slot]);
 }
 
@@ -334,6 +345,7 @@ void ControllerCore::deleteGroup(GroupId id, const CommandSource &source)
     const QString deleted = record->name;  // the record goes
     log(u"Delete Group: "_s + withoutTrailingBlanks(deleted), source);
     ::deleteGroup(m_devices, m_groups, deleted);
+    m_scenes.groupDeleted(deleted);
     tablesChangedHere();
 }
 
@@ -378,6 +390,7 @@ ControllerCore::OpenResult ControllerCore::openProject(const QString &path, cons
     for (const QString &problem : std::as_const(problems))
         m_log.append({QDateTime::currentDateTime(), EventSeverity::Warning, {}, problem});
     Q_EMIT remoteSettingsChanged();
+    loadScenes(*project);
     return project->leftOut ? OpenResult::OpenedPartly : OpenResult::Opened;
 }
 
@@ -385,8 +398,187 @@ bool ControllerCore::saveProject(const QString &path, const CommandSource &sourc
 {
     Project project = projectFromTables(m_devices, m_groups);
     project.remote = projectRemoteOf(m_remote);
+    project.scenes = m_scenes.list().scenes();
+    for (ProjectGroup &group : project.groups)
+        group.recallSafe = m_scenes.list().isRecallSafe(group.name);
     if (!saveProjectFile(path, project))
         return false;
     log(u"Project saved: "_s + QFileInfo(path).fileName(), source);
     return true;
+}
+
+// --- Scenes -------------------------------------------------------------
+
+// The marks are given the names the group table took the groups by.
+void ControllerCore::loadScenes(const Project &project)
+{
+    QSet<QString> recallSafe;
+    for (const ProjectGroup &group : project.groups) {
+        const int slot = m_groups.findGroupOfDevice(group.name);
+        if (group.recallSafe && slot != 0)
+            recallSafe.insert(m_groups[slot].name);
+    }
+    m_scenes.load(SceneList(project.scenes, recallSafe));
+    for (const QString &warning : project.sceneWarnings)
+        m_log.append({QDateTime::currentDateTime(), EventSeverity::Warning, {}, warning});
+}
+
+GroupMute ControllerCore::liveMute(GroupId id) const
+{
+    int channels = 0;
+    int muted = 0;
+    for (const DeviceId member : devicesOf(id)) {
+        const tDevice &record = *device(member);
+        if (record.linkState() != ThSocket::Online || !m_blocks.has(member))
+            continue;
+        channels += 2;
+        // A mute byte of 0 reads muted, as the device panel shows it.
+        muted += int(StatusBlockReader::flag(record.status, StatusField::MuteA) == 0)
+                 + int(StatusBlockReader::flag(record.status, StatusField::MuteB) == 0);
+    }
+    return groupMuteOf(muted, channels);
+}
+
+QList<NamedGroupState> ControllerCore::liveGroupStates() const
+{
+    QList<NamedGroupState> live;
+    live.reserve(m_groups.count());
+    for (int slot = 1; slot <= m_groups.count(); ++slot) {
+        const tGroupItem &record = m_groups[slot];
+        live.append({record.name, stateOfGroup(record, liveMute(record.id))});
+    }
+    return live;
+}
+
+// The six values and the links go to the record itself: through a fader's
+// path a linked partner would follow.
+void ControllerCore::applySceneTarget(const GroupTarget &target, bool withMute)
+{
+    const int slot = m_groups.findGroup(target.group);
+    if (slot == 0)
+        return;
+    tGroupItem &record = m_groups[slot];
+    if (target.sendsSettings()) {
+        putStateIntoGroup(target.state, record);
+        Q_EMIT groupChanged(record.id);
+        GroupCommands::sendSettings(m_devices, m_groups, record.name);
+    }
+    if (const std::optional<bool> mute = target.muteRequest(); withMute && mute)
+        GroupCommands::mute(m_devices, m_groups, record.name, *mute);
+}
+
+void ControllerCore::movedByHand(GroupId id)
+{
+    if (const tGroupItem *record = group(id))
+        m_scenes.settingsMoved(record->name, stateOfGroup(*record, GroupMute::Leave));
+}
+
+void ControllerCore::mutedByHand(const QString &groupName)
+{
+    m_scenes.muteCommanded(groupName);
+}
+
+bool ControllerCore::isRecallSafe(GroupId id) const
+{
+    const tGroupItem *record = group(id);
+    return record && m_scenes.list().isRecallSafe(record->name);
+}
+
+int ControllerCore::sceneNamed(QStringView name) const
+{
+    const Scene *scene = m_scenes.list().findByName(name);
+    return scene ? scene->number : 0;
+}
+
+QString ControllerCore::sceneText(int number) const
+{
+    return SceneEvents::sceneText(number, m_scenes.list().find(number));
+}
+
+SceneList::Edit ControllerCore::logSceneEdit(int number, SceneList::Edit result, const QString &done,
+                                             const QString &refused, const CommandSource &source)
+{
+    if (result == SceneList::Edit::Done)
+        log(done, source);
+    else
+        log(SceneEvents::refused(number, refused, result), source);
+    return result;
+}
+
+SceneList::Edit ControllerCore::storeScene(int number, const QString &name, const CommandSource &source)
+{
+    const SceneList::Edit result = m_scenes.store(number, name);
+    return logSceneEdit(number, result, sceneText(number) + u" stored"_s, u"stored"_s, source);
+}
+
+SceneList::Edit ControllerCore::renameScene(int number, const QString &name, const CommandSource &source)
+{
+    const QString before = sceneText(number);
+    const SceneList::Edit result = m_scenes.edit([&](SceneList &list) { return list.rename(number, name); });
+    return logSceneEdit(number, result, before + u" renamed "_s + SceneEvents::quoted(number, m_scenes.list()),
+                        u"renamed"_s, source);
+}
+
+SceneList::Edit ControllerCore::deleteScene(int number, const CommandSource &source)
+{
+    const QString before = sceneText(number);
+    const SceneList::Edit result = m_scenes.edit([number](SceneList &list) { return list.remove(number); });
+    return logSceneEdit(number, result, before + u" deleted"_s, u"deleted"_s, source);
+}
+
+SceneList::Edit ControllerCore::setSceneScope(int number, const SceneScope &scope, const CommandSource &source)
+{
+    const SceneList::Edit result = m_scenes.edit([&](SceneList &list) { return list.setScope(number, scope); });
+    return logSceneEdit(number, result, sceneText(number) + u" scope: "_s + SceneEvents::scopeText(scope),
+                        u"given that scope"_s, source);
+}
+
+SceneList::Edit ControllerCore::setSceneFade(int number, int fadeMs, const CommandSource &source)
+{
+    const SceneList::Edit result = m_scenes.edit([=](SceneList &list) { return list.setFade(number, fadeMs); });
+    return logSceneEdit(number, result, sceneText(number) + u" fade: "_s + SceneEvents::secondsText(fadeMs),
+                        u"given that fade"_s, source);
+}
+
+SceneList::Edit ControllerCore::moveScene(int number, int step, const CommandSource &source)
+{
+    const SceneList::Edit result = m_scenes.edit([=](SceneList &list) { return list.move(number, step); });
+    return logSceneEdit(number, result, sceneText(number) + (step < 0 ? u" moved up"_s : u" moved down"_s),
+                        u"moved"_s, source);
+}
+
+bool ControllerCore::recallScene(int number, const CommandSource &source)
+{
+    const QString text = sceneText(number);
+    const std::optional<RecallPlan> plan = m_scenes.recall(number);
+    if (!plan)
+        return false;
+    log(text + u" recalled"_s + SceneEvents::missingText(plan->missing), source);
+    return true;
+}
+
+bool ControllerCore::recallNeighbourScene(int step, const CommandSource &source)
+{
+    const int number = m_scenes.list().neighbour(m_scenes.current(), step);
+    return number != 0 && recallScene(number, source);
+}
+
+bool ControllerCore::undoRecall(const CommandSource &source)
+{
+    const int undone = m_scenes.current();
+    const std::optional<RecallPlan> plan = m_scenes.undo();
+    if (!plan)
+        return false;
+    log(SceneEvents::undoText(undone, m_scenes.list().find(undone)) + SceneEvents::missingText(plan->missing),
+        source);
+    return true;
+}
+
+void ControllerCore::setRecallSafe(GroupId id, bool safe, const CommandSource &source)
+{
+    const tGroupItem *record = group(id);
+    if (!record)
+        return;
+    m_scenes.setRecallSafe(record->name, safe);
+    log((safe ? u"Recall safe: group "_s : u"Recall safe off: group "_s) + groupText(*record), source);
 }

@@ -28,7 +28,11 @@
 #include "grouptable.h"
 #include "pollingtick.h"
 #include "remotesettings.h"
+#include "scenedirector.h"
+#include "scenelist.h"
 #include "storedblocks.h"
+
+struct Project;
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -156,7 +160,43 @@ public:
     const RemoteSettings &remoteSettings() const { return m_remote; }
     void setRemoteSettings(const RemoteSettings &settings);
 
+    // --- Scenes ---------------------------------------------------------
+    const SceneList &scenes() const { return m_scenes.list(); }
+    // The scene last recalled, 0 when none (or it was deleted).
+    int currentScene() const { return m_scenes.current(); }
+    // A value the current scene covers changed since its recall.
+    bool sceneModified() const { return m_scenes.modified(); }
+    bool isRecallSafe(GroupId id) const;
+    // Recalls since start, for the metrics.
+    quint64 sceneRecalls() const { return m_scenes.recalls(); }
+    // 0 when no scene has that name (exact, then case-blind).
+    int sceneNamed(QStringView name) const;
+    // Runs a recall's fade, one step per timeout; benchmarks and tests may
+    // shorten its interval (the steps' values stay those of the 150 ms pace).
+    QTimer &sceneFadeTimer() { return m_scenes.fadeTimer(); }
+
+    // Each logs one event with its source and returns what SceneList said
+    // (Edit::Done when done). Store: an empty name keeps an existing name,
+    // "Scene N" for a new one.
+    SceneList::Edit storeScene(int number, const QString &name, const CommandSource &source);
+    SceneList::Edit renameScene(int number, const QString &name, const CommandSource &source);
+    SceneList::Edit deleteScene(int number, const CommandSource &source);
+    SceneList::Edit setSceneScope(int number, const SceneScope &scope, const CommandSource &source);
+    SceneList::Edit setSceneFade(int number, int fadeMs, const CommandSource &source);
+    // step -1 up, +1 down.
+    SceneList::Edit moveScene(int number, int step, const CommandSource &source);
+    // False when there is no such scene (logged nothing) / nothing to undo /
+    // no neighbour. A recall sends the covered groups' settings and mutes as
+    // the faders and mute buttons do.
+    bool recallScene(int number, const CommandSource &source);
+    // +1 next, -1 previous in the list, from the current one.
+    bool recallNeighbourScene(int step, const CommandSource &source);
+    bool undoRecall(const CommandSource &source);
+    void setRecallSafe(GroupId id, bool safe, const CommandSource &source);
+
 Q_SIGNALS:
+    // The list, the current scene, "modified" or a recall-safe mark changed.
+    void scenesChanged();
     // After each refresh: health sampled, events found and logged.
     void refreshed();
     // Devices or groups came, went, or took other names or groups: the
@@ -178,6 +218,17 @@ private:
     // signal: whenever devices or groups changed, whoever changed them.
     void tablesChangedHere();
     void log(const QString &text, const CommandSource &source, const tDevice *device = nullptr);
+    // Scenes: the live groups as a scene holds them, a target put into its
+    // group, and the notes that a command other than a recall moved a group.
+    QList<NamedGroupState> liveGroupStates() const;
+    GroupMute liveMute(GroupId id) const;
+    void applySceneTarget(const GroupTarget &target, bool withMute);
+    void movedByHand(GroupId id);
+    void mutedByHand(const QString &groupName);
+    SceneList::Edit logSceneEdit(int number, SceneList::Edit result, const QString &done, const QString &refused,
+                                 const CommandSource &source);
+    QString sceneText(int number) const;
+    void loadScenes(const Project &project);
 
     tDevices m_devices;
     tGroup m_groups;
@@ -189,6 +240,7 @@ private:
     EventLog m_log;
     QTimer m_refreshTimer;
     RemoteSettings m_remote;
+    SceneDirector m_scenes;
     quint64 m_ticksAtRefresh = 0;
     QElapsedTimer m_tickSeen;  // since a refresh last saw the tick move
 };

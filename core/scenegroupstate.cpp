@@ -1,0 +1,22 @@
+#include "scenegroupstate.h"
+
+GroupState stateOfGroup(const tGroupItem &record, GroupMute mute)
+{
+    return {record.volumeA,         record.volumeB,          record.inputLevelA,
+            record.inputLevelB,     record.limiterA,         record.limiterB,
+            record.volumeLink != 0, record.inputLevelLink != 0, record.limiterLink != 0,
+            mute};
+}
+
+void putStateIntoGroup(const GroupState &state, tGroupItem &record)
+{
+    record.volumeA = state.volumeA;
+    record.volumeB = state.volumeB;
+    record.inputLevelA = state.inputLevelA;
+    record.inputLevelB = state.inputLevelB;
+    record.limiterA = state.limiterA;
+    record.limiterB = state.limiterB;
+    record.volumeLink = state.volumeLink ? 1 : 0;
+    record.inputLevelLink = state.inputLevelLink ? 1 : 0;
+    record.limiterLink = state.limiterLink ? 1 : 0;
+}

@@ -18,6 +18,7 @@
 #include <QUdpSocket>
 #include <QtEndian>
 
+#include <deque>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +41,21 @@ QByteArray message(const char *address, const char *types = "", double value = 0
         default: break;
         }
     }
+    std::size_t size = 0;
+    void *bytes = lo_message_serialise(m, address, nullptr, &size);
+    QByteArray result(static_cast<const char *>(bytes), qsizetype(size));
+    std::free(bytes);
+    lo_message_free(m);
+    return result;
+}
+
+// A message with an int and a string, or a string alone when number is negative.
+QByteArray messageWithText(const char *address, int number, const char *text)
+{
+    lo_message m = lo_message_new();
+    if (number >= 0)
+        lo_message_add_int32(m, number);
+    lo_message_add_string(m, text);
     std::size_t size = 0;
     void *bytes = lo_message_serialise(m, address, nullptr, &size);
     QByteArray result(static_cast<const char *>(bytes), qsizetype(size));
@@ -91,13 +107,15 @@ private Q_SLOTS:
     void onePacketGetsOneAnswer();
     void oneHostHoldsAtMostFourSubscriptions();
     void feedbackIsCappedPerDestination();
+    void scenes_data();
+    void scenes();
 
 private:
     void send(const QByteArray &packet);
     // The next packet's messages sent back to the client.
     std::vector<OscPacket::Message> receive();
     // Received feedback until an address comes with the value; false when the
-    // client's socket fell silent first.
+    // client's socket fell silent first. The rest of that packet is kept for the next call.
     bool receiveUntil(const QByteArray &address, const OscValue &value);
     // How many feedback messages came before the next /amp/pong; -1 when
     // the client's socket fell silent first.
@@ -113,6 +131,7 @@ private:
     std::unique_ptr<QUdpSocket> m_client;
     quint16 m_port = 0;
     qint64 m_nowMs = 0;
+    std::deque<OscPacket::Message> m_unread;  // the rest of the packet receiveUntil last read
 };
 
 void tst_OscServer::initTestCase()
@@ -143,6 +162,7 @@ void tst_OscServer::init()
     QVERIFY2(m_server->listen(kLoopback, m_port, u"127.0.0.1"_s, &error), qPrintable(error));
     QCOMPARE(m_server->statusText(), u"Listening on 127.0.0.1:"_s + QString::number(m_port));
     m_client = std::make_unique<QUdpSocket>();
+    m_unread.clear();
     QVERIFY(m_client->bind(kLoopback, 0));
     for (int amp = 0; amp < m_sim->ampCount(); ++amp)
         m_sim->clearRequests(amp);
@@ -194,17 +214,25 @@ std::vector<OscPacket::Message> tst_OscServer::receive()
 bool tst_OscServer::receiveUntil(const QByteArray &address, const OscValue &value)
 {
     for (;;) {
-        QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
-        if (!m_client->hasPendingDatagrams() && !ready.wait(5'000))
-            return false;
-        const auto messages = OscPacket::decode(m_client->receiveDatagram().data());
-        if (!messages)
-            return false;
-        for (const OscPacket::Message &m : *messages) {
-            if (m.address == address && !m.arguments.empty() && m.arguments[0].type == value.type
-                && m.arguments[0].i == value.i && m.arguments[0].f == value.f)
-                return true;
+        if (m_unread.empty()) {
+            QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
+            if (!m_client->hasPendingDatagrams() && !ready.wait(5'000))
+                return false;
+            const auto messages = OscPacket::decode(m_client->receiveDatagram().data());
+            if (!messages)
+                return false;
+            m_unread.assign(messages->begin(), messages->end());
         }
+        const OscPacket::Message m = std::move(m_unread.front());
+        m_unread.pop_front();
+        if (m.address != address || m.arguments.empty())
+            continue;
+        const OscArgument &first = m.arguments[0];
+        if (value.type == 'n' && first.type == 'i' && first.i == value.i && m.arguments.size() == 2
+            && m.arguments[1].type == 's' && m.arguments[1].s == value.text)
+            return true;
+        if (first.type == value.type && first.i == value.i && first.f == value.f)
+            return true;
     }
 }
 
@@ -607,6 +635,99 @@ void tst_OscServer::feedbackIsCappedPerDestination()
     m_nowMs = 120'000;
     QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
     QVERIFY(m_server->feedbackBytesSent() >= 2 * sentAtOnce);
+}
+
+void tst_OscServer::scenes_data()
+{
+    QTest::addColumn<QList<QByteArray>>("packets");
+    QTest::addColumn<QByteArray>("foh");    // the settings FOH's first amplifier holds at the end
+    QTest::addColumn<QByteArray>("stage");  // and STAGE's
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QByteArray>("currentName");
+    QTest::addColumn<QString>("event");     // the last one from OSC, without its source
+
+    // Both groups: scene 1 "Quiet" at -30 dB, scene 2 "Loud" at -10 dB, live -20 dB.
+    const QByteArray quiet = "131131191191100100";
+    const QByteArray loud = "171171191191100100";
+    const QByteArray live = "151151191191100100";
+    const QByteArray recall1 = message("/amp/scene/recall", "i", 1);
+    QTest::newRow("recall by number") << QList{recall1} << quiet << quiet << 1 << "Quiet"_ba
+                                      << u"Scene 1 \"Quiet\" recalled"_s;
+    QTest::newRow("recall by name, any case") << QList{messageWithText("/amp/scene/recall", -1, "LOUD")} << loud
+                                              << loud << 2 << "Loud"_ba << u"Scene 2 \"Loud\" recalled"_s;
+    QTest::newRow("next from none: the first") << QList{message("/amp/scene/next")} << quiet << quiet << 1
+                                               << "Quiet"_ba << u"Scene 1 \"Quiet\" recalled"_s;
+    QTest::newRow("previous from none: the last") << QList{message("/amp/scene/previous")} << loud << loud << 2
+                                                  << "Loud"_ba << u"Scene 2 \"Loud\" recalled"_s;
+    QTest::newRow("next after 1") << QList{recall1, message("/amp/scene/next")} << loud << loud << 2 << "Loud"_ba
+                                  << u"Scene 2 \"Loud\" recalled"_s;
+    QTest::newRow("undo puts back") << QList{message("/amp/scene/recall", "i", 2), message("/amp/scene/undo")}
+                                    << live << live << 0 << ""_ba << u"Recall of scene 2 \"Loud\" undone"_s;
+    QTest::newRow("recall safe group left alone")
+        << QList{message("/amp/group/stage/safe", "i", 1), recall1} << quiet << live << 1 << "Quiet"_ba
+        << u"Scene 1 \"Quiet\" recalled"_s;
+    QTest::newRow("stored, then recalled") << QList{messageWithText("/amp/scene/store", 3, "Walk-in"),
+                                                    message("/amp/scene/recall", "i", 3)}
+                                           << live << live << 3 << "Walk-in"_ba << u"Scene 3 \"Walk-in\" recalled"_s;
+}
+
+// Scenes set up from the window; the row's messages recall them over OSC,
+// and the amplifiers get the scene's settings, a subscriber the scene.
+void tst_OscServer::scenes()
+{
+    QFETCH(QList<QByteArray>, packets);
+    QFETCH(QByteArray, foh);
+    QFETCH(QByteArray, stage);
+    QFETCH(int, current);
+    QFETCH(QByteArray, currentName);
+    QFETCH(QString, event);
+
+    const CommandSource window = CommandSource::window();
+    const GroupId groups[] = {m_core->groupNamed(u"FOH"_s), m_core->groupNamed(u"STAGE"_s)};
+    const auto setLevels = [&](int volume) {
+        for (const GroupId group : groups)
+            m_core->setGroupSettings(group, {volume, volume, 191, 191, 100, 100}, window);
+    };
+    for (const int number : {1, 2, 3})
+        m_core->deleteScene(number, window);
+    for (const GroupId group : groups) {
+        m_core->setRecallSafe(group, false, window);
+        for (const GroupLink link : {GroupLink::Volume, GroupLink::InputLevel, GroupLink::Limiter})
+            m_core->setGroupLink(group, link, false, window);
+    }
+    setLevels(131);
+    QCOMPARE(m_core->storeScene(1, u"Quiet"_s, window), SceneList::Edit::Done);
+    setLevels(171);
+    QCOMPARE(m_core->storeScene(2, u"Loud"_s, window), SceneList::Edit::Done);
+    setLevels(151);
+    QTRY_COMPARE(m_sim->groupSettings(0), "151151191191100100"_ba);
+    QTRY_COMPARE(m_sim->groupSettings(2), "151151191191100100"_ba);
+    m_sim->clearRequests(2);
+
+    m_nowMs = 0;
+    send(message("/amp/subscribe"));
+    QVERIFY(receiveUntil("/amp/scene/current", OscValue::numbered(0, {})));
+    m_nowMs = 200;
+    for (const QByteArray &packet : packets)
+        send(packet);
+    QTRY_COMPARE(m_server->counters().commands, quint64(1 + packets.size()));
+    QCOMPARE(m_server->counters().malformed, quint64(0));
+    QCOMPARE(lastEventFromClient().text, event + u" (from OSC 127.0.0.1)"_s);
+    QTRY_COMPARE(m_sim->groupSettings(0), foh);
+    QTRY_COMPARE(m_sim->groupSettings(2), stage);
+    if (stage != foh) {
+        // The scene's settings never went to the group the recall left alone.
+        const QList<QByteArray> lines = m_sim->requestLines(2);
+        QVERIFY(std::none_of(lines.begin(), lines.end(), [&](const QByteArray &line) { return line.contains(foh); }));
+        QVERIFY(receiveUntil("/amp/group/STAGE/safe", OscValue::integer(1)));
+    }
+    if (current == 0)
+        return;  // as the whole state said; the undo's feedback may have no change to send
+    QVERIFY(receiveUntil("/amp/scene/current", OscValue::numbered(current, currentName)));
+    // A covered fader moved: the scene is modified.
+    m_nowMs = 400;
+    send(message("/amp/group/FOH/volume/a", "f", -40));
+    QVERIFY(receiveUntil("/amp/scene/modified", OscValue::integer(1)));
 }
 
 QTEST_GUILESS_MAIN(tst_OscServer)

@@ -79,6 +79,7 @@ private Q_SLOTS:
     void jobsOfClosedConnectionsAreSkipped();
     void formatterDropsCancelledJobs();
     void listenReportsWhy();
+    void scenesShowStoreAndRecall();
 
 private:
     const tDevice &device(int slot) const { return m_core->devices()[slot]; }
@@ -246,6 +247,7 @@ void tst_HttpMonitor::dashboardIsSelfContained()
     const HttpReply page = client.get("/");
     QCOMPARE(page.status, 200);
     QVERIFY(page.body.contains("/api/v1/devices"));
+    QVERIFY(page.body.contains("/api/v1/scenes"));
     QVERIFY(!page.body.contains("http://") && !page.body.contains("https://") && !page.body.contains("src="));
     const QByteArray policy = page.fields.value("content-security-policy");
     QVERIFY2(policy.startsWith("default-src 'self'; script-src 'sha256-"), policy.constData());
@@ -270,6 +272,8 @@ void tst_HttpMonitor::answers_data()
     QTest::newRow("asked to close") << "GET /healthz HTTP/1.1\r\nConnection: close\r\n\r\n"_ba << 200 << true
                                     << "ok\n"_ba;
     QTest::newRow("health") << "GET /healthz HTTP/1.1\r\n\r\n"_ba << 200 << false << "ok\n"_ba;
+    QTest::newRow("scenes, none stored") << "GET /api/v1/scenes HTTP/1.1\r\n\r\n"_ba << 200 << false
+                                         << R"({"current":null,"modified":false,"scenes":[]})"_ba;
     QTest::newRow("target over 2 KiB") << "GET /" + QByteArray(3000, 'a') + " HTTP/1.1\r\n\r\n" << 414 << true
                                        << QByteArray();
     QTest::newRow("Host: the listen address") << "GET /healthz HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n"_ba << 200
@@ -475,6 +479,43 @@ void tst_HttpMonitor::listenReportsWhy()
     QCOMPARE(second.statusText(), u"Off"_s);
     HttpClient refused(port);
     QVERIFY(!refused.connected());
+}
+
+// A scene stored and recalled from the window shows in the answer and the
+// metrics; a fader moved afterwards marks it modified.
+void tst_HttpMonitor::scenesShowStoreAndRecall()
+{
+    const CommandSource window = CommandSource::window();
+    const GroupId stage = m_core->groupNamed(u"STAGE"_s);
+    m_core->setGroupSetting(stage, FaderTable::VolumeA, 151, window);
+    QCOMPARE(m_core->storeScene(4, u"Interval"_s, window), SceneList::Edit::Done);
+    QVERIFY(m_core->recallScene(4, window));
+    m_core->setGroupSetting(stage, FaderTable::VolumeA, 131, window);
+
+    HttpClient client(m_port);
+    const HttpReply reply = client.get("/api/v1/scenes");
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.fields.value("content-type"), "application/json");
+    const QJsonObject json = QJsonDocument::fromJson(reply.body).object();
+    QCOMPARE(json[u"current"_s].toInt(), 4);
+    QCOMPARE(json[u"modified"_s].toBool(), true);
+    const QJsonObject scene = json[u"scenes"_s].toArray().at(0).toObject();
+    QCOMPARE(scene[u"name"_s].toString(), u"Interval"_s);
+    // It covers every group: all their names, in the table's order.
+    QStringList names;
+    for (int slot = 1; slot <= m_core->groups().count(); ++slot)
+        names.append(m_core->groups()[slot].name.trimmed());
+    QCOMPARE(scene[u"groups"_s].toArray(), QJsonArray::fromStringList(names));
+    const QJsonArray values = scene[u"values"_s].toArray();
+    QCOMPARE(values.size(), names.size());
+    const qsizetype stageAt = names.indexOf(u"STAGE"_s);
+    QCOMPARE(values[stageAt][u"name"_s].toString(), u"STAGE"_s);
+    QCOMPARE(values[stageAt][u"volume_a_db"_s].toDouble(), -20.0);
+
+    const Exposition metrics = ExpositionReader::read(client.get("/metrics").body);
+    QCOMPARE(metrics.value("amp_controller_scene_current", {}), 4.0);
+    QCOMPARE(metrics.value("amp_controller_scene_recalls_total", {}), double(m_core->sceneRecalls()));
+    QVERIFY(m_core->sceneRecalls() >= 1);
 }
 
 QTEST_GUILESS_MAIN(tst_HttpMonitor)

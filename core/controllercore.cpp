@@ -398,9 +398,12 @@ bool ControllerCore::saveProject(const QString &path, const CommandSource &sourc
 {
     Project project = projectFromTables(m_devices, m_groups);
     project.remote = projectRemoteOf(m_remote);
-    project.scenes = m_scenes.list().scenes();
-    for (ProjectGroup &group : project.groups)
+    QSet<QString> groupNames;
+    for (ProjectGroup &group : project.groups) {
         group.recallSafe = m_scenes.list().isRecallSafe(group.name);
+        groupNames.insert(group.name);
+    }
+    project.scenes = scenesOfGroups(m_scenes.list().scenes(), groupNames);
     if (!saveProjectFile(path, project))
         return false;
     log(u"Project saved: "_s + QFileInfo(path).fileName(), source);
@@ -460,8 +463,8 @@ void ControllerCore::applySceneTarget(const GroupTarget &target, bool withMute)
     tGroupItem &record = m_groups[slot];
     if (target.sendsSettings()) {
         putStateIntoGroup(target.state, record);
-        Q_EMIT groupChanged(record.id);
         GroupCommands::sendSettings(m_devices, m_groups, record.name);
+        Q_EMIT groupChanged(record.id);
     }
     if (const std::optional<bool> mute = target.muteRequest(); withMute && mute)
         GroupCommands::mute(m_devices, m_groups, record.name, *mute);

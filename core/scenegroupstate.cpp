@@ -20,3 +20,15 @@ void putStateIntoGroup(const GroupState &state, tGroupItem &record)
     record.inputLevelLink = state.inputLevelLink ? 1 : 0;
     record.limiterLink = state.limiterLink ? 1 : 0;
 }
+
+QList<Scene> scenesOfGroups(QList<Scene> scenes, const QSet<QString> &groups)
+{
+    for (Scene &scene : scenes) {
+        scene.groups.removeIf([&groups](const NamedGroupState &entry) { return !groups.contains(entry.group); });
+        QStringList named = scene.scope.groups;
+        named.removeIf([&groups](const QString &group) { return !groups.contains(group); });
+        if (!named.isEmpty() || scene.scope.allGroups)
+            scene.scope.groups = named;
+    }
+    return scenes;
+}

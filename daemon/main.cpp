@@ -5,6 +5,7 @@
 // or SIGINT. Messages about the program itself go to standard error.
 //
 // Exit status: 0 after a signal, 2 for a bad start (nothing was polled).
+// --scene N recalls scene N of the project before the first poll.
 
 #include "controllercore.h"
 #include "eventline.h"
@@ -41,6 +42,7 @@ struct Options
 {
     QString projectPath;
     quint16 devicePort = kDevicePort;
+    int scene = 0;  // recalled once the project is loaded; 0 for none
 };
 
 // The options, or none after the message for a bad start was printed.
@@ -56,6 +58,8 @@ std::optional<Options> parseOptions(const QCoreApplication &app)
                                         u"TCP port the amplifiers serve on (80); for testing against a simulator."_s,
                                         u"PORT"_s, QString::number(kDevicePort));
     parser.addOption(portOption);
+    const QCommandLineOption sceneOption(u"scene"_s, u"Recalls scene N of the project once it is loaded."_s, u"N"_s);
+    parser.addOption(sceneOption);
     parser.addPositionalArgument(u"PROJECT.amp"_s, u"The project file to load, as File > Open... does."_s);
 
     if (!parser.parse(app.arguments())) {
@@ -74,13 +78,19 @@ std::optional<Options> parseOptions(const QCoreApplication &app)
             EventLine::printable(parser.value(portOption))));
         return std::nullopt;
     }
+    if (parser.isSet(sceneOption)) {
+        if (const QString problem = sceneOptionProblem(parser.value(sceneOption)); !problem.isEmpty()) {
+            printError(EventLine::printable(problem));
+            return std::nullopt;
+        }
+    }
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 1) {
         printError(arguments.isEmpty() ? u"no project file given; usage: ampcontrold [options] PROJECT.amp"_s
                                        : u"one project file expected, %1 given"_s.arg(arguments.size()));
         return std::nullopt;
     }
-    return Options{arguments.first(), quint16(port)};
+    return Options{arguments.first(), quint16(port), parser.value(sceneOption).toInt()};
 }
 
 // Loads the project; false after the message that says why it was refused.
@@ -106,6 +116,22 @@ bool openProject(ControllerCore &core, const QString &path)
     return false;
 }
 
+// Recalls the scene the start asked for; false after the message when the
+// project has no such scene.
+bool recallStartScene(ControllerCore &core, const QString &path, int number)
+{
+    if (number == 0)
+        return true;
+    QList<int> numbers;
+    for (const Scene &scene : core.scenes().scenes())
+        numbers.append(scene.number);
+    if (const QString problem = missingSceneProblem(numbers, number); !problem.isEmpty()) {
+        printError(EventLine::printable(path) + u": "_s + problem);
+        return false;
+    }
+    return core.recallScene(number, CommandSource::service());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -126,7 +152,7 @@ int main(int argc, char *argv[])
     // Listens as the project's section "Remote" says, once it is opened.
     const RemoteInterfaces remote(core);
     QObject::connect(&remote, &RemoteInterfaces::applied, &core, [&core, &remote] { RemoteNotes::log(core, remote); });
-    if (!openProject(core, options->projectPath))
+    if (!openProject(core, options->projectPath) || !recallStartScene(core, options->projectPath, options->scene))
         return kBadStart;
 
     const QueueFullNote queueFullNote(core, kQueueFullNoteIntervalMs, [](const QString &text) {

@@ -59,3 +59,19 @@ QString projectFileProblem(const QString &path)
         return u"larger than any project file (%1 bytes)"_s.arg(qint64(info.st_size));
     return {};
 }
+
+QString sceneOptionProblem(const QString &value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (ok && number >= 1 && number <= 99)
+        return {};
+    return u"--scene must be a scene number from 1 to 99, not \"%1\""_s.arg(value);
+}
+
+QString missingSceneProblem(const QList<int> &projectScenes, int number)
+{
+    if (projectScenes.contains(number))
+        return {};
+    return u"--scene %1: the project has no scene %1"_s.arg(number);
+}

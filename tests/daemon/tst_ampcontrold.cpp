@@ -72,6 +72,7 @@ private Q_SLOTS:
     void refusedStart_data();
     void refusedStart();
     void groupNotInTheProjectKeepsGettingSettings();
+    void startsInTheSceneGiven();
 
 private:
     AmpSimulator m_simulator;
@@ -175,6 +176,12 @@ void TestAmpcontrold::refusedStart_data()
     QTest::newRow("empty file") << u"empty"_s << file << invalid;
     QTest::newRow("unknown option") << u"project"_s << QStringList{u"--poll"_s, u"@"_s}
                                     << u"Unknown option 'poll'. See ampcontrold --help."_s;
+    QTest::newRow("scene not a number") << u"project"_s << QStringList{u"--scene"_s, u"one"_s, u"@"_s}
+                                        << u"--scene must be a scene number from 1 to 99, not \"one\""_s;
+    QTest::newRow("scene 100") << u"project"_s << QStringList{u"--scene"_s, u"100"_s, u"@"_s}
+                               << u"--scene must be a scene number from 1 to 99, not \"100\""_s;
+    QTest::newRow("scene the project lacks") << u"project"_s << QStringList{u"--scene"_s, u"5"_s, u"@"_s}
+                                             << u"@: --scene 5: the project has no scene 5"_s;
 }
 
 void TestAmpcontrold::refusedStart()
@@ -201,6 +208,40 @@ void TestAmpcontrold::refusedStart()
     QCOMPARE(process.exitCode(), 2);
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()), u"ampcontrold: "_s + message.replace(u"@"_s, path) + u'\n');
     QCOMPARE(process.readAllStandardOutput(), QByteArray());
+}
+
+// --scene: the project's scene is recalled before the first poll, so the
+// amplifiers are sent its values, not the project's.
+void TestAmpcontrold::startsInTheSceneGiven()
+{
+    const Commands::SettingsValues night{4, 4, 8, 8, 30, 30};
+    Project project;
+    project.groups = {ProjectGroup{u"STAGE"_s, {}, 150, 150, 0, 0, 10, 10},
+                      ProjectGroup{u"FOH"_s, {}, 10, 20, 30, 40, 10, 10}};
+    for (const AmpSimulator::Amp &amp : simulatedLineup(0x7F000002, 2))
+        project.devices.append({QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address});
+    Scene scene;
+    scene.number = 7;
+    scene.name = u"Night"_s;
+    scene.scope.kinds = SceneKind::Levels | SceneKind::Limiters;
+    scene.groups = {{u"FOH  "_s, {4, 4, 8, 8, 30, 30, false, false, false, GroupMute::Leave}}};
+    project.scenes = {scene};
+    const QString path = m_dir.filePath(u"night.amp"_s);
+    QVERIFY(writeFile(path, writeProject(project)));
+
+    QProcess process;
+    QByteArray output;
+    connect(&process, &QProcess::readyReadStandardOutput, this, [&] { output += process.readAllStandardOutput(); });
+    process.start(QStringLiteral(AMPCONTROLD_PATH),
+                  {u"--device-port"_s, QString::number(m_simulator.port()), u"--scene"_s, u"7"_s, path});
+    QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(1), digits(night), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, QString(), u"Scene 7 \"Night\" recalled"_s), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(0), digits({150, 150, 0, 0, 10, 10}), kWaitMs);
+
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestAmpcontrold)

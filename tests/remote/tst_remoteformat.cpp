@@ -70,8 +70,6 @@ private Q_SLOTS:
     void eventTimeCarriesItsOffset();
     void scenes_data();
     void scenes();
-    void sceneMetrics_data();
-    void sceneMetrics();
 };
 
 void tst_RemoteFormat::requestHead_data()
@@ -348,9 +346,13 @@ void tst_RemoteFormat::metrics()
     silent.address = u"127.0.0.3"_s;
     silent.link = MonitorViews::Link::Offline;
     silent.block.reset();
-    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1, false, 0, 0};
+    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1, false, 12, 34};
 
-    const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device, silent}, controller));
+    const QByteArray text = MetricsText::exposition({device, silent}, controller);
+    QVERIFY(text.endsWith("amp_controller_scene_current 12\n# HELP amp_controller_scene_recalls_total Scene recalls"
+                          " since the controller started.\n# TYPE amp_controller_scene_recalls_total counter\n"
+                          "amp_controller_scene_recalls_total 34\n"));
+    const Exposition metrics = ExpositionReader::read(text);
     QCOMPARE(metrics.error, QString());
     const QMap<QByteArray, QString> amp{{"name", withoutTrailingBlanks(name)},
                                         {"group", withoutTrailingBlanks(group)},
@@ -457,32 +459,6 @@ void tst_RemoteFormat::scenes()
     QFETCH(MonitorViews::Scenes, scenes);
     QFETCH(QByteArray, json);
     QCOMPARE(MonitorJson::scenes(scenes), json);
-}
-
-void tst_RemoteFormat::sceneMetrics_data()
-{
-    QTest::addColumn<int>("current");
-    QTest::addColumn<quint64>("recalls");
-    QTest::addColumn<QByteArray>("samples");
-    QTest::newRow("none yet") << 0 << quint64(0) << "amp_controller_scene_current 0\n|recalls_total 0\n"_ba;
-    QTest::newRow("scene 99") << 99 << quint64(123456) << "amp_controller_scene_current 99\n|recalls_total 123456\n"_ba;
-}
-
-// The scene families close the exposition.
-void tst_RemoteFormat::sceneMetrics()
-{
-    QFETCH(int, current);
-    QFETCH(quint64, recalls);
-    QFETCH(QByteArray, samples);
-    MonitorViews::Controller controller;
-    controller.currentScene = current;
-    controller.sceneRecalls = recalls;
-    const QList<QByteArray> sample = samples.split('|');
-    QVERIFY(MetricsText::exposition({}, controller)
-                .endsWith("# HELP amp_controller_scene_current Number of the scene last recalled, 0 when none.\n"
-                          "# TYPE amp_controller_scene_current gauge\n" + sample[0]
-                          + "# HELP amp_controller_scene_recalls_total Scene recalls since the controller started.\n"
-                            "# TYPE amp_controller_scene_recalls_total counter\namp_controller_scene_" + sample[1]));
 }
 
 QTEST_APPLESS_MAIN(tst_RemoteFormat)

@@ -93,18 +93,13 @@ void tst_OscProtocol::requests_data()
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<int>("kind");  // -1: no request
     QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("detail");  // entry, channel, on, steps or port, by kind
+    QTest::addColumn<int>("detail");  // entry, channel, on, steps, port or scene number, by kind
     QTest::addColumn<double>("units");
     QTest::addColumn<QString>("sceneName");
 
     const auto row = [](const char *tag, const char *address, const QString &arguments, int kind,
                         const QString &name = {}, int detail = 0, double units = 0, const QString &sceneName = {}) {
         QTest::newRow(tag) << QByteArray(address) << arguments << kind << name << detail << units << sceneName;
-    };
-    // The scene requests; detail: the scene's number.
-    const auto sceneRow = [&](const char *tag, const char *address, const QString &arguments, int kind,
-                              int number = 0, const QString &sceneName = {}) {
-        row(tag, address, arguments, kind, {}, number, 0, sceneName);
     };
     row("ping", "/amp/ping", u""_s, int(Kind::Ping));
     row("ping with argument", "/amp/ping", u"i:1"_s, -1);
@@ -163,17 +158,17 @@ void tst_OscProtocol::requests_data()
         int(Kind::GroupMute), QString(64, u'A'), 1);
     row("recall safe on", "/amp/group/SUB_L/safe", u"i:1"_s, int(Kind::GroupRecallSafe), u"SUB_L"_s, 1);
     row("recall safe 2", "/amp/group/FOH/safe", u"i:2"_s, -1);
-    sceneRow("recall number", "/amp/scene/recall", u"i:99"_s, int(Kind::SceneRecall), 99);
-    sceneRow("recall 100", "/amp/scene/recall", u"i:100"_s, -1);
-    sceneRow("recall name", "/amp/scene/recall", u"s:Walk+in"_s, int(Kind::SceneRecall), 0, u"Walk in"_s);
-    sceneRow("recall blank name", "/amp/scene/recall", u"s:++"_s, -1);
-    sceneRow("recall broken UTF-8", "/amp/scene/recall", u"x:c341"_s, -1);
-    sceneRow("recall name too long", "/amp/scene/recall", u"s:"_s + QString(33, u'n'), -1);
-    sceneRow("store", "/amp/scene/store", u"i:7"_s, int(Kind::SceneStore), 7);
-    sceneRow("store named", "/amp/scene/store", u"i:7 s:Interval"_s, int(Kind::SceneStore), 7, u"Interval"_s);
-    sceneRow("store name only", "/amp/scene/store", u"s:Show"_s, -1);
-    sceneRow("next", "/amp/scene/next", u""_s, int(Kind::SceneNext));
-    sceneRow("undo with argument", "/amp/scene/undo", u"T"_s, -1);
+    row("recall number", "/amp/scene/recall", u"i:99"_s, int(Kind::SceneRecall), {}, 99);
+    row("recall 100", "/amp/scene/recall", u"i:100"_s, -1);
+    row("recall name", "/amp/scene/recall", u"s:Walk+in"_s, int(Kind::SceneRecall), {}, 0, 0, u"Walk in"_s);
+    row("recall blank name", "/amp/scene/recall", u"s:++"_s, -1);
+    row("recall broken UTF-8", "/amp/scene/recall", u"x:c341"_s, -1);
+    row("recall name too long", "/amp/scene/recall", u"s:"_s + QString(33, u'n'), -1);
+    row("store", "/amp/scene/store", u"i:7"_s, int(Kind::SceneStore), {}, 7);
+    row("store named", "/amp/scene/store", u"i:7 s:Interval"_s, int(Kind::SceneStore), {}, 7, 0, u"Interval"_s);
+    row("store name only", "/amp/scene/store", u"s:Show"_s, -1);
+    row("next", "/amp/scene/next", u""_s, int(Kind::SceneNext));
+    row("undo with argument", "/amp/scene/undo", u"T"_s, -1);
 }
 
 void tst_OscProtocol::requests()

@@ -81,8 +81,6 @@ private Q_SLOTS:
     void packets_data();
     void packets();
     void feedbackPacketsStayBelowTheLimit();
-    void feedbackMessages_data();
-    void feedbackMessages();
     void faderUnits_data();
     void faderUnits();
 };
@@ -403,25 +401,6 @@ void tst_OscProtocol::packets()
     QCOMPARE(decoded.has_value(), messages >= 0);
     if (decoded)
         QCOMPARE(int(decoded->size()), messages);
-}
-
-void tst_OscProtocol::feedbackMessages_data()
-{
-    QTest::addColumn<OscValue>("value");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("number and name") << OscValue::numbered(3, "Show")
-                                     << QByteArray("/amp/scene/current\0\0,is\0\0\0\0\3Show\0\0\0\0", 36);
-    QTest::newRow("no scene") << OscValue::numbered(0, {})
-                              << QByteArray("/amp/scene/current\0\0,is\0\0\0\0\0\0\0\0", 32);
-}
-
-// The bytes on the wire, and the name a reader finds in them again.
-void tst_OscProtocol::feedbackMessages()
-{
-    QFETCH(OscValue, value);
-    QFETCH(QByteArray, bytes);
-    QCOMPARE(OscPacket::encode("/amp/scene/current", value), bytes);
-    QCOMPARE(OscPacket::decode(bytes)->front().arguments.at(1).s, value.text);
 }
 
 void tst_OscProtocol::feedbackPacketsStayBelowTheLimit()

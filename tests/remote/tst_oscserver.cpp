@@ -625,7 +625,6 @@ void tst_OscServer::scenes_data()
     const QByteArray quiet = "131131191191100100", live = "151151191191100100";
     const QByteArray recall1 = message("/amp/scene/recall", "i", 1);
     const QString recalled = u"Scene 1 \"Quiet\" recalled"_s;
-    QTest::newRow("recall") << QList{recall1} << 1 << quiet << recalled;
     QTest::newRow("previous from none: the last") << QList{message("/amp/scene/previous")} << 1 << quiet << recalled;
     QTest::newRow("undo") << QList{recall1, message("/amp/scene/undo")} << 0 << live
                           << u"Recall of scene 1 \"Quiet\" undone"_s;

@@ -1,6 +1,7 @@
 // Scene recalls at 255 amplifiers in 32 groups, polled by a running core on
 // the main thread: the time from a recall to the moment the last amplifier
-// holds its new settings (median and 99th percentile), and how late a 1 ms
+// holds its new settings (median and 99th percentile; beside it one group's
+// fader release, and the recall call alone), and how late a 1 ms
 // precise timer beside the core's tick comes (99th percentile and worst)
 // while recalls follow each other, during a fade of the whole show, and with
 // nothing recalled for comparison.
@@ -25,6 +26,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -39,6 +41,13 @@ constexpr int kGroups = 32;
 QByteArray groupName(int group)
 {
     return "G" + QByteArray::number(group + 1).rightJustified(2, '0') + "  ";
+}
+
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
 void runEventLoop(int milliseconds)
@@ -184,13 +193,29 @@ int main(int argc, char *argv[])
         return probe.stop();
     }();
 
-    std::vector<qint64> recallNs;
+    // The same way to the amplifiers for one group's fader release, for
+    // comparison: what the polling adds whatever the command.
+    std::vector<qint64> releaseNs;
+    const GroupId first = core.groupNamed(QString::fromLatin1(groupName(0)));
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer since;
+        since.start();
+        const int volume = 30 + round % 2;
+        core.setGroupSettings(first, {volume, volume, 0, 0, 10, 10}, CommandSource::service());
+        if (const qint64 held = timeUntilHeld(sim, expectedSettings(core), since); held >= 0)
+            releaseNs.push_back(held);
+    }
+
+    std::vector<qint64> recallNs, callNs, callCpuNs;
     int missed = 0;
     probe.start();
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer since;
         since.start();
+        const qint64 cpuBefore = threadCpuNs();
         core.recallScene(1 + round % 2, CommandSource::service());
+        callNs.push_back(since.nsecsElapsed());
+        callCpuNs.push_back(threadCpuNs() - cpuBefore);
         const qint64 held = timeUntilHeld(sim, expectedSettings(core), since);
         if (held < 0)
             ++missed;
@@ -199,6 +224,9 @@ int main(int argc, char *argv[])
     }
     const TimingFigures duringRecalls = probe.stop();
     const TimingFigures recall = timingFigures(recallNs);
+    const TimingFigures release = timingFigures(releaseNs);
+    const TimingFigures call = timingFigures(callNs);
+    const TimingFigures callCpu = timingFigures(callCpuNs);
 
     core.setSceneFade(1 + rounds % 2, fadeSeconds * 1000, CommandSource::service());
     probe.start();
@@ -217,6 +245,12 @@ int main(int argc, char *argv[])
                 rounds, missed);
     std::printf("%-49s %-8.1f %-8.1f\n", "levels and limiters of 32 groups", recall.medianUs / 1000.0,
                 recall.p99Us / 1000.0);
+    std::printf("%-49s %-8.1f %-8.1f\n", "one group's fader release, for comparison", release.medianUs / 1000.0,
+                release.p99Us / 1000.0);
+    std::printf("%-49s %-8.3f %-8.3f\n", "the recall call itself, wall time", call.medianUs / 1000.0,
+                call.p99Us / 1000.0);
+    std::printf("%-49s %-8.3f %-8.3f\n", "the recall call itself, main thread's CPU time", callCpu.medianUs / 1000.0,
+                callCpu.p99Us / 1000.0);
     std::printf("\n1 ms timer beside the tick, lateness us          p99      worst\n");
     std::printf("%-49s %-8.0f %-8.0f\n", "nothing recalled", idle.p99Us, idle.medianUs);
     std::printf("%-49s %-8.0f %-8.0f\n", "recalls one after another", duringRecalls.p99Us, duringRecalls.medianUs);

@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include <chrono>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -426,29 +427,31 @@ void ControllerCore::loadScenes(const Project &project)
         m_log.append({QDateTime::currentDateTime(), EventSeverity::Warning, {}, warning});
 }
 
-GroupMute ControllerCore::liveMute(GroupId id) const
-{
-    int channels = 0;
-    int muted = 0;
-    for (const DeviceId member : devicesOf(id)) {
-        const tDevice &record = *device(member);
-        if (record.linkState() != ThSocket::Online || !m_blocks.has(member))
-            continue;
-        channels += 2;
-        // A mute byte of 0 reads muted, as the device panel shows it.
-        muted += int(StatusBlockReader::flag(record.status, StatusField::MuteA) == 0)
-                 + int(StatusBlockReader::flag(record.status, StatusField::MuteB) == 0);
-    }
-    return groupMuteOf(muted, channels);
-}
-
+// One pass over the devices: a recall asks this for every group at once.
 QList<NamedGroupState> ControllerCore::liveGroupStates() const
 {
+    struct Channels
+    {
+        int muted = 0;
+        int all = 0;
+    };
+    std::vector<Channels> channels(std::size_t(m_groups.count()) + 1);
+    for (int slot = 1; slot <= m_devices.count(); ++slot) {
+        const tDevice &record = m_devices[slot];
+        const int group = m_groups.findGroupOfDevice(record.group);
+        if (group == 0 || record.linkState() != ThSocket::Online || !m_blocks.has(record.id))
+            continue;
+        Channels &counted = channels[std::size_t(group)];
+        counted.all += 2;
+        // A mute byte of 0 reads muted, as the device panel shows it.
+        counted.muted += int(StatusBlockReader::flag(record.status, StatusField::MuteA) == 0)
+                         + int(StatusBlockReader::flag(record.status, StatusField::MuteB) == 0);
+    }
     QList<NamedGroupState> live;
     live.reserve(m_groups.count());
     for (int slot = 1; slot <= m_groups.count(); ++slot) {
-        const tGroupItem &record = m_groups[slot];
-        live.append({record.name, stateOfGroup(record, liveMute(record.id))});
+        const Channels &counted = channels[std::size_t(slot)];
+        live.append({m_groups[slot].name, stateOfGroup(m_groups[slot], groupMuteOf(counted.muted, counted.all))});
     }
     return live;
 }

@@ -221,7 +221,6 @@ private:
     // Scenes: the live groups as a scene holds them, a target put into its
     // group, and the notes that a command other than a recall moved a group.
     QList<NamedGroupState> liveGroupStates() const;
-    GroupMute liveMute(GroupId id) const;
     void applySceneTarget(const GroupTarget &target, bool withMute);
     void movedByHand(GroupId id);
     void mutedByHand(const QString &groupName);

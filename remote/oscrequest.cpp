@@ -87,8 +87,9 @@ std::optional<int> sceneNumberOf(const OscArgument &argument)
     return int(argument.i);
 }
 
-// A scene name argument: strict UTF-8, and a name the scene list would
-// take as it is, so that a store never keeps a name other than the one sent.
+// A scene name argument: strict UTF-8 (at most four bytes a character), and
+// a name the scene list takes without cutting or changing it, so that a
+// store never keeps a name other than the one sent.
 std::optional<QString> sceneNameOf(const OscArgument &argument)
 {
     if (argument.type != 's' || argument.s.size() > Scene::kMaxNameLength * 4)

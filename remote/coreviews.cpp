@@ -117,6 +117,17 @@ Controller controller(const ControllerCore &core)
     const EventLog &log = core.eventLog();
     view.eventsBySeverity = {log.total(EventSeverity::Info), log.total(EventSeverity::Warning),
                              log.total(EventSeverity::Alarm)};
+    view.currentScene = core.currentScene();
+    view.sceneRecalls = core.sceneRecalls();
+    return view;
+}
+
+Scenes scenes(const ControllerCore &core)
+{
+    Scenes view;
+    view.current = core.currentScene();
+    view.modified = view.current != 0 && core.sceneModified();
+    view.scenes = core.scenes().scenes();
     return view;
 }
 

@@ -26,4 +26,6 @@ QList<MonitorViews::Event> events(const ControllerCore &core, std::optional<quin
 
 MonitorViews::Controller controller(const ControllerCore &core);
 
+MonitorViews::Scenes scenes(const ControllerCore &core);
+
 } // namespace CoreViews

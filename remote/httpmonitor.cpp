@@ -111,6 +111,7 @@ void HttpMonitor::handle(const RequestHead::Head &request, const HttpListener::R
     case Endpoint::Groups:
     case Endpoint::Events:
     case Endpoint::Metrics:
+    case Endpoint::Scenes:
         answerLater(route, respond);
         return;
     default:
@@ -156,6 +157,10 @@ void HttpMonitor::answerLater(const MonitorRoute::Route &route, const HttpListen
         format(key, [events = CoreViews::events(m_core, route.eventsAfter)] {
             return withBody(kJson, MonitorJson::events(events));
         }, respond);
+        return;
+    case Endpoint::Scenes:
+        format(key, [scenes = CoreViews::scenes(m_core)] { return withBody(kJson, MonitorJson::scenes(scenes)); },
+               respond);
         return;
     default: {
         MonitorViews::Controller controller = CoreViews::controller(m_core);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The controller's read-only HTTP monitor: the dashboard page at /, JSON
-// under /api/v1/ (devices, groups, events), Prometheus metrics at /metrics
+// under /api/v1/ (devices, groups, events, scenes), Prometheus metrics at /metrics
 // and /healthz. Nothing it answers can change anything.
 //
 // It serves on the main thread's event loop, bounded as HttpListener says.

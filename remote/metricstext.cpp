@@ -187,6 +187,10 @@ void controllerFamilies(Writer &out, const MonitorViews::Controller &controller,
         const char *reason = HttpListener::reasonName(HttpListener::Refusal(r));
         out.sample(none, "reason", reason, double(refusals[std::size_t(r)]));
     }
+    out.family("amp_controller_scene_current", "gauge", "Number of the scene last recalled, 0 when none.");
+    out.sample(none, nullptr, nullptr, controller.currentScene);
+    out.family("amp_controller_scene_recalls_total", "counter", "Scene recalls since the controller started.");
+    out.sample(none, nullptr, nullptr, double(controller.sceneRecalls));
 }
 
 } // namespace

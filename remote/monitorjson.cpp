@@ -74,22 +74,29 @@ QJsonObject deviceObject(const Device &device)
     return object;
 }
 
-QJsonObject groupObject(const Group &group)
+// The six settings and three links under the keys of /api/v1/groups.
+void putSettings(QJsonObject &object, const std::array<int, 6> &settings, bool volumeLink, bool inputLevelLink,
+                 bool limiterLink)
 {
     static const QString kKeys[6] = {u"volume_a"_s, u"volume_b"_s, u"input_level_a"_s,
                                      u"input_level_b"_s, u"limiter_a"_s, u"limiter_b"_s};
-    QJsonObject object;
-    object.insert(u"name"_s, withoutTrailingBlanks(group.name));
-    object.insert(u"description"_s, group.description);
     for (int entry = 1; entry <= 6; ++entry) {
-        const int raw = group.settings[std::size_t(entry - 1)];
+        const int raw = settings[std::size_t(entry - 1)];
         const QString &key = kKeys[entry - 1];
         object.insert(key + (entry >= kLimiterFirstEntry ? u"_v"_s : u"_db"_s), settingInLabelUnits(entry, raw));
         object.insert(key + u"_raw"_s, raw);
     }
-    object.insert(u"volume_link"_s, group.volumeLink);
-    object.insert(u"input_level_link"_s, group.inputLevelLink);
-    object.insert(u"limiter_link"_s, group.limiterLink);
+    object.insert(u"volume_link"_s, volumeLink);
+    object.insert(u"input_level_link"_s, inputLevelLink);
+    object.insert(u"limiter_link"_s, limiterLink);
+}
+
+QJsonObject groupObject(const Group &group)
+{
+    QJsonObject object;
+    object.insert(u"name"_s, withoutTrailingBlanks(group.name));
+    object.insert(u"description"_s, group.description);
+    putSettings(object, group.settings, group.volumeLink, group.inputLevelLink, group.limiterLink);
     QJsonArray ids;
     for (quint64 id : group.deviceIds)
         ids.append(qint64(id));
@@ -113,6 +120,42 @@ QJsonObject eventObject(const Event &event)
     object.insert(u"amplifier"_s, event.amplifier);
     object.insert(u"text"_s, event.text);
     object.insert(u"source"_s, event.source);
+    return object;
+}
+
+QJsonObject sceneGroupObject(const NamedGroupState &held)
+{
+    const GroupState &state = held.state;
+    QJsonObject object;
+    object.insert(u"name"_s, withoutTrailingBlanks(held.group));
+    putSettings(object, {state.volumeA, state.volumeB, state.inputLevelA, state.inputLevelB, state.limiterA,
+                         state.limiterB},
+                state.volumeLink, state.inputLevelLink, state.limiterLink);
+    if (state.mute != GroupMute::Leave)
+        object.insert(u"muted"_s, state.mute == GroupMute::Muted);
+    return object;
+}
+
+QJsonObject sceneObject(const Scene &scene)
+{
+    QJsonObject object;
+    object.insert(u"number"_s, scene.number);
+    object.insert(u"name"_s, scene.name);
+    QJsonArray groups;
+    if (!scene.scope.allGroups) {
+        for (const QString &group : scene.scope.groups)
+            groups.append(withoutTrailingBlanks(group));
+    }
+    QJsonArray values;
+    for (const NamedGroupState &held : scene.groups) {
+        if (scene.scope.allGroups)
+            groups.append(withoutTrailingBlanks(held.group));
+        values.append(sceneGroupObject(held));
+    }
+    object.insert(u"groups"_s, groups);
+    object.insert(u"kinds"_s, QJsonArray::fromStringList(sceneKindWords(scene.scope.kinds)));
+    object.insert(u"fade_s"_s, scene.fadeMs / 1000.0);
+    object.insert(u"values"_s, values);
     return object;
 }
 
@@ -145,6 +188,18 @@ QByteArray groups(const QList<MonitorViews::Group> &groups)
 QByteArray events(const QList<MonitorViews::Event> &events)
 {
     return arrayOf(events, eventObject);
+}
+
+QByteArray scenes(const MonitorViews::Scenes &scenes)
+{
+    QJsonObject object;
+    object.insert(u"current"_s, scenes.current == 0 ? QJsonValue() : QJsonValue(scenes.current));
+    object.insert(u"modified"_s, scenes.modified);
+    QJsonArray list;
+    for (const Scene &scene : scenes.scenes)
+        list.append(sceneObject(scene));
+    object.insert(u"scenes"_s, list);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 } // namespace MonitorJson

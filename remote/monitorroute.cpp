@@ -19,6 +19,7 @@ Endpoint endpointOf(QByteArrayView path)
         {"/", Endpoint::Dashboard},        {"/api/v1/devices", Endpoint::Devices},
         {"/api/v1/groups", Endpoint::Groups}, {"/api/v1/events", Endpoint::Events},
         {"/metrics", Endpoint::Metrics},   {"/healthz", Endpoint::Health},
+        {"/api/v1/scenes", Endpoint::Scenes},
     };
     for (const Entry &entry : kEntries) {
         if (path == QByteArrayView(entry.path))

@@ -12,7 +12,7 @@
 
 namespace MonitorRoute {
 
-enum class Endpoint { Dashboard, Devices, Groups, Events, Metrics, Health, None };
+enum class Endpoint { Dashboard, Devices, Groups, Events, Metrics, Health, Scenes, None };
 
 struct Route
 {

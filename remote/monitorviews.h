@@ -4,6 +4,7 @@
 // the main thread: the formatting of every answer works from these alone, on
 // any thread, and tests build them without a controller or a socket.
 
+#include "scene.h"
 #include "statusblock.h"
 
 #include <QDateTime>
@@ -51,6 +52,15 @@ struct Group
     QList<quint64> deviceIds;  // in slot order
 };
 
+// The scene list shares the core's own values: copying it costs a count,
+// and the core's next edit makes a copy of its own.
+struct Scenes
+{
+    int current = 0;  // 0: none
+    bool modified = false;
+    QList<::Scene> scenes;  // in the list's order
+};
+
 enum class Severity { Info, Warning, Alarm };
 inline constexpr int kSeverityCount = 3;
 
@@ -73,6 +83,8 @@ struct Controller
     quint64 httpRequests = 0;  // served and refused
     quint64 httpRefused = 0;
     bool tickRunning = true;  // what /healthz answers
+    int currentScene = 0;     // 0: none
+    quint64 sceneRecalls = 0;
 };
 
 QString severityName(Severity severity);  // "info", "warning", "alarm"

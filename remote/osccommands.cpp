@@ -14,12 +14,43 @@ GroupLink linkOfPair(int firstEntry)
                                                    : GroupLink::Limiter;
 }
 
+// A scene request. A recall of a scene that is not there names nothing known;
+// a step or an undo with nothing to step to or undo is carried out as nothing.
+bool runScene(ControllerCore &core, const OscRequest &request, const CommandSource &source)
+{
+    switch (request.kind) {
+    case Kind::SceneRecall: {
+        const int number = request.scene != 0 ? request.scene : core.sceneNamed(request.sceneName);
+        return number != 0 && core.recallScene(number, source);
+    }
+    case Kind::SceneNext:
+    case Kind::ScenePrevious:
+        core.recallNeighbourScene(request.kind == Kind::SceneNext ? 1 : -1, source);
+        return true;
+    case Kind::SceneUndo:
+        core.undoRecall(source);
+        return true;
+    case Kind::SceneStore:
+        return core.storeScene(request.scene, request.sceneName, source) == SceneList::Edit::Done;
+    default:
+        return false;
+    }
+}
+
+bool isSceneRequest(OscRequest::Kind kind)
+{
+    return kind == Kind::SceneRecall || kind == Kind::SceneNext || kind == Kind::ScenePrevious
+           || kind == Kind::SceneUndo || kind == Kind::SceneStore;
+}
+
 } // namespace
 
 namespace OscCommands {
 
 bool run(ControllerCore &core, const OscRequest &request, const CommandSource &source)
 {
+    if (isSceneRequest(request.kind))
+        return runScene(core, request, source);
     if (request.kind == Kind::DeviceMute) {
         const DeviceId device = core.deviceNamed(request.name);
         if (device == 0)
@@ -45,6 +76,9 @@ bool run(ControllerCore &core, const OscRequest &request, const CommandSource &s
         return true;
     case Kind::GroupLink:
         core.setGroupLink(group, linkOfPair(request.entry), request.on, source);
+        return true;
+    case Kind::GroupRecallSafe:
+        core.setRecallSafe(group, request.on, source);
         return true;
     default:
         return false;

@@ -12,8 +12,9 @@ class ControllerCore;
 
 namespace OscCommands {
 
-// Runs a group or device request; false, with nothing changed, when its
-// group or device is unknown. Ping and subscribe are the server's own.
+// Runs a group, device or scene request; false, with nothing changed, when
+// its group, device or scene is unknown (or a store was refused). Ping and
+// subscribe are the server's own.
 bool run(ControllerCore &core, const OscRequest &request, const CommandSource &source);
 
 } // namespace OscCommands

@@ -18,7 +18,8 @@ namespace Field = StatusField;
 namespace R = StatusBlockReader;
 
 constexpr const char *kGroupSuffixes[] = {"/mute",    "/volume/a",  "/volume/b", "/input/a",
-                                          "/input/b", "/limiter/a", "/limiter/b"};
+                                          "/input/b", "/limiter/a", "/limiter/b", "/safe"};
+constexpr std::size_t kSafePath = 7;
 constexpr const char *kDeviceSuffixes[] = {"/online", "/severity", "/mute/a", "/mute/b",
                                            "/temp/amp", "/temp/psu", "/mains"};
 enum DevicePath { Online, Severity, MuteA, MuteB, TempAmp, TempPsu, Mains };
@@ -67,7 +68,7 @@ std::vector<OscFeedbackItem> OscFeedbackState::collect(const ControllerCore &cor
     const tGroup &groups = core.groups();
     const tDevices &devices = core.devices();
     items.reserve(std::size(kGroupSuffixes) * std::size_t(groups.count())
-                  + std::size(kDeviceSuffixes) * std::size_t(devices.count()));
+                  + std::size(kDeviceSuffixes) * std::size_t(devices.count()) + 2);
 
     // Mute per group in one walk over the devices: how many report, and
     // whether any of their channels is not muted.
@@ -97,6 +98,7 @@ std::vector<OscFeedbackItem> OscFeedbackState::collect(const ControllerCore &cor
             const double units = FaderTable::labelUnits(entry, FaderTable::storedValue(group, entry));
             items.push_back({paths.paths[std::size_t(entry)], OscValue::real(float(units))});
         }
+        items.push_back({paths.paths[kSafePath], OscValue::integer(core.isRecallSafe(group.id) ? 1 : 0)});
     }
 
     const QSet<QString> shared = sharedNames(devices);
@@ -126,5 +128,12 @@ std::vector<OscFeedbackItem> OscFeedbackState::collect(const ControllerCore &cor
             items.push_back({paths[TempPsu], OscValue::real(float(*celsius))});
         items.push_back({paths[Mains], OscValue::real(mainsVolts(block))});
     }
+
+    static const QByteArray kCurrentScene("/amp/scene/current");
+    static const QByteArray kSceneModified("/amp/scene/modified");
+    const Scene *scene = core.scenes().find(core.currentScene());
+    items.push_back({kCurrentScene, scene ? OscValue::numbered(scene->number, scene->name.toUtf8())
+                                          : OscValue::numbered(0, {})});
+    items.push_back({kSceneModified, OscValue::integer(scene && core.sceneModified() ? 1 : 0)});
     return items;
 }

@@ -5,11 +5,15 @@
 //                                          online device of the group reports
 //                                          muted (and at least one does)
 //   /amp/group/<group>/volume/a ... /limiter/b   float, dB or V as the labels show them
+//   /amp/group/<group>/safe               int 1 while no recall touches the group
 //   /amp/device/<device>/online           int 1/0
 //   /amp/device/<device>/severity         int 0..3 as the Fleet window rates it
 //   /amp/device/<device>/mute/a, /mute/b  int 1 muted     } once the device
 //   /amp/device/<device>/temp/amp, /temp/psu  float °C    } has sent a block
 //   /amp/device/<device>/mains            float V, one decimal as the panel shows it
+//   /amp/scene/current                    int number and string name of the scene
+//                                          last recalled; 0 and "" when none
+//   /amp/scene/modified                   int 1 when a value it covers changed since
 //
 // <group> is the group's address name; <device> the device's, or its address
 // text when that name is shared by another device or cannot stand in an

@@ -18,15 +18,18 @@
 #include <optional>
 #include <vector>
 
-// A feedback value: 'i' with i, or 'f' with f.
+// A feedback value: 'i' with i, 'f' with f, or 'n' with i and then text as
+// a string (a number and its name).
 struct OscValue
 {
     char type = 'i';
     qint32 i = 0;
     float f = 0.0F;
+    QByteArray text;  // 'n': UTF-8 without a zero byte
 
-    static OscValue integer(qint32 value) { return {'i', value, 0.0F}; }
-    static OscValue real(float value) { return {'f', 0, value}; }
+    static OscValue integer(qint32 value) { return {'i', value, 0.0F, {}}; }
+    static OscValue real(float value) { return {'f', 0, value, {}}; }
+    static OscValue numbered(qint32 value, QByteArray name) { return {'n', value, 0.0F, std::move(name)}; }
     friend bool operator==(const OscValue &, const OscValue &) = default;
 };
 

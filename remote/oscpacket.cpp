@@ -64,6 +64,8 @@ bool decodeMessage(QByteArrayView data, std::vector<OscPacket::Message> &message
             argument.i = values[i]->i;
         else if (argument.type == LO_FLOAT)
             argument.f = values[i]->f;
+        else if (argument.type == LO_STRING)
+            argument.s = QByteArray(&values[i]->s);  // the reader checked its termination
         decoded.arguments.push_back(argument);
     }
     messages.push_back(std::move(decoded));
@@ -108,10 +110,12 @@ std::optional<std::vector<Message>> decode(QByteArrayView packet)
 QByteArray encode(const QByteArray &address, const std::optional<OscValue> &value)
 {
     const MessagePointer message(lo_message_new());
-    if (value && value->type == 'i')
-        lo_message_add_int32(message.get(), value->i);
-    else if (value)
+    if (value && value->type == 'f')
         lo_message_add_float(message.get(), value->f);
+    else if (value)
+        lo_message_add_int32(message.get(), value->i);
+    if (value && value->type == 'n')
+        lo_message_add_string(message.get(), value->text.constData());
     std::size_t size = 0;
     std::unique_ptr<void, decltype(&std::free)> bytes(
         lo_message_serialise(message.get(), address.constData(), nullptr, &size), &std::free);

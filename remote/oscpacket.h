@@ -39,7 +39,7 @@ struct Message
 // exceeds the bounds above.
 std::optional<std::vector<Message>> decode(QByteArrayView packet);
 
-// One message with a single value, or none.
+// One message with its value ('n': an int and a string), or no argument.
 QByteArray encode(const QByteArray &address, const std::optional<OscValue> &value);
 
 // The items as packets of at most kMaxSentPacketBytes: a bundle of several

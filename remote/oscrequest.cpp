@@ -1,8 +1,10 @@
 #include "oscrequest.h"
 
 #include "oscnames.h"
+#include "scene.h"
 
 #include <QList>
+#include <QStringDecoder>
 
 #include <cmath>
 #include <limits>
@@ -78,6 +80,61 @@ std::optional<QString> nameOf(QByteArrayView segment)
     return name;
 }
 
+std::optional<int> sceneNumberOf(const OscArgument &argument)
+{
+    if (argument.type != 'i' || argument.i < Scene::kMinNumber || argument.i > Scene::kMaxNumber)
+        return std::nullopt;
+    return int(argument.i);
+}
+
+// A scene name argument: strict UTF-8 (at most four bytes a character), and
+// a name the scene list takes without cutting or changing it, so that a
+// store never keeps a name other than the one sent.
+std::optional<QString> sceneNameOf(const OscArgument &argument)
+{
+    if (argument.type != 's' || argument.s.size() > Scene::kMaxNameLength * 4)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString name = decoder.decode(argument.s);
+    if (decoder.hasError() || checkSceneName(name) != SceneNameCheck::Fine)
+        return std::nullopt;
+    return name;
+}
+
+// The word after /amp/scene/.
+std::optional<OscRequest> scene(QByteArrayView word, Arguments arguments)
+{
+    OscRequest request;
+    if (word == "next" || word == "previous" || word == "undo") {
+        if (!arguments.empty())
+            return std::nullopt;
+        request.kind = word == "next" ? Kind::SceneNext : word == "previous" ? Kind::ScenePrevious : Kind::SceneUndo;
+        return request;
+    }
+    if (word == "recall" && arguments.size() == 1) {
+        request.kind = Kind::SceneRecall;
+        if (const std::optional<int> number = sceneNumberOf(arguments[0])) {
+            request.scene = *number;
+            return request;
+        }
+        const std::optional<QString> name = sceneNameOf(arguments[0]);
+        if (!name || name->trimmed().isEmpty())
+            return std::nullopt;
+        request.sceneName = *name;
+        return request;
+    }
+    if (word != "store" || arguments.empty() || arguments.size() > 2)
+        return std::nullopt;
+    const std::optional<int> number = sceneNumberOf(arguments[0]);
+    const std::optional<QString> name = arguments.size() == 2 ? sceneNameOf(arguments[1]) : QString();
+    if (!number || !name)
+        return std::nullopt;
+    request.kind = Kind::SceneStore;
+    request.scene = *number;
+    request.sceneName = *name;
+    return request;
+}
+
 std::optional<OscRequest> amp(QByteArrayView word, Arguments arguments)
 {
     OscRequest request;
@@ -105,6 +162,14 @@ std::optional<OscRequest> group(OscRequest request, const QList<QByteArrayView> 
         if (!on)
             return std::nullopt;
         request.kind = Kind::GroupMute;
+        request.on = *on;
+        return request;
+    }
+    if (rest.size() == 1 && rest[0] == "safe") {
+        const std::optional<bool> on = switchArgument(arguments, false);
+        if (!on)
+            return std::nullopt;
+        request.kind = Kind::GroupRecallSafe;
         request.on = *on;
         return request;
     }
@@ -183,6 +248,8 @@ std::optional<OscRequest> parse(QByteArrayView address, std::span<const OscArgum
         return std::nullopt;
     if (words.size() == 3)
         return amp(words[2], arguments);
+    if (words.size() == 4 && words[2] == "scene")
+        return scene(words[3], arguments);
     if (words.size() < 5)
         return std::nullopt;
     const std::optional<QString> name = nameOf(words[3]);

@@ -79,6 +79,7 @@ private Q_SLOTS:
     void jobsOfClosedConnectionsAreSkipped();
     void formatterDropsCancelledJobs();
     void listenReportsWhy();
+    void scenesShowStoreAndRecall();
 
 private:
     const tDevice &device(int slot) const { return m_core->devices()[slot]; }
@@ -246,6 +247,7 @@ void tst_HttpMonitor::dashboardIsSelfContained()
     const HttpReply page = client.get("/");
     QCOMPARE(page.status, 200);
     QVERIFY(page.body.contains("/api/v1/devices"));
+    QVERIFY(page.body.contains("/api/v1/scenes"));
     QVERIFY(!page.body.contains("http://") && !page.body.contains("https://") && !page.body.contains("src="));
     const QByteArray policy = page.fields.value("content-security-policy");
     QVERIFY2(policy.startsWith("default-src 'self'; script-src 'sha256-"), policy.constData());
@@ -475,6 +477,30 @@ void tst_HttpMonitor::listenReportsWhy()
     QCOMPARE(second.statusText(), u"Off"_s);
     HttpClient refused(port);
     QVERIFY(!refused.connected());
+}
+
+// A scene stored and recalled, then left: the answer, the metrics.
+void tst_HttpMonitor::scenesShowStoreAndRecall()
+{
+    const CommandSource window = CommandSource::window();
+    const GroupId stage = m_core->groupNamed(u"STAGE"_s);
+    m_core->setGroupSetting(stage, FaderTable::VolumeA, 151, window);
+    QCOMPARE(m_core->storeScene(4, u"Interval"_s, window), SceneList::Edit::Done);
+    QVERIFY(m_core->recallScene(4, window));
+    m_core->setGroupSetting(stage, FaderTable::VolumeA, 131, window);
+
+    HttpClient client(m_port);
+    const QJsonObject json = QJsonDocument::fromJson(client.get("/api/v1/scenes").body).object();
+    QCOMPARE(json[u"current"_s].toInt(), 4);
+    QCOMPARE(json[u"modified"_s].toBool(), true);
+    // It covers every group, in the table's order.
+    const QJsonObject scene = json[u"scenes"_s][0].toObject();
+    const qsizetype stageAt = m_core->groups().findGroup(u"STAGE"_s) - 1;
+    QCOMPARE(scene[u"groups"_s][stageAt].toString(), u"STAGE"_s);
+    QCOMPARE(scene[u"values"_s][stageAt][u"volume_a_db"_s].toDouble(), -20.0);
+    const Exposition metrics = ExpositionReader::read(client.get("/metrics").body);
+    QCOMPARE(metrics.value("amp_controller_scene_current", {}), 4.0);
+    QCOMPARE(metrics.value("amp_controller_scene_recalls_total", {}), 1.0);
 }
 
 QTEST_GUILESS_MAIN(tst_HttpMonitor)

@@ -19,13 +19,20 @@ using Kind = OscRequest::Kind;
 
 namespace {
 
-// "i:1 f:-10.5 T" as arguments.
+// "i:1 f:-10.5 T s:Show" as arguments; "x:c3a9" is a string of these bytes,
+// and '+' in a string stands for a blank.
 std::vector<OscArgument> argumentsOf(const QString &text)
 {
     std::vector<OscArgument> arguments;
     for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
         OscArgument argument;
         argument.type = char(word[0].unicode());
+        if (argument.type == 's')
+            argument.s = word.mid(2).replace(u'+', u' ').toUtf8();
+        if (argument.type == 'x') {
+            argument.type = 's';
+            argument.s = QByteArray::fromHex(word.mid(2).toLatin1());
+        }
         if (argument.type == 'i')
             argument.i = word.mid(2).toInt();
         if (argument.type == 'f')
@@ -84,12 +91,13 @@ void tst_OscProtocol::requests_data()
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<int>("kind");  // -1: no request
     QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("detail");  // entry, channel, on, steps or port, by kind
+    QTest::addColumn<int>("detail");  // entry, channel, on, steps, port or scene number, by kind
     QTest::addColumn<double>("units");
+    QTest::addColumn<QString>("sceneName");
 
     const auto row = [](const char *tag, const char *address, const QString &arguments, int kind,
-                        const QString &name = {}, int detail = 0, double units = 0) {
-        QTest::newRow(tag) << QByteArray(address) << arguments << kind << name << detail << units;
+                        const QString &name = {}, int detail = 0, double units = 0, const QString &sceneName = {}) {
+        QTest::newRow(tag) << QByteArray(address) << arguments << kind << name << detail << units << sceneName;
     };
     row("ping", "/amp/ping", u""_s, int(Kind::Ping));
     row("ping with argument", "/amp/ping", u"i:1"_s, -1);
@@ -146,6 +154,19 @@ void tst_OscProtocol::requests_data()
     row("long name", QByteArray("/amp/group/" + QByteArray(65, 'A') + "/mute").constData(), u"i:1"_s, -1);
     row("longest name", QByteArray("/amp/group/" + QByteArray(64, 'A') + "/mute").constData(), u"i:1"_s,
         int(Kind::GroupMute), QString(64, u'A'), 1);
+    row("recall safe on", "/amp/group/SUB_L/safe", u"i:1"_s, int(Kind::GroupRecallSafe), u"SUB_L"_s, 1);
+    row("recall safe 2", "/amp/group/FOH/safe", u"i:2"_s, -1);
+    row("recall number", "/amp/scene/recall", u"i:99"_s, int(Kind::SceneRecall), {}, 99);
+    row("recall 100", "/amp/scene/recall", u"i:100"_s, -1);
+    row("recall name", "/amp/scene/recall", u"s:Walk+in"_s, int(Kind::SceneRecall), {}, 0, 0, u"Walk in"_s);
+    row("recall blank name", "/amp/scene/recall", u"s:++"_s, -1);
+    row("recall broken UTF-8", "/amp/scene/recall", u"x:c341"_s, -1);
+    row("recall name too long", "/amp/scene/recall", u"s:"_s + QString(33, u'n'), -1);
+    row("store", "/amp/scene/store", u"i:7"_s, int(Kind::SceneStore), {}, 7);
+    row("store named", "/amp/scene/store", u"i:7 s:Interval"_s, int(Kind::SceneStore), {}, 7, 0, u"Interval"_s);
+    row("store name only", "/amp/scene/store", u"s:Show"_s, -1);
+    row("next", "/amp/scene/next", u""_s, int(Kind::SceneNext));
+    row("undo with argument", "/amp/scene/undo", u"T"_s, -1);
 }
 
 void tst_OscProtocol::requests()
@@ -156,6 +177,7 @@ void tst_OscProtocol::requests()
     QFETCH(QString, name);
     QFETCH(int, detail);
     QFETCH(double, units);
+    QFETCH(QString, sceneName);
 
     const std::vector<OscArgument> values = argumentsOf(arguments);
     const std::optional<OscRequest> request = OscRequests::parse(address, values);
@@ -171,8 +193,11 @@ void tst_OscProtocol::requests()
     case Kind::GroupSettingStep: QCOMPARE(request->steps, detail); break;
     case Kind::DeviceMute: QCOMPARE(request->channel, detail); break;
     case Kind::GroupLink: QCOMPARE(request->on ? request->entry : -request->entry, detail); break;
+    case Kind::GroupRecallSafe: QCOMPARE(request->on, detail == 1); break;
     default: break;
     }
+    QCOMPARE(request->scene, kind == int(Kind::SceneRecall) || kind == int(Kind::SceneStore) ? detail : 0);
+    QCOMPARE(request->sceneName, sceneName);
 }
 
 void tst_OscProtocol::names_data()

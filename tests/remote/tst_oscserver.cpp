@@ -91,6 +91,8 @@ private Q_SLOTS:
     void onePacketGetsOneAnswer();
     void oneHostHoldsAtMostFourSubscriptions();
     void feedbackIsCappedPerDestination();
+    void scenes_data();
+    void scenes();
 
 private:
     void send(const QByteArray &packet);
@@ -203,6 +205,10 @@ bool tst_OscServer::receiveUntil(const QByteArray &address, const OscValue &valu
         for (const OscPacket::Message &m : *messages) {
             if (m.address == address && !m.arguments.empty() && m.arguments[0].type == value.type
                 && m.arguments[0].i == value.i && m.arguments[0].f == value.f)
+                return true;
+            // A number and a name: an int, then a string.
+            if (m.address == address && value.type == 'n' && m.arguments.size() == 2 && m.arguments[0].i == value.i
+                && m.arguments[1].s == value.text)
                 return true;
         }
     }
@@ -600,9 +606,78 @@ void tst_OscServer::feedbackIsCappedPerDestination()
     const int beforePong = feedbackBeforePong();
     QVERIFY2(beforePong >= 0 && beforePong < 5, qPrintable(QString::number(beforePong)));
     QVERIFY(m_server->feedbackBytesSent() < 2 * sentAtOnce);
-    m_nowMs = 60'000;  // the bucket has filled again
+    // The bucket fills again, a packet's worth at a time: the first whole
+    // state's last packet, then the second's first.
+    m_nowMs = 60'000;
+    QVERIFY(receiveUntil("/amp/scene/modified", OscValue::integer(0)));
+    m_nowMs = 120'000;
     QVERIFY(receiveUntil("/amp/group/STAGE/limiter/b", OscValue::real(170.0F)));
     QVERIFY(m_server->feedbackBytesSent() >= 2 * sentAtOnce);
+}
+
+void tst_OscServer::scenes_data()
+{
+    QTest::addColumn<QList<QByteArray>>("packets");
+    QTest::addColumn<int>("current");       // 1: the scene "Quiet" (-30 dB) went to FOH and STAGE
+    QTest::addColumn<QByteArray>("stage");  // the settings STAGE's amplifier holds at the end
+    QTest::addColumn<QString>("event");     // the last one from OSC
+
+    const QByteArray quiet = "131131191191100100", live = "151151191191100100";
+    const QByteArray recall1 = message("/amp/scene/recall", "i", 1);
+    const QString recalled = u"Scene 1 \"Quiet\" recalled"_s;
+    QTest::newRow("previous from none: the last") << QList{message("/amp/scene/previous")} << 1 << quiet << recalled;
+    QTest::newRow("undo") << QList{recall1, message("/amp/scene/undo")} << 0 << live
+                          << u"Recall of scene 1 \"Quiet\" undone"_s;
+    QTest::newRow("recall safe") << QList{message("/amp/group/stage/safe", "i", 1), recall1} << 1 << live << recalled;
+    QTest::newRow("stored, recalled") << QList{OscPacket::encode("/amp/scene/store", OscValue::numbered(2, "Walk-in")),
+                                               message("/amp/scene/recall", "i", 2)}
+                                      << 2 << live << u"Scene 2 \"Walk-in\" recalled"_s;
+}
+
+// Scene 1 stored from the window at -30 dB, the groups moved on to -20 dB;
+// the row's messages act over OSC.
+void tst_OscServer::scenes()
+{
+    QFETCH(QList<QByteArray>, packets);
+    QFETCH(int, current);
+    QFETCH(QByteArray, stage);
+    QFETCH(QString, event);
+    const CommandSource window = CommandSource::window();
+    const auto setLevels = [&](int volume) {
+        for (const GroupId group : {m_core->groupNamed(u"FOH"_s), m_core->groupNamed(u"STAGE"_s)}) {
+            m_core->setRecallSafe(group, false, window);
+            m_core->setGroupSettings(group, {volume, volume, 191, 191, 100, 100}, window);
+        }
+    };
+    m_core->deleteScene(1, window);  // none current
+    m_core->deleteScene(2, window);
+    setLevels(131);
+    m_core->storeScene(1, u"Quiet"_s, window);
+    setLevels(151);
+    QTRY_COMPARE(m_sim->groupSettings(2), "151151191191100100"_ba);
+    m_sim->clearRequests(2);
+    m_nowMs = 0;
+    send(message("/amp/subscribe"));
+    QVERIFY(receiveUntil("/amp/scene/current", OscValue::numbered(0, {})));
+
+    m_nowMs = 200;
+    for (const QByteArray &packet : packets)
+        send(packet);
+    QTRY_COMPARE(m_server->counters().commands, quint64(1 + packets.size()));
+    QCOMPARE(lastEventFromClient().text, event + u" (from OSC 127.0.0.1)"_s);
+    QTRY_COMPARE(m_sim->groupSettings(0), current == 1 ? "131131191191100100"_ba : stage);
+    QTRY_COMPARE(m_sim->groupSettings(2), stage);
+    if (current == 0)
+        return;  // as the whole state said
+    if (packets.first().contains("safe")) {
+        QVERIFY(!m_sim->requestLines(2).join().contains("131131"));
+        QVERIFY(receiveUntil("/amp/group/STAGE/safe", OscValue::integer(1)));
+    } else {
+        QVERIFY(receiveUntil("/amp/scene/current", OscValue::numbered(current, current == 1 ? "Quiet" : "Walk-in")));
+    }
+    m_nowMs = 400;  // a covered fader moves
+    send(message("/amp/group/FOH/volume/a", "f", -40));
+    QVERIFY(receiveUntil("/amp/scene/modified", OscValue::integer(1)));
 }
 
 QTEST_GUILESS_MAIN(tst_OscServer)

@@ -68,6 +68,8 @@ private Q_SLOTS:
     void groupSettings_data();
     void groupSettings();
     void eventTimeCarriesItsOffset();
+    void scenes_data();
+    void scenes();
 };
 
 void tst_RemoteFormat::requestHead_data()
@@ -182,6 +184,8 @@ void tst_RemoteFormat::route_data()
     row("devices", "GET", "/api/v1/devices", 200, Endpoint::Devices);
     row("groups", "GET", "/api/v1/groups", 200, Endpoint::Groups);
     row("health", "GET", "/healthz", 200, Endpoint::Health);
+    row("scenes", "GET", "/api/v1/scenes", 200, Endpoint::Scenes);
+    row("scenes, query ignored", "GET", "/api/v1/scenes?after=x", 200, Endpoint::Scenes);
     row("POST", "POST", "/", 405, Endpoint::None);
     row("DELETE of an unknown path", "DELETE", "/nope", 405, Endpoint::None);
     row("methods are case-sensitive", "get", "/", 405, Endpoint::None);
@@ -342,9 +346,13 @@ void tst_RemoteFormat::metrics()
     silent.address = u"127.0.0.3"_s;
     silent.link = MonitorViews::Link::Offline;
     silent.block.reset();
-    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1, false};
+    const MonitorViews::Controller controller{2, 1, {40, 5, 2}, 9, 1, false, 12, 34};
 
-    const Exposition metrics = ExpositionReader::read(MetricsText::exposition({device, silent}, controller));
+    const QByteArray text = MetricsText::exposition({device, silent}, controller);
+    QVERIFY(text.endsWith("amp_controller_scene_current 12\n# HELP amp_controller_scene_recalls_total Scene recalls"
+                          " since the controller started.\n# TYPE amp_controller_scene_recalls_total counter\n"
+                          "amp_controller_scene_recalls_total 34\n"));
+    const Exposition metrics = ExpositionReader::read(text);
     QCOMPARE(metrics.error, QString());
     const QMap<QByteArray, QString> amp{{"name", withoutTrailingBlanks(name)},
                                         {"group", withoutTrailingBlanks(group)},
@@ -421,6 +429,36 @@ void tst_RemoteFormat::eventTimeCarriesItsOffset()
     QCOMPARE(QDateTime::fromString(time, Qt::ISODateWithMs), event.time);
     QVERIFY(object[u"device_id"_s].isNull());
     QCOMPARE(object[u"severity"_s].toString(), u"info"_s);
+}
+
+void tst_RemoteFormat::scenes_data()
+{
+    QTest::addColumn<MonitorViews::Scenes>("scenes");
+    QTest::addColumn<QByteArray>("json");
+
+    Scene night;
+    night.number = 12;
+    night.name = u"Nacht \"\u00FC\""_s;
+    night.scope = {false, {u"SUB L"_s}, SceneKind::Mutes | SceneKind::Limiters};
+    night.fadeMs = 2'500;
+    night.groups = {{u"SUB L"_s, {}}};
+    night.groups[0].state.volumeA = 191;
+    night.groups[0].state.mute = GroupMute::Unmuted;
+    QTest::newRow("none") << MonitorViews::Scenes{} << R"({"current":null,"modified":false,"scenes":[]})"_ba;
+    QTest::newRow("chosen groups and kinds, fade, modified")
+        << MonitorViews::Scenes{12, true, {night}}
+        << R"({"current":12,"modified":true,"scenes":[{"fade_s":2.5,"groups":["SUB L"],"kinds":["limiters","mutes"],)"
+           R"("name":"Nacht \")" "\xc3\xbc" R"(\"","number":12,"values":[{"input_level_a_db":-95.5,"input_level_a_raw":0,)"
+           R"("input_level_b_db":-95.5,"input_level_b_raw":0,"input_level_link":false,"limiter_a_raw":10,)"
+           R"("limiter_a_v":10,"limiter_b_raw":10,"limiter_b_v":10,"limiter_link":false,"muted":false,"name":"SUB L",)"
+           R"("volume_a_db":0,"volume_a_raw":191,"volume_b_db":-95.5,"volume_b_raw":0,"volume_link":false}]}]})"_ba;
+}
+
+void tst_RemoteFormat::scenes()
+{
+    QFETCH(MonitorViews::Scenes, scenes);
+    QFETCH(QByteArray, json);
+    QCOMPARE(MonitorJson::scenes(scenes), json);
 }
 
 QTEST_APPLESS_MAIN(tst_RemoteFormat)

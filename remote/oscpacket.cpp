@@ -60,12 +60,15 @@ bool decodeMessage(QByteArrayView data, std::vector<OscPacket::Message> &message
     for (int i = 0; i < count; ++i) {
         OscArgument argument;
         argument.type = types[i];
+        // An argument is aligned to four bytes only, lo_arg to eight: its
+        // bytes are read as they lie, never through a member of the union.
+        const char *raw = reinterpret_cast<const char *>(values[i]);
         if (argument.type == LO_INT32)
-            argument.i = values[i]->i;
+            std::memcpy(&argument.i, raw, sizeof argument.i);
         else if (argument.type == LO_FLOAT)
-            argument.f = values[i]->f;
+            std::memcpy(&argument.f, raw, sizeof argument.f);
         else if (argument.type == LO_STRING)
-            argument.s = QByteArray(&values[i]->s);  // the reader checked its termination
+            argument.s = QByteArray(raw);  // the reader checked its termination
         decoded.arguments.push_back(argument);
     }
     messages.push_back(std::move(decoded));

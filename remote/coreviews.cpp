@@ -3,7 +3,6 @@
 #include "controllercore.h"
 #include "devicetable.h"
 #include "eventlog.h"
-#include "grouptable.h"
 #include "thsocket.h"
 
 #include <algorithm>

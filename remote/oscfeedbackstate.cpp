@@ -1,7 +1,6 @@
 #include "oscfeedbackstate.h"
 
 #include "controllercore.h"
-#include "fadertable.h"
 #include "oscnames.h"
 #include "panelnumber.h"
 #include "statusblock.h"

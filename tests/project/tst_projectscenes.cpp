@@ -89,9 +89,7 @@ void tst_ProjectScenes::exactBytes()
     for (ProjectGroup &group : read->groups)
         group.name = paddedName(group.name);  // as the group table gives them back
     QVERIFY(read->sceneWarnings.isEmpty());
-    QVERIFY(read->groups[0].recallSafe);
-    QVERIFY(!read->groups[1].recallSafe);
-    QCOMPARE(writeProject(*read, bytes), bytes);
+    QCOMPARE(writeProject(*read, bytes), bytes);  // the recall-safe mark among them
     QCOMPARE(writeProject(*read), bytes);
 }
 
@@ -100,8 +98,6 @@ void tst_ProjectScenes::withoutScenesAsBefore()
     Project project = twoGroups();
     project.groups[0].recallSafe = false;
     const QByteArray bytes = writeProject(project);
-    QVERIFY(!bytes.contains("Scene"));
-    QVERIFY(!bytes.contains("RecallSafe"));
     QCOMPARE(bytes, QByteArray(kHead).replace("RecallSafe=1\r\n", ""));
 }
 
@@ -113,8 +109,6 @@ void tst_ProjectScenes::deletedScenesAndSafeMarksDoNotComeBack()
     fewer.scenes[0].groups.clear();
     fewer.groups[0].recallSafe = false;
     const QByteArray saved = writeProject(fewer, both);
-    QVERIFY(!saved.contains("[Scene2]"));
-    QVERIFY(!saved.contains("Group1=STAGE"));
     const std::optional<Project> read = readProject(saved);
     QVERIFY(read);
     QCOMPARE(read->scenes, fewer.scenes);
@@ -139,7 +133,9 @@ void tst_ProjectScenes::hostileSections_data()
 
     const QByteArray ok = "[Scene1]\r\nNumber=4\r\nGroup1=FOH,1,1,1,1,10,10,0,0,0,muted\r\n";
     QTest::newRow("minimal section") << ok << QList<int>{4} << QString() << u"defaults"_s;
-    QTest::newRow("number not a number") << QByteArray("[Scene1]\nNumber=four\n") << QList<int>() << u"Scene1: Number \"four\""_s << QString();
+    QTest::newRow("number not a number")
+        << QByteArray("[Scene1]\nNumber=four\n") << QList<int>()
+        << u"Scene1: Number \"four\" is not a scene number (1 to 99); scene left out"_s << QString();
     QTest::newRow("number 0") << QByteArray("[Scene1]\nNumber=0\n") << QList<int>() << u"not a scene number"_s << QString();
     QTest::newRow("number 100") << QByteArray("[Scene1]\nNumber=100\n") << QList<int>() << u"not a scene number"_s << QString();
     QTest::newRow("number twice") << QByteArray("[Scene1]\nNumber=7\n[Scene2]\nNumber=7\n[Scene3]\nNumber=8\n")
@@ -147,7 +143,7 @@ void tst_ProjectScenes::hostileSections_data()
     QTest::newRow("gap ends the list") << QByteArray("[Scene1]\nNumber=1\n[Scene3]\nNumber=3\n") << QList<int>{1} << QString() << QString();
     QTest::newRow("levels beyond the faders")
         << QByteArray("[Scene1]\nNumber=2\nGroup1=FOH,300,-5,191,0,0,999,7,0,1,muted\n") << QList<int>{2}
-        << u"Scene1: Group1: values beyond the faders' ranges"_s << u"clamped"_s;
+        << u"Scene1: Group1: values beyond the faders' ranges brought to their nearest end"_s << u"clamped"_s;
     QTest::newRow("group not in the project")
         << QByteArray("[Scene1]\nNumber=2\nGroup1=SUBS,1,1,1,1,10,10,0,0,0,muted\n"
                       "Group2=FOH,1,1,1,1,10,10,0,0,0,muted\n") << QList<int>{2}

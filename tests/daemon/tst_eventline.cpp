@@ -3,7 +3,6 @@
 #include "eventline.h"
 #include "eventlinewriter.h"
 
-#include <QFile>
 #include <QTest>
 
 #include <cstdio>
@@ -31,11 +30,17 @@ namespace {
 // Everything the descriptor holds from its start.
 QByteArray contentsOf(std::FILE *stream)
 {
-    std::fflush(stream);
-    QFile file;
-    if (!file.open(::dup(fileno(stream)), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0))
-        return {};
-    return file.readAll();
+    // pread leaves the file's offset alone: the writer's thread writes at it,
+    // and a seek here would make it write over the first lines.
+    QByteArray bytes;
+    char buffer[4096];
+    for (off_t at = 0;;) {
+        const ssize_t count = ::pread(fileno(stream), buffer, sizeof buffer, at);
+        if (count <= 0)
+            return bytes;
+        bytes.append(buffer, qsizetype(count));
+        at += count;
+    }
 }
 
 QList<FleetEvent> numberedEvents(int first, int count)

@@ -15,6 +15,7 @@
 #include "benchtiming.h"
 #include "controllercore.h"
 #include "fastampserver.h"
+#include "latenessprobe.h"
 #include "oscfeedbackstate.h"
 #include "oscpacket.h"
 #include "oscserver.h"
@@ -78,36 +79,6 @@ struct Flood
 {
     const char *name;
     std::function<QByteArray(long)> make;
-};
-
-// How late a 1 ms precise timer's ticks come, in nanoseconds.
-class LatenessProbe final
-{
-public:
-    LatenessProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            if (m_last >= 0)
-                m_lateNs.push_back(std::max<qint64>(0, now - m_last - 1'000'000));
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    TimingFigures figures() const { return timingFigures(m_lateNs); }
-    double worstUs() const
-    {
-        return m_lateNs.empty() ? 0 : double(*std::max_element(m_lateNs.begin(), m_lateNs.end())) / 1000.0;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = -1;
-    std::vector<qint64> m_lateNs;
 };
 
 // A subscriber as a desk would be: renews every 2 s, steps a fader every
@@ -278,6 +249,7 @@ int main(int argc, char *argv[])
         desk.resetCount();
         const quint64 outBefore = server.feedbackBytesSent();
         LatenessProbe late;
+        late.start();
         std::unique_ptr<FloodSender> sender;
         if (flood.make)
             sender = std::make_unique<FloodSender>(flood, port, rate);

@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "controllercore.h"
 #include "fadertable.h"
+#include "latenessprobe.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -57,43 +58,14 @@ void runEventLoop(int milliseconds)
     loop.exec();
 }
 
-// A 1 ms precise timer's lateness, kept while it runs.
-class LatenessProbe final
+// The sample ended: its p99 and, in the median's place, the worst, in microseconds.
+TimingFigures stopped(LatenessProbe &probe)
 {
-public:
-    LatenessProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            if (m_last >= 0)
-                m_lateNs.push_back(std::max<qint64>(0, now - m_last - 1'000'000));
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_lateNs.clear();
-        m_last = -1;
-        m_clock.start();
-        m_timer.start();
-    }
-    // p99 and, in the median's place, the worst, in microseconds.
-    TimingFigures stop()
-    {
-        m_timer.stop();
-        TimingFigures figures = timingFigures(m_lateNs);
-        figures.medianUs = m_lateNs.empty() ? 0 : double(*std::max_element(m_lateNs.begin(), m_lateNs.end())) / 1000.0;
-        return figures;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = -1;
-    std::vector<qint64> m_lateNs;
-};
+    probe.stop();
+    TimingFigures figures = probe.figures();
+    figures.medianUs = probe.worstUs();
+    return figures;
+}
 
 // Every amplifier's settings as the recall should leave them.
 QList<QByteArray> expectedSettings(const ControllerCore &core)
@@ -190,7 +162,7 @@ int main(int argc, char *argv[])
     probe.start();
     const TimingFigures idle = [&] {
         runEventLoop(fadeSeconds * 1000);
-        return probe.stop();
+        return stopped(probe);
     }();
 
     // The same way to the amplifiers for one group's fader release, for
@@ -222,7 +194,7 @@ int main(int argc, char *argv[])
         else
             recallNs.push_back(held);
     }
-    const TimingFigures duringRecalls = probe.stop();
+    const TimingFigures duringRecalls = stopped(probe);
     const TimingFigures recall = timingFigures(recallNs);
     const TimingFigures release = timingFigures(releaseNs);
     const TimingFigures call = timingFigures(callNs);
@@ -239,7 +211,7 @@ int main(int argc, char *argv[])
     });
     check.start(50);
     fadeEnd.exec();
-    const TimingFigures duringFade = probe.stop();
+    const TimingFigures duringFade = stopped(probe);
 
     std::printf("recall to the last amplifier's new settings, ms   median   p99     (%d recalls, %d missed)\n",
                 rounds, missed);

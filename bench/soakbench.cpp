@@ -203,6 +203,24 @@ bool waitFor(const std::function<bool()> &condition, int limitMs)
     return condition();
 }
 
+// The process's figures once its sockets have come to rest: the simulator
+// in this process closes its end of a connection the controller dropped a
+// moment later, so one look can count a socket that is on its way out.
+// Looks every 100 ms until two looks agree, for at most five seconds.
+Sample settledSample()
+{
+    Sample last = sample();
+    const QDeadlineTimer limit(5000);
+    while (!limit.hasExpired()) {
+        waitFor([] { return false; }, 100);
+        const Sample now = sample();
+        if (now.threads == last.threads && now.descriptors == last.descriptors && now.sockets == last.sockets)
+            return now;
+        last = now;
+    }
+    return last;
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -231,7 +249,7 @@ int main(int argc, char *argv[])
     soak.start();
     if (!waitFor([&] { return soak.allOnline(); }, 60000))
         std::printf("not every device came online\n");
-    const Sample before = sample();
+    const Sample before = settledSample();
     print("start", double(clock.elapsed()) / 1000, before, soak.count());
 
     qint64 peakKiB = before.residentKiB;
@@ -262,7 +280,7 @@ int main(int argc, char *argv[])
     // Back to the full table, every device online and every stopped worker gone.
     soak.fill();
     const bool settled = waitFor([&] { return soak.allOnline(); }, 60000);
-    const Sample after = sample();
+    const Sample after = settledSample();
     wrong += soak.wrongRecords();
     print("end", double(clock.elapsed()) / 1000, after, soak.count());
     soak.report();
@@ -271,8 +289,8 @@ int main(int argc, char *argv[])
                 static_cast<long long>(after.residentKiB));
     std::printf("blocks in a wrong record: %d\n", wrong);
 
-    const bool leaked = after.threads != before.threads || after.descriptors != before.descriptors
-                        || after.sockets != before.sockets;
+    const bool leaked = after.threads > before.threads || after.descriptors > before.descriptors
+                        || after.sockets > before.sockets;
     if (!settled || leaked || wrong > 0) {
         std::printf("FAILED:%s%s%s\n", settled ? "" : " did not settle", leaked ? " leaked" : "",
                     wrong > 0 ? " wrong records" : "");

@@ -31,8 +31,9 @@ FleetWindows::FleetWindows(ControllerCore &core, TForm1 &main)
     connect(m_fleetAction, &QAction::triggered, this, [this] { showAndRaise(*m_fleet); });
     connect(m_eventsAction, &QAction::triggered, this, [this, &core] {
         showAndRaise(*m_events);
-        core.eventLog().acknowledge();
+        core.acknowledgeAlarms();
     });
+    connect(m_events.get(), &EventsWindow::shown, &core, &ControllerCore::acknowledgeAlarms);
     connect(&core.eventLog(), &EventLog::unacknowledgedAlarmsChanged, this,
             [this](int count) { m_eventsAction->setText(eventsText(count)); });
 

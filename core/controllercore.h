@@ -83,9 +83,10 @@ public:
     // A limiter of the group is above what a T1900 of the group takes.
     bool limiterWarning(GroupId id) const;
 
-    // The log is the operator's to acknowledge (the Events window).
-    EventLog &eventLog() { return m_log; }
     const EventLog &eventLog() const { return m_log; }
+    // The operator has seen the log (the Events window opened): its alarms
+    // no longer count as new.
+    void acknowledgeAlarms() { m_log.acknowledge(); }
     // Every device's health as of the last refresh.
     const FleetHealth &health() const { return m_health; }
     const PollingTick &tick() const { return m_tick; }

@@ -49,7 +49,7 @@ void showWarning(QWidget *parent, const QString &text)
 
 } // namespace
 
-EventsWindow::EventsWindow(EventLog &log, QWidget *parent)
+EventsWindow::EventsWindow(const EventLog &log, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_log(log),
       m_saveDialog(askForFile),
@@ -58,7 +58,9 @@ EventsWindow::EventsWindow(EventLog &log, QWidget *parent)
     setWindowTitle(u"Events"_s);
     setObjectName(u"EventsWindow"_s);
     m_tinted = new TintedEvents(this);
-    m_tinted->setSourceModel(&m_log);
+    // A view asks for a model it could change; the log has no setData() and
+    // no other write through the model's interface, so the view only reads.
+    m_tinted->setSourceModel(const_cast<EventLog *>(&m_log));
 
     m_table = new QTableView(this);
     describeControl(m_table, u"EventTable"_s, u"Event log"_s,
@@ -112,5 +114,5 @@ void EventsWindow::exportLog()
 void EventsWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    m_log.acknowledge();
+    Q_EMIT shown();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The "Events" window: the event log, newest first, tinted by severity, and
-// "Export..." to write it as CSV. Showing the window acknowledges the alarms;
-// Escape closes (hides) it.
+// "Export..." to write it as CSV. Showing the window tells (shown()), so the
+// log's owner can count its alarms as seen; Escape closes (hides) it.
 //
 // The save dialog and the message are replaceable, so that tests can drive an
 // export without a modal window. Main thread only.
@@ -24,7 +24,7 @@ public:
     using FileDialog = std::function<QString(QWidget *parent)>;
     using MessageFunction = std::function<void(QWidget *parent, const QString &text)>;
 
-    explicit EventsWindow(EventLog &log, QWidget *parent = nullptr);
+    explicit EventsWindow(const EventLog &log, QWidget *parent = nullptr);
 
     void setSaveDialog(FileDialog dialog) { m_saveDialog = std::move(dialog); }
     void setMessageFunction(MessageFunction show) { m_showMessage = std::move(show); }
@@ -36,11 +36,14 @@ public:
     QTableView *table() const { return m_table; }
     QPushButton *exportButton() const { return m_export; }
 
+Q_SIGNALS:
+    void shown();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    EventLog &m_log;
+    const EventLog &m_log;
     QIdentityProxyModel *m_tinted = nullptr;
     QTableView *m_table = nullptr;
     QPushButton *m_export = nullptr;

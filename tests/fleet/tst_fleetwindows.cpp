@@ -17,6 +17,7 @@
 #include "statusblockbuilder.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -78,6 +79,11 @@ private:
     void stopSecondAmplifier();
     FleetWindows &fleetWindows() const { return m_windows->fleet(); }
     FleetWindow &fleet() const { return m_windows->fleet().fleet(); }
+    // The log as the Events window's table reads it.
+    QAbstractItemModel *eventLogAsShown() const
+    {
+        return qobject_cast<QAbstractProxyModel *>(fleetWindows().events().table()->model())->sourceModel();
+    }
     const QAbstractItemModel &rows() const { return fleet().proxy(); }
 
     std::unique_ptr<AmpSimulator> m_sim;
@@ -103,7 +109,7 @@ void tst_FleetWindows::init()
 
     m_windows = std::make_unique<ControllerWindows>(port);
     for (QAbstractItemModel *model : std::initializer_list<QAbstractItemModel *>{
-             &fleet().model(), &fleet().proxy(), &m_windows->core().eventLog()})
+             &fleet().model(), &fleet().proxy(), eventLogAsShown()})
         m_modelTesters.push_back(std::make_unique<QAbstractItemModelTester>(
             model, QAbstractItemModelTester::FailureReportingMode::QtTest));
     fleet().model().setDecimalPoint(u"."_s);

@@ -153,7 +153,7 @@ int main(int argc, char *argv[])
     ControllerCore core(port);
     TForm1 main(core);
     core.start();
-    core.refreshTimer().stop();  // the ticks below are the timed ones
+    core.stopRefreshTimer();  // the ticks below are the timed ones
     main.show();
     EventLog log;
     FleetHealth health;

@@ -255,7 +255,7 @@ void tst_GroupEditing::deleteGroupTakesTheGroupPressed()
 
 void tst_GroupEditing::descriptionStoredOnEnterOnly()
 {
-    form().core().refreshTimer().stop();
+    form().core().stopRefreshTimer();
     arrangeGroup(u"STAGE"_s);
     form().core().setGroupDescription(form().groups()[1].id, u"Main hang"_s, CommandSource::window());
     form().rebuildTree();

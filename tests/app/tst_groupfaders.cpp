@@ -78,7 +78,7 @@ void tst_GroupFaders::init()
     m_windows = std::make_unique<ControllerWindows>();
     // The tests run the refresh themselves: one in the middle of a drag
     // drops the fractions of a step that the drag has gathered.
-    form().core().refreshTimer().stop();
+    form().core().stopRefreshTimer();
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
     m_drag = std::make_unique<CursorDrag>(form());

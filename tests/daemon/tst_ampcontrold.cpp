@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +60,29 @@ bool hasLine(const QByteArray &output, const QString &amplifier, const QString &
     });
 }
 
+// Whether a line of the service's events has this severity and starts its
+// text with this.
+bool hasNote(const QByteArray &output, const QString &severity, const QString &textStart)
+{
+    const QStringList lines = QString::fromUtf8(output).split(u'\n');
+    return std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
+        const QStringList fields = line.split(u'\t');
+        return fields.size() == 4 && fields[1] == severity && fields[3].startsWith(textStart);
+    });
+}
+
+// Holds a loopback port from this one down, the first that can be had. A
+// process without the privilege for ports below 1024 holds none of them;
+// the service then cannot have the port either.
+quint16 holdPortFrom(QTcpServer &holder, quint16 from)
+{
+    for (quint16 port = from; port > from - 200; --port) {
+        if (holder.listen(QHostAddress::LocalHost, port))
+            return port;
+    }
+    return from;
+}
+
 } // namespace
 
 class TestAmpcontrold final : public QObject
@@ -73,6 +97,8 @@ private Q_SLOTS:
     void refusedStart();
     void groupNotInTheProjectKeepsGettingSettings();
     void startsInTheSceneGiven();
+    void monitorPortTaken_data();
+    void monitorPortTaken();
 
 private:
     AmpSimulator m_simulator;
@@ -242,6 +268,45 @@ void TestAmpcontrold::startsInTheSceneGiven()
     QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(process.readAllStandardError(), QByteArray());
+}
+
+void TestAmpcontrold::monitorPortTaken_data()
+{
+    QTest::addColumn<quint16>("from");  // the port held is this one or one below
+    QTest::addColumn<bool>("alarm");  // an Alarm advises a port from 1024 up
+    QTest::newRow("below 1024") << quint16(1023) << true;
+    QTest::newRow("from 1024 up") << quint16(40999) << false;
+}
+
+// The monitor's port is taken: the service runs on without the monitor, says
+// so in a Warning, and for a port below 1024 (which the service unit grants
+// no capability to bind) raises an Alarm that says what to set instead.
+void TestAmpcontrold::monitorPortTaken()
+{
+    QFETCH(quint16, from);
+    QFETCH(bool, alarm);
+    QTcpServer holder;
+    const quint16 port = holdPortFrom(holder, from);
+    const QString path = m_dir.filePath(u"monitor.amp"_s);
+    QVERIFY(writeProjectFile(path, kFohSettings));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QVERIFY(file.write("[Remote]\nHttpPort=" + QByteArray::number(port) + '\n') > 0);
+    file.close();
+
+    QProcess process;
+    QByteArray output;
+    connect(&process, &QProcess::readyReadStandardOutput, this, [&] { output += process.readAllStandardOutput(); });
+    process.start(QStringLiteral(AMPCONTROLD_PATH), {u"--device-port"_s, QString::number(m_simulator.port()), path});
+    QTRY_VERIFY_WITH_TIMEOUT(hasNote(output, u"Warning"_s, u"HTTP monitoring is off: "_s), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, u"AMP1 (127.0.0.2)"_s, u"online: first answer"_s), kWaitMs);
+    const QString advice = u"HTTP monitoring port %1 is below 1024: ampcontrold has no capability to bind it "
+                           "(the systemd unit grants none); set a port from 1024 up"_s.arg(port);
+    QCOMPARE(hasNote(output, u"Alarm"_s, alarm ? advice : u"HTTP monitoring port"_s), alarm);
+
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestAmpcontrold)

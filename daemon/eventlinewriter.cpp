@@ -6,27 +6,17 @@ using namespace Qt::StringLiterals;
 
 EventLineWriter::EventLineWriter(const EventLog &log, int fd, qsizetype queueBytes, QObject *parent)
     : QObject(parent),
-      m_log(log),
       m_output(fd, queueBytes)
 {
-    connect(&m_log, &QAbstractItemModel::rowsInserted, this, &EventLineWriter::writeNew);
-    writeNew();
+    for (const FleetEvent &event : log.events())
+        write(event);
+    connect(&log, &EventLog::appended, this, [this](const QList<FleetEvent> &events) {
+        for (const FleetEvent &event : events)
+            write(event);
+    });
 }
 
-void EventLineWriter::writeNew()
-{
-    const std::deque<FleetEvent> &events = m_log.events();
-    auto first = events.end();
-    while (first != events.begin() && std::prev(first)->id > m_lastWritten)
-        --first;
-    if (first == events.end())
-        return;
-    for (auto it = first; it != events.end(); ++it)
-        write(EventLine::line(*it).toUtf8() + '\n');
-    m_lastWritten = events.back().id;
-}
-
-void EventLineWriter::write(const QByteArray &line)
+void EventLineWriter::write(const FleetEvent &event)
 {
     QByteArray bytes;
     if (m_lost > 0) {
@@ -34,7 +24,7 @@ void EventLineWriter::write(const QByteArray &line)
                                 u"%1 event lines were lost: standard output was not being read"_s.arg(m_lost)};
         bytes = EventLine::line(notice).toUtf8() + '\n';
     }
-    bytes += line;
+    bytes += EventLine::line(event).toUtf8() + '\n';
     if (m_output.push(std::move(bytes))) {
         m_lost = 0;
         return;

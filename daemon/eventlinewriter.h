@@ -1,10 +1,10 @@
 #pragma once
 
-// Follows the event log and writes each event it takes to a file descriptor
-// as one line (EventLine), so that a journal or a pipe sees it as it
-// happens. A batch the log inserts at the top (newest first) is written
-// oldest first, by the events' ids. Events the log dropped before they could
-// be written (more than its capacity in one batch) are skipped.
+// Follows the event log and writes every event appended to it to a file
+// descriptor as one line (EventLine), oldest first, so that a journal or a
+// pipe sees it as it happens. That includes events the log let go at once
+// to keep its alarms (a full log of warnings and alarms keeps no new info):
+// the journal keeps what the log in memory cannot.
 //
 // The lines go out through a LineOutput: a reader that does not keep up
 // never holds up the thread of the log (and the polling tick on it). When
@@ -34,12 +34,9 @@ public:
     quint64 droppedLines() const { return m_droppedTotal; }
 
 private:
-    void writeNew();
-    void write(const QByteArray &line);
+    void write(const FleetEvent &event);
 
-    const EventLog &m_log;
     LineOutput m_output;
-    quint64 m_lastWritten = 0;  // the id of the newest event taken; 0 before the first
     quint64 m_lost = 0;         // dropped since the last line that went out
     quint64 m_droppedTotal = 0;
 };

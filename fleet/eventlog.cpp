@@ -31,7 +31,9 @@ void EventLog::append(const QList<FleetEvent> &events)
     removeOldest(leaving);
     if (left > 0)
         countDropped(leaving, leavingAtOnce);
-    insertAtTop(events, leavingAtOnce);
+    QList<FleetEvent> numbered = events;
+    insertAtTop(numbered, leavingAtOnce);
+    Q_EMIT appended(numbered);
 }
 
 // Infos leave first, then Warnings, then Alarms; of one severity the
@@ -110,7 +112,7 @@ void EventLog::countDropped(const Severities &leaving, const Severities &leaving
     }
 }
 
-void EventLog::insertAtTop(const QList<FleetEvent> &events, Severities leavingAtOnce)
+void EventLog::insertAtTop(QList<FleetEvent> &events, Severities leavingAtOnce)
 {
     qsizetype kept = events.size();
     for (const qsizetype count : leavingAtOnce)
@@ -118,16 +120,15 @@ void EventLog::insertAtTop(const QList<FleetEvent> &events, Severities leavingAt
     if (kept > 0)
         beginInsertRows({}, 0, int(kept) - 1);
     int alarms = 0;
-    for (const FleetEvent &event : events) {
+    for (FleetEvent &event : events) {
         const auto s = std::size_t(event.severity);
         ++m_totals[s];
-        ++m_lastId;
+        event.id = ++m_lastId;
         if (leavingAtOnce[s] > 0) {
             --leavingAtOnce[s];
             continue;
         }
         m_events.push_back(event);
-        m_events.back().id = m_lastId;
         m_ids[s].push_back(m_lastId);
         alarms += event.severity == EventSeverity::Alarm;
     }

@@ -11,6 +11,8 @@
 // full log may so leave at once. One more row at the bottom says how many
 // of each severity have left. Alarms logged since the operator last looked
 // are counted until acknowledge(), as long as they are in the log.
+// appended() hands on every event, also one that left at once, so that a
+// follower such as a journal misses none.
 //
 // An append costs a constant time plus, when the log is full and the entry
 // to drop is not the oldest of all, moving the entries between the two.
@@ -64,6 +66,9 @@ public:
 
 Q_SIGNALS:
     void unacknowledgedAlarmsChanged(int count);
+    // The events of one append(), in order and with their ids, whether they
+    // stayed in the log or not.
+    void appended(const QList<FleetEvent> &events);
 
 private:
     using Severities = std::array<qsizetype, 3>;  // a count per EventSeverity
@@ -74,7 +79,8 @@ private:
     void removeOldest(const Severities &count);
     void removeRows(std::vector<qsizetype> &positions);
     void countDropped(const Severities &leaving, const Severities &leavingAtOnce);
-    void insertAtTop(const QList<FleetEvent> &events, Severities leavingAtOnce);
+    // Gives each event its id.
+    void insertAtTop(QList<FleetEvent> &events, Severities leavingAtOnce);
     void setUnacknowledged(int count);
 
     std::deque<FleetEvent> m_events;

@@ -1,4 +1,5 @@
-// One event, one line, whatever the names hold; the writer follows the log batch by batch.
+// One event, one line, whatever the names hold; the writer follows the log
+// batch by batch, also with events the log itself does not keep.
 
 #include "eventline.h"
 #include "eventlinewriter.h"
@@ -43,11 +44,11 @@ QByteArray contentsOf(std::FILE *stream)
     }
 }
 
-QList<FleetEvent> numberedEvents(int first, int count)
+QList<FleetEvent> numberedEvents(int first, int count, EventSeverity severity = EventSeverity::Info)
 {
     QList<FleetEvent> events;
     for (int i = 0; i < count; ++i)
-        events.append({QDateTime::currentDateTime(), EventSeverity::Info, {}, QString::number(first + i)});
+        events.append({QDateTime::currentDateTime(), severity, {}, QString::number(first + i)});
     return events;
 }
 
@@ -65,40 +66,42 @@ void TestEventLine::controlCharactersEscaped()
 void TestEventLine::writerFollowsLog_data()
 {
     QTest::addColumn<int>("before");  // events in the log before the writer starts
-    QTest::addColumn<QList<int>>("batches");  // sizes of the batches appended after
-    QTest::addColumn<int>("firstWritten");  // the number of the first event written
+    QTest::addColumn<EventSeverity>("severityBefore");
+    QTest::addColumn<QList<int>>("batches");  // sizes of the batches of Info events appended after
 
-    QTest::newRow("one batch, written oldest first") << 0 << QList<int>{3} << 1;
-    QTest::newRow("what was there before, then batches") << 2 << QList<int>{1, 4, 2} << 1;
-    QTest::newRow("batch beyond the log's capacity: the dropped are skipped")
-        << 0 << QList<int>{EventLog::kCapacity + 5} << 6;
+    const auto info = EventSeverity::Info;
+    QTest::newRow("one batch, written oldest first") << 0 << info << QList<int>{3};
+    QTest::newRow("what was there before, then batches") << 2 << info << QList<int>{1, 4, 2};
+    QTest::newRow("batch beyond the log's capacity") << 0 << info << QList<int>{EventLog::kCapacity + 5};
+    // The log keeps its alarms and lets each new Info go at once.
+    QTest::newRow("log full of alarms") << int(EventLog::kCapacity) << EventSeverity::Alarm << QList<int>{1, 2};
 }
 
 // Each event's text is its number in the order it was logged, from 1.
 void TestEventLine::writerFollowsLog()
 {
     QFETCH(int, before);
+    QFETCH(EventSeverity, severityBefore);
     QFETCH(QList<int>, batches);
-    QFETCH(int, firstWritten);
 
     EventLog log;
     int logged = 0;
-    const auto append = [&](int count) {
-        log.append(numberedEvents(logged + 1, count));
+    const auto append = [&](int count, EventSeverity severity) {
+        log.append(numberedEvents(logged + 1, count, severity));
         logged += count;
     };
-    append(before);
+    append(before, severityBefore);
     const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::tmpfile(), &std::fclose);
     QVERIFY(stream);
     const EventLineWriter writer(log, fileno(stream.get()));
     for (const int count : batches)
-        append(count);
+        append(count, EventSeverity::Info);
 
     // The lines go out on the writer's thread.
-    QTRY_COMPARE(contentsOf(stream.get()).count('\n'), logged - firstWritten + 1);
+    QTRY_COMPARE(contentsOf(stream.get()).count('\n'), logged);
     const QList<QByteArray> lines = contentsOf(stream.get()).split('\n');
     for (int i = 0; i < lines.size() - 1; ++i)
-        QCOMPARE(lines[i].split('\t').value(3), QByteArray::number(firstWritten + i));
+        QCOMPARE(lines[i].split('\t').value(3), QByteArray::number(i + 1));
 }
 
 // Standard output a pipe that nobody reads: appending to the log returns at

@@ -12,7 +12,8 @@
 //
 // Exits with 1 when an answer failed (an HTTP status other than 200, a
 // network error, a ping without a pong, a subscriber that got no feedback
-// for a minute), a stdout line is malformed, a descriptor or thread is left
+// for a minute), a stdout line is malformed, fewer lines came out than the
+// events /metrics last counted (the journal lost one), a descriptor or thread is left
 // over once the load has stopped and every amplifier answers again, the
 // exit after SIGTERM takes more than 100 ms (the test suite's short run
 // allows seconds: a loaded machine is no fault of the service), or
@@ -420,9 +421,10 @@ void Soak::report(qint64 runMs) const
     std::printf("settled, start and end: %lld and %lld descriptors, %lld and %lld threads\n",
                 qlonglong(m_settledAtStart.descriptors), qlonglong(m_settledAtEnd.descriptors),
                 qlonglong(m_settledAtStart.threads), qlonglong(m_settledAtEnd.threads));
-    std::printf("answers %lld, failed %lld; stdout lines %lld, malformed %lld; subscriber-minutes without "
-                "feedback %lld; SIGTERM to exit %.1f ms (limit %.0f), exit status %d\n",
-                qlonglong(m_answers), qlonglong(m_failedAnswers), qlonglong(m_lines), qlonglong(m_malformed),
+    std::printf("answers %lld, failed %lld; stdout lines %lld for %lld events, malformed %lld; subscriber-minutes "
+                "without feedback %lld; SIGTERM to exit %.1f ms (limit %.0f), exit status %d\n",
+                qlonglong(m_answers), qlonglong(m_failedAnswers), qlonglong(m_lines), qlonglong(m_eventsTotal),
+                qlonglong(m_malformed),
                 qlonglong(m_silentSubscriberMinutes), m_exitMs, m_exitLimitMs, m_exitCode);
 }
 
@@ -438,7 +440,8 @@ bool Soak::passed() const
             grew = medianResident(m_samples.end() - 3, m_samples.end()) - medianResident(first, m_samples.end())
                    > kGrowthLimitKiB;
     }
-    return !grew && m_failedAnswers == 0 && m_malformed == 0 && m_silentSubscriberMinutes == 0
+    return !grew && m_failedAnswers == 0 && m_malformed == 0 && m_lines >= m_eventsTotal
+           && m_silentSubscriberMinutes == 0
            && m_settledAtEnd.descriptors <= m_settledAtStart.descriptors
            && m_settledAtEnd.threads <= m_settledAtStart.threads && m_exitMs >= 0 && m_exitMs <= m_exitLimitMs
            && m_exitCode == 0;

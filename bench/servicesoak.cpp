@@ -13,13 +13,12 @@
 // Exits with 1 when an answer failed (an HTTP status other than 200, a
 // network error, a ping without a pong, a subscriber that got no feedback
 // for a minute), a stdout line is malformed, fewer lines came out than the
-// events /metrics last counted (the journal lost one), a descriptor or thread is left
-// over once the load has stopped and every amplifier answers again, the
-// exit after SIGTERM takes more than 100 ms (the test suite's short run
-// allows seconds: a loaded machine is no fault of the service), or
-// resident memory grew by
-// more than 1 MiB over the last half of the run after the event log filled
-// (the last 30 minutes of an hour).
+// events /metrics last counted (the journal lost one), a descriptor or
+// thread is left over once the load has stopped and every amplifier answers
+// again, the exit after SIGTERM takes more than 100 ms (the test suite's
+// short run allows seconds: a loaded machine is no fault of the service),
+// or resident memory grew by more than 1 MiB over the last half of the run
+// after the event log filled (the last 30 minutes of an hour).
 
 #include "oscpacket.h"
 #include "projectfile.h"

@@ -213,15 +213,18 @@ void tst_PollingTick::unreachableDeviceGoesOfflineAndKeepsItsQueue()
     QTRY_COMPARE_WITH_TIMEOUT(device.linkState(), int(ThSocket::Offline), 5000);
 
     // Job after job fails three attempts and is dropped, each drop queueing
-    // the unlock command, while the polls stay queued behind.
-    QTRY_VERIFY(device.requestCount() >= 9);
+    // the unlock command, while the polls stay queued behind. Attempts after
+    // a failure come 500 ms apart, so three jobs take seconds; the unlock
+    // command is seen in the queue only while another job is on its way.
+    constexpr int kJobsWaitMs = 20'000;
+    QTRY_VERIFY_WITH_TIMEOUT(device.requestCount() >= 9, kJobsWaitMs);
     auto queuedPaths = [&device] {
         QList<QByteArray> paths;
         for (int i = 0; i < device.queue.size(); ++i)
             paths.append(device.queue.at(i).path);
         return paths;
     };
-    QTRY_VERIFY(queuedPaths().contains(CommandPath::LockOff));
+    QTRY_VERIFY_WITH_TIMEOUT(queuedPaths().contains(CommandPath::LockOff), kJobsWaitMs);
     QVERIFY(device.failureCount() <= ThSocket::kAttemptsPerJob);
     QVERIFY(device.queue.size() >= 2);
     QCOMPARE(device.successCount(), 0);

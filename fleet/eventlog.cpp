@@ -73,14 +73,14 @@ void EventLog::removeOldest(const Severities &count)
                 --unacknowledged;
         }
     }
-    removeRows(positions);
+    eraseRows(positions);
     setUnacknowledged(unacknowledged);
 }
 
 // Positions count from the oldest, rows from the newest. Each run of
 // neighbouring entries leaves in one removal, the newest run first, so that
 // the positions of the others stay as they were.
-void EventLog::removeRows(std::vector<qsizetype> &positions)
+void EventLog::eraseRows(std::vector<qsizetype> &positions)
 {
     std::sort(positions.begin(), positions.end());
     for (auto last = positions.rbegin(); last != positions.rend();) {

@@ -77,7 +77,7 @@ private:
     // beyond what the log holds leave from the events themselves.
     Severities victims(const QList<FleetEvent> &events, Severities &leavingAtOnce) const;
     void removeOldest(const Severities &count);
-    void removeRows(std::vector<qsizetype> &positions);
+    void eraseRows(std::vector<qsizetype> &positions);
     void countDropped(const Severities &leaving, const Severities &leavingAtOnce);
     // Gives each event its id.
     void insertAtTop(QList<FleetEvent> &events, Severities leavingAtOnce);

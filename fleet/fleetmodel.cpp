@@ -165,7 +165,7 @@ void FleetModel::refresh()
             ++end;
         if (end > at) {
             flush();
-            removeRows(at, end - 1);
+            eraseRows(at, end - 1);
         }
         const DeviceHealth &device = devices[std::size_t(i)];
         if (rowOf(at, device)) {
@@ -195,10 +195,10 @@ void FleetModel::refresh()
     }
     flush();
     if (at < int(m_rows.size()))
-        removeRows(at, int(m_rows.size()) - 1);
+        eraseRows(at, int(m_rows.size()) - 1);
 }
 
-void FleetModel::removeRows(int first, int last)
+void FleetModel::eraseRows(int first, int last)
 {
     beginRemoveRows({}, first, last);
     m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);

@@ -77,7 +77,7 @@ private:
     Changes update(Row &row, const DeviceHealth &health) const;
     void showBlock(Row &row, const PanelReadings &readings, Changes &changes) const;
     void showNoBlock(Row &row, Changes &changes) const;
-    void removeRows(int first, int last);
+    void eraseRows(int first, int last);
 
     const FleetHealth &m_health;
     std::vector<Row> m_rows;

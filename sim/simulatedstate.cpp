@@ -33,6 +33,11 @@ bool applyCommand(SimulatedState &state, QByteArrayView target)
         field = value;
         return true;
     };
+    const auto setBothMutes = [&](quint8 value) {
+        const bool changedA = set(state.muteA, value);
+        const bool changedB = set(state.muteB, value);  // also when A was already set
+        return changedA || changedB;
+    };
     if (const auto name = argumentOf("/name="))
         return set(state.name, identityField(*name));
     if (const auto group = argumentOf("/group="))
@@ -48,9 +53,9 @@ bool applyCommand(SimulatedState &state, QByteArrayView target)
     if (target == "/mute_b_off.html")
         return set(state.muteB, quint8(1));
     if (target == "/mute_on.html")
-        return set(state.muteA, quint8(0)) | set(state.muteB, quint8(0));
+        return setBothMutes(0);
     if (target == "/mute_off.html")
-        return set(state.muteA, quint8(1)) | set(state.muteB, quint8(1));
+        return setBothMutes(1);
     if (target == "/lock_on")
         return set(state.locked, true);
     if (target == "/lock_off")

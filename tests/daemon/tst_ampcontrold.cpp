@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -47,6 +48,14 @@ bool writeProjectFile(const QString &path, const Commands::SettingsValues &stage
         project.devices.append({QString::fromLatin1(amp.name), QString::fromLatin1(amp.group), amp.address});
     const QByteArray remote = httpPort != 0 ? "[Remote]\nHttpPort=" + QByteArray::number(httpPort) + '\n' : "";
     return writeFile(path, writeProject(project) + remote);
+}
+
+// The program ends with the test, also when the test is killed or aborted
+// (a sanitizer's report), so that no service is left polling.
+void startDaemon(QProcess &process, const QStringList &arguments)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process.start(QStringLiteral(AMPCONTROLD_PATH), arguments);
 }
 
 QByteArray digits(const Commands::SettingsValues &values)
@@ -128,7 +137,7 @@ void TestAmpcontrold::pollsAndEndsOnSignal()
     QProcess process;
     QByteArray output;
     connect(&process, &QProcess::readyReadStandardOutput, this, [&] { output += process.readAllStandardOutput(); });
-    process.start(QStringLiteral(AMPCONTROLD_PATH), {u"--device-port"_s, QString::number(m_simulator.port()), path});
+    startDaemon(process, {u"--device-port"_s, QString::number(m_simulator.port()), path});
 
     QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, u"AMP1 (127.0.0.2)"_s, u"online: first answer"_s), kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, u"AMP2 (127.0.0.3)"_s, u"online: first answer"_s), kWaitMs);
@@ -173,7 +182,7 @@ void TestAmpcontrold::groupNotInTheProjectKeepsGettingSettings()
     });
 
     QProcess process;
-    process.start(QStringLiteral(AMPCONTROLD_PATH), {u"--device-port"_s, QString::number(m_simulator.port()), path});
+    startDaemon(process, {u"--device-port"_s, QString::number(m_simulator.port()), path});
     QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(1), digits(house), kWaitMs);
     const QByteArray otherLine = "GET /common_settings_values1=" + digits({0, 0, 0, 0, 10, 10}) + " HTTP/1.1";
     QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(0), digits({0, 0, 0, 0, 10, 10}), kWaitMs);
@@ -230,7 +239,7 @@ void TestAmpcontrold::refusedStart()
     arguments.replaceInStrings(u"@"_s, path);
 
     QProcess process;
-    process.start(QStringLiteral(AMPCONTROLD_PATH), arguments);
+    startDaemon(process, arguments);
     QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
@@ -260,8 +269,7 @@ void TestAmpcontrold::startsInTheSceneGiven()
     QProcess process;
     QByteArray output;
     connect(&process, &QProcess::readyReadStandardOutput, this, [&] { output += process.readAllStandardOutput(); });
-    process.start(QStringLiteral(AMPCONTROLD_PATH),
-                  {u"--device-port"_s, QString::number(m_simulator.port()), u"--scene"_s, u"7"_s, path});
+    startDaemon(process, {u"--device-port"_s, QString::number(m_simulator.port()), u"--scene"_s, u"7"_s, path});
     QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(1), digits(night), kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(hasLine(output, QString(), u"Scene 7 \"Night\" recalled"_s), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(m_simulator.groupSettings(0), digits({150, 150, 0, 0, 10, 10}), kWaitMs);
